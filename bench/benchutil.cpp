@@ -1,0 +1,88 @@
+#include "benchutil.h"
+
+#include "store/indexfile.h"
+#include "store/schema.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+
+namespace zil::bench {
+
+Sample measure(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+static QString cpuModel()
+{
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+        }
+    }
+    return QStringLiteral("unknown CPU");
+}
+
+void printHeader()
+{
+    std::printf("machine: %s, %d cores\n", qPrintable(cpuModel()), QThread::idealThreadCount());
+    std::printf("build: %s\n", ZIL_BUILD_TYPE);
+}
+
+static QString human(double seconds)
+{
+    if (seconds < 1e-3)
+        return QStringLiteral("%1 us").arg(seconds * 1e6, 0, 'f', 2);
+    if (seconds < 1)
+        return QStringLiteral("%1 ms").arg(seconds * 1e3, 0, 'f', 2);
+    return QStringLiteral("%1 s").arg(seconds, 0, 'f', 3);
+}
+
+void printTableHeader()
+{
+    std::printf("\n%-44s %8s %12s %12s %12s %12s %7s  %s\n", "operation", "size", "median", "worst",
+        "base median", "base worst", "ratio", "baseline");
+}
+
+void printRow(const QString &operation, const QString &size, const Sample &ours,
+    const Sample &baseline, const QString &baselineName)
+{
+    const double ratio = baseline.median > 0 ? ours.median / baseline.median : 0;
+    std::printf("%-44s %8s %12s %12s %12s %12s %7.2f  %s\n", qPrintable(operation),
+        qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)),
+        qPrintable(human(baseline.median)), qPrintable(human(baseline.worst)), ratio,
+        qPrintable(baselineName));
+    std::fflush(stdout);
+}
+
+bool makeDatabase(const QString &dir, int n)
+{
+    QProcess maker;
+    maker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    maker.start(
+        QStringLiteral(ZIL_MAKEDB_PATH), {QStringLiteral("--synthetic"), QString::number(n), dir});
+    if (!maker.waitForFinished(-1) || maker.exitCode() != 0)
+        return false;
+    for (const schema::TableDef &t : schema::tables()) {
+        for (const schema::IndexDef &i : t.indexes)
+            store::createIndex(dir, t.fileName, i.name, i.fields.join(QLatin1Char(';')),
+                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
+    }
+    return true;
+}
+
+} // namespace zil::bench

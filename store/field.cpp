@@ -1,0 +1,46 @@
+#include "field.h"
+
+#include "table.h"
+
+namespace zil::store {
+
+void Field::setDisplayLabel(const QString &label)
+{
+    if (m_label == label)
+        return;
+    m_label = label;
+    m_table->notifyLayout();
+}
+
+bool Field::isNull() const
+{
+    if (m_kind == schema::FieldKind::Memo)
+        return m_table->bytes(m_column).isEmpty();
+    return m_table->value(m_column).isNull();
+}
+
+qint32 Field::asInteger() const
+{
+    if (m_kind == schema::FieldKind::Memo)
+        return QString::fromUtf8(m_table->bytes(m_column)).trimmed().toInt();
+    const QVariant v = m_table->value(m_column);
+    if (v.typeId() == QMetaType::QString)
+        return v.toString().trimmed().toInt();
+    return qint32(v.toLongLong());
+}
+
+QString Field::asString() const
+{
+    if (m_kind == schema::FieldKind::Memo)
+        return QString::fromUtf8(m_table->bytes(m_column));
+    return m_table->value(m_column).toString();
+}
+
+QByteArray Field::asBytes() const
+{
+    if (m_kind == schema::FieldKind::Memo)
+        return m_table->bytes(m_column);
+    return m_table->value(m_column).toString().toUtf8();
+}
+
+} // namespace zil::store

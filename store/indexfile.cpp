@@ -1,0 +1,226 @@
+#include "indexfile.h"
+
+#include "framework/platform/filelock.h"
+#include "session.h"
+#include "storeerror.h"
+#include "tablefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace zil::store {
+
+namespace {
+
+// "material" for ".../MATERIAL.DB": index files are named in lower case.
+QString baseOf(const QString &tablePath)
+{
+    return QFileInfo(tablePath).fileName().section(QLatin1Char('.'), 0, 0).toLower();
+}
+
+// The number of a secondary index file ("xg0" → 0, "xg1" → 1, "xga" → 10),
+// -1 when the suffix is no secondary index suffix.
+int secondaryNumber(const QString &suffix)
+{
+    if (suffix.size() != 3 || !suffix.startsWith(QLatin1String("xg"), Qt::CaseInsensitive))
+        return -1;
+    bool ok = false;
+    const int n = suffix.mid(2).toInt(&ok, 36);
+    return ok ? n : -1;
+}
+
+QString secondarySuffix(int number)
+{
+    return QStringLiteral("xg") + QString::number(number, 36);
+}
+
+quint16 checksumOf(const QByteArray &body)
+{
+    return qChecksum(QByteArrayView(body));
+}
+
+std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray all = f.read(64 * 1024);
+    const qsizetype checkAt = all.lastIndexOf("check=");
+    if (!all.startsWith(indexFileMagic() + '\n') || checkAt < 0)
+        return std::nullopt;
+    const QByteArray body = all.left(checkAt);
+    bool ok = false;
+    const uint check = all.mid(checkAt + 6).trimmed().toUInt(&ok);
+    if (!ok || check != checksumOf(body))
+        return std::nullopt;
+
+    IndexInfo info;
+    QString table, option;
+    for (const QByteArray &line : body.split('\n').mid(1)) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0)
+            continue;
+        const QByteArray key = line.left(eq);
+        const QString value = QString::fromUtf8(line.mid(eq + 1));
+        if (key == "table")
+            table = value;
+        else if (key == "name")
+            info.name = value;
+        else if (key == "fields")
+            info.fields = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        else if (key == "option")
+            option = value;
+    }
+    if (table.compare(base, Qt::CaseInsensitive) != 0 || info.name.isEmpty()
+        || info.fields.isEmpty())
+        return std::nullopt;
+    info.primary = option == QLatin1String("primary");
+    info.caseInsensitive = option == QLatin1String("case-insensitive");
+    if (!info.primary && !info.caseInsensitive && option != QLatin1String("case-sensitive"))
+        return std::nullopt;
+    info.fileName = QFileInfo(path).fileName();
+    return info;
+}
+
+// The index files of a table: entries "<base>.px" and "<base>.xg?" in its
+// directory, the case of their names ignored.
+QStringList indexFileNames(const QString &tablePath)
+{
+    const QString base = baseOf(tablePath);
+    QDir dir = QFileInfo(tablePath).absoluteDir();
+    QStringList names;
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &e : entries) {
+        const QString b = e.section(QLatin1Char('.'), 0, 0);
+        const QString suffix = e.section(QLatin1Char('.'), 1);
+        if (b.compare(base, Qt::CaseInsensitive) != 0)
+            continue;
+        if (suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0
+            || secondaryNumber(suffix) >= 0)
+            names << e;
+    }
+    return names;
+}
+
+} // namespace
+
+QByteArray indexFileMagic()
+{
+    return QByteArrayLiteral("ZIL-INDEX 1");
+}
+
+bool isIndexFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    return f.read(indexFileMagic().size() + 1) == indexFileMagic() + '\n';
+}
+
+std::vector<IndexInfo> readIndexes(const QString &tablePath)
+{
+    const QString base = baseOf(tablePath);
+    const QDir dir = QFileInfo(tablePath).absoluteDir();
+    std::vector<std::pair<int, IndexInfo>> found;
+    for (const QString &name : indexFileNames(tablePath)) {
+        auto info = parseIndexFile(dir.filePath(name), base);
+        if (!info)
+            continue;
+        const QString suffix = name.section(QLatin1Char('.'), 1);
+        const bool isPx = suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0;
+        // A primary index lives only in the .px file, a secondary one only in
+        // an .xg file; anything else is damage.
+        if (isPx != info->primary)
+            continue;
+        found.emplace_back(isPx ? -1 : secondaryNumber(suffix), std::move(*info));
+    }
+    std::sort(
+        found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<IndexInfo> result;
+    for (auto &[n, info] : found) {
+        const bool duplicate = std::any_of(result.begin(), result.end(), [&](const IndexInfo &i) {
+            return i.name.compare(info.name, Qt::CaseInsensitive) == 0;
+        });
+        if (!duplicate)
+            result.push_back(std::move(info));
+    }
+    return result;
+}
+
+void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
+    const QString &fields, IndexOption option)
+{
+    const QString tablePath = findFileNoCase(dir, fileName);
+    if (tablePath.isEmpty())
+        throw StoreError(QStringLiteral("Table does not exist: %1").arg(fileName));
+    const QString base = baseOf(tablePath);
+    const QString lockPath = lockFileFor(tablePath);
+
+    // Exclusive use for as long as the index is being added: the table file
+    // is held with an exclusive lock, which fails at once while any other
+    // cursor, here or on another workstation, has the table open.
+    std::shared_ptr<TableFile> table
+        = TableFile::acquire(tablePath, lockPath, TableFile::Lock::Exclusive);
+
+    const bool primary = option == IndexOption::Primary;
+    QStringList fieldList = fields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    std::vector<int> columns;
+    for (QString &f : fieldList) {
+        f = f.trimmed();
+        const int c = table->columnIndex(f);
+        if (c < 0)
+            throw StoreError(QStringLiteral("Field %1 not found in %2").arg(f, fileName));
+        if (table->columns()[c].kind == schema::FieldKind::Memo)
+            throw StoreError(QStringLiteral("Field %1 of %2 cannot be indexed").arg(f, fileName));
+        f = table->columns()[c].name;
+        columns.push_back(c);
+    }
+    if (fieldList.isEmpty())
+        throw StoreError(QStringLiteral("No fields given for index %1").arg(indexName));
+    if (primary && !table->isUnique(columns))
+        throw StoreError(
+            QStringLiteral("Key violation: the primary key of %1 is not unique").arg(fileName));
+
+    QString target;
+    if (primary) {
+        target = base + QStringLiteral(".px");
+        for (const QString &name : indexFileNames(tablePath)) {
+            if (name.section(QLatin1Char('.'), 1).compare(QLatin1String("px"), Qt::CaseInsensitive)
+                == 0)
+                target = name;
+        }
+    } else {
+        int highest = -1;
+        for (const QString &name : indexFileNames(tablePath)) {
+            const int n = secondaryNumber(name.section(QLatin1Char('.'), 1));
+            if (n < 0)
+                continue;
+            highest = std::max(highest, n);
+            const auto existing = parseIndexFile(QDir(dir).filePath(name), base);
+            if (existing && existing->name.compare(indexName, Qt::CaseInsensitive) == 0)
+                target = name;
+        }
+        if (target.isEmpty()) {
+            if (highest + 1 >= 36)
+                throw StoreError(QStringLiteral("Too many indexes on %1").arg(fileName));
+            target = base + QLatin1Char('.') + secondarySuffix(highest + 1);
+        }
+    }
+
+    QByteArray body = indexFileMagic() + '\n';
+    body += "table=" + base.toUtf8() + '\n';
+    body += "name=" + indexName.toUtf8() + '\n';
+    body += "fields=" + fieldList.join(QLatin1Char(';')).toUtf8() + '\n';
+    body += QByteArray("option=") + (primary ? "primary" : "case-insensitive") + '\n';
+    QSaveFile out(QDir(dir).filePath(target));
+    if (!out.open(QIODevice::WriteOnly))
+        throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
+    out.write(body + "check=" + QByteArray::number(checksumOf(body)) + '\n');
+    if (!out.commit())
+        throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
+}
+
+} // namespace zil::store

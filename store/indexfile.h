@@ -1,0 +1,46 @@
+// Index files: one small file per index beside its table, "<table>.px" for the
+// primary index and "<table>.xg0", "<table>.xg1", ... for the secondary ones in
+// the order they were created. A file names its index, its fields and options;
+// the order itself is always built from the table's data, so a stale index file
+// can never give a wrong order, and a damaged one counts as missing.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace zil::store {
+
+enum class IndexOption { Primary, CaseInsensitive };
+
+struct IndexInfo
+{
+    QString name; // "primary" for the primary index
+    QStringList fields;
+    bool primary = false;
+    bool caseInsensitive = false;
+    QString fileName; // the index file it was read from
+};
+
+// The first line of every index file; it identifies the store's own index
+// files among others in a directory.
+QByteArray indexFileMagic();
+
+// True when the file at path starts with the store's index-file header.
+bool isIndexFile(const QString &path);
+
+// Reads the index files of a table (by its file path); damaged ones are
+// skipped. The primary index comes first, then the secondary ones in the
+// order of their file numbers.
+std::vector<IndexInfo> readIndexes(const QString &tablePath);
+
+// Adds an index to a closed table: the table file `fileName` in `dir`, case of
+// the name ignored. `fields` are joined by ";". The table is taken for
+// exclusive use while the index is added; raises StoreError when another
+// process has it open, when a field is unknown, when a primary key is not
+// unique, or when the file cannot be written.
+void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
+    const QString &fields, IndexOption option);
+
+} // namespace zil::store

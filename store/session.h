@@ -1,0 +1,40 @@
+// The process-wide state of the table store: the passwords that open protected
+// tables, the shared directory that holds the inter-process lock files, and the
+// named database connections that cursors refer to.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zil::store {
+
+class Database;
+
+class Session
+{
+public:
+    static Session &instance();
+
+    // Registers a password; protected tables opened afterwards try it.
+    void addPassword(const QString &password);
+    void removeAllPasswords();
+    const QStringList &passwords() const { return m_passwords; }
+
+    // The directory of the lock files through which several workstations
+    // share one database. Empty means: beside each table.
+    void setNetFileDir(const QString &dir) { m_netFileDir = dir; }
+    const QString &netFileDir() const { return m_netFileDir; }
+
+    Database *findDatabase(const QString &name) const;
+
+private:
+    friend class Database;
+    void registerDatabase(Database *db);
+    void unregisterDatabase(Database *db);
+
+    QStringList m_passwords;
+    QString m_netFileDir;
+    QList<Database *> m_databases;
+};
+
+} // namespace zil::store

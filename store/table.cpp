@@ -1,0 +1,603 @@
+#include "table.h"
+
+#include "database.h"
+#include "datasource.h"
+#include "session.h"
+#include "storeerror.h"
+#include "tablefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace zil::store {
+
+Table::Table(QObject *parent)
+    : QObject(parent)
+{ }
+
+Table::~Table()
+{
+    m_destroying = true;
+    close();
+    for (DataSource *s : std::as_const(m_sources))
+        s->m_table = nullptr;
+}
+
+void Table::fail(const QString &what) const
+{
+    throw StoreError(what);
+}
+
+void Table::requireActive() const
+{
+    if (!m_file)
+        fail(QStringLiteral("Cannot perform this operation on a closed table (%1)")
+                 .arg(m_tableName));
+}
+
+void Table::requireIndex() const
+{
+    requireActive();
+    if (order().columns.empty())
+        fail(QStringLiteral("Table %1 has no index for this operation").arg(m_tableName));
+}
+
+void Table::setMasterSource(DataSource *source)
+{
+    m_master = source;
+}
+
+void Table::attachSource(DataSource *source)
+{
+    if (!m_sources.contains(source))
+        m_sources << source;
+}
+
+void Table::detachSource(DataSource *source)
+{
+    m_sources.removeAll(source);
+}
+
+QString Table::resolveDirectory()
+{
+    if (Database *db = Session::instance().findDatabase(m_databaseName)) {
+        const QString dir = db->directory();
+        m_database = db;
+        return dir;
+    }
+    // A cursor may also name its directory directly instead of a connection.
+    if (!m_databaseName.isEmpty() && QFileInfo(m_databaseName).isDir())
+        return m_databaseName;
+    fail(QStringLiteral("Unknown database: %1").arg(m_databaseName));
+}
+
+void Table::open()
+{
+    if (m_file)
+        return;
+    if (m_tableName.isEmpty())
+        fail(QStringLiteral("No table name given"));
+    m_database = nullptr;
+    const QString dir = resolveDirectory();
+    const QString path = findFileNoCase(dir, m_tableName);
+    if (path.isEmpty())
+        fail(QStringLiteral("Table does not exist: %1")
+                 .arg(QDir::cleanPath(dir + "/" + m_tableName)));
+
+    std::shared_ptr<TableFile> file = TableFile::acquire(path, lockFileFor(path),
+        m_exclusive ? TableFile::Lock::Exclusive : TableFile::Lock::Shared);
+
+    std::vector<std::unique_ptr<Field>> fields;
+    const auto &columns = file->columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        auto f = std::make_unique<Field>(
+            this, int(i), columns[i].name, columns[i].kind, columns[i].size);
+        // Display labels belong to the declaration and survive a reopen.
+        for (const auto &old : m_fields) {
+            if (old->fieldName().compare(f->fieldName(), Qt::CaseInsensitive) == 0)
+                f->m_label = old->m_label;
+        }
+        fields.push_back(std::move(f));
+    }
+
+    m_file = file;
+    m_generation = file->generation();
+    try {
+        chooseOrder();
+    } catch (...) {
+        m_file.reset();
+        throw;
+    }
+    m_fields = std::move(fields);
+    m_hasRange = false;
+    if (m_database) {
+        m_database->attach(this);
+        m_database->open();
+    }
+    if (m_master) {
+        m_masterRecord
+            = connect(m_master.data(), &DataSource::recordChanged, this, &Table::masterChanged);
+        m_masterState
+            = connect(m_master.data(), &DataSource::stateChanged, this, &Table::masterChanged);
+    }
+    applyRange();
+    m_pos = -1;
+    m_rowid = -1;
+    setPosition(m_lo < m_hi ? m_lo : -1);
+    m_bof = true;
+    m_eof = m_lo >= m_hi;
+    announceState();
+    announce();
+}
+
+void Table::close()
+{
+    if (!m_file)
+        return;
+    disconnect(m_masterRecord);
+    disconnect(m_masterState);
+    m_file.reset();
+    m_pos = -1;
+    m_rowid = -1;
+    m_rowLoaded = false;
+    m_row.clear();
+    m_lo = m_hi = 0;
+    m_eof = m_bof = true;
+    if (m_database)
+        m_database->detach(this);
+    if (!m_destroying)
+        announceState();
+}
+
+void Table::closeFromDatabase()
+{
+    m_database = nullptr;
+    close();
+}
+
+void Table::chooseOrder()
+{
+    const auto &indexes = m_file->indexes();
+    const bool linked = !m_master.isNull() || !m_indexFieldNames.isEmpty();
+    int chosen = -1;
+    if (linked && m_indexName.isEmpty()) {
+        QStringList keys = m_indexFieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString &k : keys)
+            k = k.trimmed();
+        if (keys.isEmpty())
+            fail(QStringLiteral("No key field given for the link of %1").arg(m_tableName));
+        auto leading = [&](const IndexOrder &o, bool whole) {
+            if (o.info.fields.size() < keys.size()
+                || (whole && o.info.fields.size() != keys.size()))
+                return false;
+            for (qsizetype i = 0; i < keys.size(); ++i) {
+                if (o.info.fields[i].compare(keys[i], Qt::CaseInsensitive) != 0)
+                    return false;
+            }
+            return true;
+        };
+        // The index made of exactly the key fields, else the first one that
+        // begins with them, the primary index first.
+        for (int pass = 0; pass < 2 && chosen < 0; ++pass) {
+            for (size_t i = 0; i + 1 < indexes.size(); ++i) {
+                if (leading(indexes[i], pass == 0)) {
+                    chosen = int(i);
+                    break;
+                }
+            }
+        }
+        if (chosen < 0)
+            fail(QStringLiteral("No index on %1 for table %2").arg(m_indexFieldNames, m_tableName));
+    } else {
+        chosen = m_file->findIndex(m_indexName);
+        if (chosen < 0) {
+            if (!m_indexName.isEmpty())
+                fail(QStringLiteral("Index %1 not found for table %2")
+                         .arg(m_indexName, m_tableName));
+            // Without a primary index the table reads in the store's order.
+            chosen = m_file->naturalOrder();
+        }
+        if (m_master) {
+            const QString key = m_indexFieldNames.section(QLatin1Char(';'), 0, 0).trimmed();
+            const IndexOrder &o = indexes[chosen];
+            if (o.columns.empty()
+                || (!key.isEmpty() && o.info.fields.first().compare(key, Qt::CaseInsensitive) != 0))
+                fail(QStringLiteral("Index %1 of %2 does not fit its link")
+                         .arg(m_indexName, m_tableName));
+        }
+    }
+    m_orderIndex = chosen;
+    m_orderName = indexes[chosen].info.name;
+    m_file->order(chosen);
+}
+
+const IndexOrder &Table::order() const
+{
+    return m_file->order(m_orderIndex);
+}
+
+qsizetype Table::lowerBound(const std::vector<KeyValue> &keys) const
+{
+    const IndexOrder &o = order();
+    qsizetype lo = m_lo, hi = m_hi;
+    while (lo < hi) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        int c = 0;
+        for (size_t f = 0; f < keys.size() && c == 0; ++f)
+            c = m_file->compare(o, int(f), o.rows[mid], keys[f]);
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+qsizetype Table::upperBound(const KeyValue &key) const
+{
+    const IndexOrder &o = order();
+    qsizetype lo = m_lo, hi = m_hi;
+    while (lo < hi) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        if (m_file->compare(o, 0, o.rows[mid], key) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void Table::applyRange()
+{
+    const IndexOrder &o = order();
+    m_lo = 0;
+    m_hi = qsizetype(o.rows.size());
+    if (m_master) {
+        Table *master = m_master->dataSet();
+        if (!master || !master->active() || master->isEmpty()) {
+            m_hi = 0;
+        } else {
+            const Field &f = master->fieldByName(m_masterFields);
+            const KeyValue key = m_file->keyValue(o, 0, master->value(f.column()));
+            const qsizetype lo = lowerBound({key});
+            m_hi = upperBound(key);
+            m_lo = lo;
+        }
+    }
+    if (m_hasRange && m_lo < m_hi) {
+        const KeyValue start = m_file->keyValue(o, 0, m_rangeStart);
+        const KeyValue end = m_file->keyValue(o, 0, m_rangeEnd);
+        const qsizetype lo = lowerBound({start});
+        const qsizetype hi = upperBound(end);
+        m_lo = lo;
+        m_hi = std::max(lo, hi);
+    }
+}
+
+void Table::sync() const
+{
+    if (!m_file || m_generation == m_file->generation())
+        return;
+    // The table was re-read: places in the orders have moved. Find the
+    // active order again, redo the link and range, and find the current
+    // record by its row.
+    auto *self = const_cast<Table *>(this);
+    m_generation = m_file->generation();
+    int chosen = m_file->findIndex(m_orderName);
+    if (m_orderName == m_file->indexes().back().info.name || chosen < 0)
+        chosen = m_file->naturalOrder();
+    m_orderIndex = chosen;
+    self->applyRange();
+    const IndexOrder &o = order();
+    qsizetype found = -1;
+    for (qsizetype p = m_lo; p < m_hi && m_rowid >= 0; ++p) {
+        if (m_file->rowid(o.rows[p]) == m_rowid) {
+            found = p;
+            break;
+        }
+    }
+    if (found < 0 && m_lo < m_hi)
+        found = std::clamp(m_pos, m_lo, m_hi - 1);
+    m_pos = found;
+    m_rowid = found >= 0 ? m_file->rowid(o.rows[found]) : -1;
+    m_rowLoaded = false;
+}
+
+qsizetype Table::locate(quint32 ordinal) const
+{
+    const IndexOrder &o = order();
+    if (o.columns.empty())
+        return -1;
+    qsizetype lo = m_lo, hi = m_hi;
+    while (lo < hi) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        if (m_file->compareOrdinals(o, o.rows[mid], ordinal) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    for (qsizetype p = lo; p < m_hi && m_file->compareOrdinals(o, o.rows[p], ordinal) == 0; ++p) {
+        if (o.rows[p] == ordinal)
+            return p;
+    }
+    return -1;
+}
+
+void Table::setPosition(qsizetype pos)
+{
+    m_pos = pos;
+    const qint64 rowid = pos >= 0 ? m_file->rowid(order().rows[pos]) : -1;
+    if (rowid != m_rowid)
+        m_rowLoaded = false;
+    m_rowid = rowid;
+}
+
+void Table::announce()
+{
+    const QList<DataSource *> sources = m_sources;
+    for (DataSource *s : sources)
+        s->notifyRecord();
+}
+
+void Table::announceState()
+{
+    const QList<DataSource *> sources = m_sources;
+    for (DataSource *s : sources)
+        s->notifyState();
+}
+
+void Table::notifyLayout()
+{
+    const QList<DataSource *> sources = m_sources;
+    for (DataSource *s : sources)
+        s->notifyLayout();
+}
+
+void Table::masterChanged()
+{
+    if (!m_file)
+        return;
+    sync();
+    applyRange();
+    setPosition(m_lo < m_hi ? m_lo : -1);
+    m_bof = true;
+    m_eof = m_lo >= m_hi;
+    announce();
+}
+
+void Table::setIndexName(const QString &name)
+{
+    if (!m_file) {
+        m_indexName = name;
+        return;
+    }
+    sync();
+    const QString previous = m_indexName;
+    const qsizetype pos = m_pos;
+    const quint32 ordinal = pos >= 0 ? order().rows[pos] : 0;
+    m_indexName = name;
+    try {
+        chooseOrder();
+    } catch (...) {
+        m_indexName = previous;
+        chooseOrder();
+        throw;
+    }
+    m_hasRange = false;
+    applyRange();
+    qsizetype found = pos >= 0 ? locate(ordinal) : -1;
+    if (found < 0 && m_lo < m_hi)
+        found = m_lo;
+    setPosition(found);
+    m_eof = m_bof = found < 0;
+    announce();
+}
+
+bool Table::isEmpty() const
+{
+    requireActive();
+    sync();
+    return m_lo >= m_hi;
+}
+
+void Table::first()
+{
+    requireActive();
+    sync();
+    const qint64 before = m_rowid;
+    setPosition(m_lo < m_hi ? m_lo : -1);
+    m_bof = true;
+    m_eof = m_lo >= m_hi;
+    if (m_rowid != before)
+        announce();
+}
+
+void Table::last()
+{
+    requireActive();
+    sync();
+    const qint64 before = m_rowid;
+    setPosition(m_lo < m_hi ? m_hi - 1 : -1);
+    m_eof = true;
+    m_bof = m_lo >= m_hi;
+    if (m_rowid != before)
+        announce();
+}
+
+void Table::next()
+{
+    requireActive();
+    sync();
+    if (m_pos >= 0 && m_pos + 1 < m_hi) {
+        setPosition(m_pos + 1);
+        m_eof = m_bof = false;
+        announce();
+    } else {
+        m_eof = true;
+        m_bof = m_lo >= m_hi;
+    }
+}
+
+void Table::prior()
+{
+    requireActive();
+    sync();
+    if (m_pos > m_lo) {
+        setPosition(m_pos - 1);
+        m_eof = m_bof = false;
+        announce();
+    } else {
+        m_bof = true;
+        m_eof = m_lo >= m_hi;
+    }
+}
+
+int Table::recordCount() const
+{
+    requireActive();
+    sync();
+    return int(m_hi - m_lo);
+}
+
+int Table::recNo() const
+{
+    requireActive();
+    sync();
+    return m_pos < 0 ? 0 : int(m_pos - m_lo + 1);
+}
+
+void Table::setRecNo(int recNo)
+{
+    requireActive();
+    sync();
+    if (m_lo >= m_hi)
+        return;
+    const qsizetype pos = m_lo + std::clamp<qsizetype>(recNo, 1, m_hi - m_lo) - 1;
+    const qint64 before = m_rowid;
+    setPosition(pos);
+    m_eof = m_bof = false;
+    if (m_rowid != before)
+        announce();
+}
+
+Field &Table::fieldByName(const QString &name)
+{
+    requireActive();
+    for (const auto &f : m_fields) {
+        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return *f;
+    }
+    fail(QStringLiteral("Field '%1' not found in %2").arg(name, m_tableName));
+}
+
+QVariant Table::value(int column) const
+{
+    if (!m_file)
+        return QVariant();
+    sync();
+    if (m_pos < 0)
+        return QVariant();
+    if (!m_rowLoaded) {
+        m_row = m_file->fetchRow(m_rowid);
+        m_rowLoaded = true;
+    }
+    return m_row[column];
+}
+
+QByteArray Table::bytes(int column) const
+{
+    if (!m_file)
+        return QByteArray();
+    sync();
+    if (m_pos < 0)
+        return QByteArray();
+    return m_file->fetchBytes(m_rowid, column);
+}
+
+bool Table::findKey(const QVariantList &values)
+{
+    requireIndex();
+    sync();
+    const IndexOrder &o = order();
+    if (values.isEmpty() || values.size() > qsizetype(o.columns.size()))
+        fail(QStringLiteral("Wrong number of key values for %1").arg(m_tableName));
+    std::vector<KeyValue> keys;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        keys.push_back(m_file->keyValue(o, int(i), values[i]));
+    const qsizetype p = lowerBound(keys);
+    if (p >= m_hi)
+        return false;
+    for (size_t f = 0; f < keys.size(); ++f) {
+        if (m_file->compare(o, int(f), o.rows[p], keys[f]) != 0)
+            return false;
+    }
+    const qint64 before = m_rowid;
+    setPosition(p);
+    m_eof = m_bof = false;
+    if (m_rowid != before)
+        announce();
+    return true;
+}
+
+void Table::findNearest(const QVariant &value)
+{
+    requireIndex();
+    sync();
+    if (m_lo >= m_hi)
+        return;
+    const KeyValue key = m_file->keyValue(order(), 0, value);
+    qsizetype p = lowerBound({key});
+    if (p >= m_hi)
+        p = m_hi - 1;
+    const qint64 before = m_rowid;
+    setPosition(p);
+    m_eof = m_bof = false;
+    if (m_rowid != before)
+        announce();
+}
+
+void Table::setRange(const QVariant &start, const QVariant &end)
+{
+    requireIndex();
+    sync();
+    m_hasRange = true;
+    m_rangeStart = start;
+    m_rangeEnd = end;
+    applyRange();
+    setPosition(m_lo < m_hi ? m_lo : -1);
+    m_bof = true;
+    m_eof = m_lo >= m_hi;
+    announce();
+}
+
+void Table::cancelRange()
+{
+    requireActive();
+    sync();
+    if (!m_hasRange)
+        return;
+    const qsizetype pos = m_pos;
+    const quint32 ordinal = pos >= 0 ? order().rows[pos] : 0;
+    m_hasRange = false;
+    applyRange();
+    qsizetype found = pos >= 0 ? locate(ordinal) : -1;
+    if (found < 0 && m_lo < m_hi)
+        found = m_lo;
+    setPosition(found);
+    m_eof = m_bof = found < 0;
+    announce();
+}
+
+void Table::refresh()
+{
+    requireActive();
+    m_file->reload();
+    sync();
+    m_rowLoaded = false;
+    if (m_pos < 0 && m_lo < m_hi)
+        setPosition(m_lo);
+    m_eof = m_lo >= m_hi;
+    announce();
+}
+
+} // namespace zil::store

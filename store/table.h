@@ -1,0 +1,158 @@
+// A cursor on one table of a database: its own current record, active index,
+// master link and key range. The program only reads through it.
+#pragma once
+
+#include "datasource.h"
+#include "field.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace zil::store {
+
+class DataSource;
+class Database;
+class TableFile;
+struct IndexOrder;
+struct KeyValue;
+
+class Table : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Table(QObject *parent = nullptr);
+    ~Table() override;
+
+    // Declaration; changed only while the cursor is closed, except IndexName.
+    void setDatabaseName(const QString &name) { m_databaseName = name; }
+    const QString &databaseName() const { return m_databaseName; }
+    void setTableName(const QString &name) { m_tableName = name; }
+    const QString &tableName() const { return m_tableName; }
+    void setIndexFieldNames(const QString &fields) { m_indexFieldNames = fields; }
+    const QString &indexFieldNames() const { return m_indexFieldNames; }
+    void setMasterSource(DataSource *source);
+    DataSource *masterSource() const { return m_master; }
+    void setMasterFields(const QString &field) { m_masterFields = field; }
+    const QString &masterFields() const { return m_masterFields; }
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool readOnly() const { return m_readOnly; }
+    void setExclusive(bool exclusive) { m_exclusive = exclusive; }
+    bool exclusive() const { return m_exclusive; }
+
+    // The active index by name, empty for the primary index. On an open
+    // cursor the current record stays current and the key range is dropped.
+    void setIndexName(const QString &name);
+    const QString &indexName() const { return m_indexName; }
+
+    // Opening an open cursor does nothing; a failure raises StoreError.
+    void open();
+    void close();
+    bool active() const { return m_file != nullptr; }
+
+    void first();
+    void next();
+    void prior();
+    void last();
+    // Set on an empty cursor, by last() and by a move past the last record.
+    bool eof() const { return m_eof; }
+    // Set on an empty cursor, by first() and by a move before the first record.
+    bool bof() const { return m_bof; }
+    bool isEmpty() const;
+
+    // Records in view: on a linked cursor those of the master's record, within
+    // the key range when one is set.
+    int recordCount() const;
+    // 1-based place of the current record among those in view; 0 when empty.
+    int recNo() const;
+    void setRecNo(int recNo);
+
+    // Field by name, case ignored; raises when there is none.
+    Field &fieldByName(const QString &name);
+    const std::vector<std::unique_ptr<Field>> &fields() const { return m_fields; }
+
+    // Exact lookup on the leading fields of the active index; true makes the
+    // record current, false leaves the current record as it was.
+    bool findKey(const QVariantList &values);
+    // The first record whose first key field is not less than value (case
+    // ignored on a case-insensitive index); the last record when none is.
+    void findNearest(const QVariant &value);
+    // Only records whose first key field lies between start and end
+    // inclusive, then the first of them.
+    void setRange(const QVariant &start, const QVariant &end);
+    void cancelRange();
+
+    // Re-reads the table, so that changes made by other processes show; the
+    // current record stays current when it still exists.
+    void refresh();
+
+    // Data sources on this cursor, in the order of creation.
+    const QList<DataSource *> &dataSources() const { return m_sources; }
+
+    // What Field reads.
+    QVariant value(int column) const;
+    QByteArray bytes(int column) const;
+
+private:
+    friend class DataSource;
+    friend class Database;
+    friend class Field;
+    void attachSource(DataSource *source);
+    void detachSource(DataSource *source);
+    void masterChanged();
+    void closeFromDatabase();
+
+    QString resolveDirectory();
+    const IndexOrder &order() const;
+    void chooseOrder();
+    void applyRange();
+    void sync() const;
+    void setPosition(qsizetype pos);
+    qsizetype locate(quint32 ordinal) const;
+    qsizetype lowerBound(const std::vector<KeyValue> &keys) const;
+    qsizetype upperBound(const KeyValue &key) const;
+    void announce();
+    void announceState();
+    void notifyLayout();
+    void requireActive() const;
+    void requireIndex() const;
+    [[noreturn]] void fail(const QString &what) const;
+
+    QString m_databaseName;
+    QString m_tableName;
+    QString m_indexName;
+    QString m_indexFieldNames;
+    QPointer<DataSource> m_master;
+    QString m_masterFields;
+    bool m_readOnly = false;
+    bool m_exclusive = false;
+    bool m_destroying = false;
+
+    QPointer<Database> m_database;
+    std::shared_ptr<TableFile> m_file;
+    QList<DataSource *> m_sources;
+    std::vector<std::unique_ptr<Field>> m_fields;
+    QMetaObject::Connection m_masterRecord;
+    QMetaObject::Connection m_masterState;
+
+    // The active order is m_orderName of the file's indexes; [m_lo, m_hi) are
+    // the places in it in view after the master link and the key range.
+    QString m_orderName;
+    mutable int m_orderIndex = -1;
+    mutable quint64 m_generation = 0;
+    mutable qsizetype m_lo = 0;
+    mutable qsizetype m_hi = 0;
+    bool m_hasRange = false;
+    QVariant m_rangeStart;
+    QVariant m_rangeEnd;
+    mutable qsizetype m_pos = -1; // place in the order, -1 when nothing is current
+    mutable qint64 m_rowid = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+    mutable bool m_rowLoaded = false;
+    mutable std::vector<QVariant> m_row;
+};
+
+} // namespace zil::store

@@ -1,0 +1,547 @@
+#include "tablefile.h"
+
+#include "session.h"
+#include "storeerror.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+#include <numeric>
+#include <sqlcipher/sqlite3.h>
+
+namespace zil::store {
+
+namespace {
+
+QHash<QString, std::weak_ptr<TableFile>> &registry()
+{
+    static QHash<QString, std::weak_ptr<TableFile>> files;
+    return files;
+}
+
+QString quoted(const QString &identifier)
+{
+    QString q = identifier;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString textOf(sqlite3_stmt *stmt, int col)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt, col)) : QString();
+}
+
+schema::FieldKind kindOfDeclaredType(const QString &type)
+{
+    const QString t = type.toUpper();
+    if (t.contains(QLatin1String("INT")))
+        return schema::FieldKind::Integer;
+    if (t.contains(QLatin1String("CLOB")) || t.contains(QLatin1String("BLOB"))
+        || t.contains(QLatin1String("MEMO")))
+        return schema::FieldKind::Memo;
+    return schema::FieldKind::Text;
+}
+
+int sizeOfDeclaredType(const QString &type)
+{
+    const qsizetype open = type.indexOf(QLatin1Char('('));
+    const qsizetype close = type.indexOf(QLatin1Char(')'));
+    if (open >= 0 && close > open) {
+        bool ok = false;
+        const int n = type.mid(open + 1, close - open - 1).trimmed().toInt(&ok);
+        if (ok && n > 0)
+            return n;
+    }
+    return 255;
+}
+
+struct FileStamp
+{
+    QDateTime modified;
+    qint64 size;
+};
+
+FileStamp stampOf(const QString &path)
+{
+    QFileInfo info(path);
+    return {info.lastModified(), info.size()};
+}
+
+} // namespace
+
+QString findFileNoCase(const QString &dir, const QString &name)
+{
+    QDir d(dir);
+    if (QFileInfo::exists(d.filePath(name)))
+        return d.filePath(name);
+    const QStringList entries = d.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &e : entries) {
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return d.filePath(e);
+    }
+    return QString();
+}
+
+QString lockFileFor(const QString &tablePath)
+{
+    const QFileInfo info(tablePath);
+    const QString netDir = Session::instance().netFileDir();
+    const QString dir = netDir.isEmpty() ? info.absolutePath() : netDir;
+    return QDir(dir).filePath(
+        info.fileName().section(QLatin1Char('.'), 0, 0).toLower() + QStringLiteral(".lck"));
+}
+
+std::shared_ptr<TableFile> TableFile::acquire(
+    const QString &path, const QString &lockPath, Lock lock)
+{
+    const QString key = QFileInfo(path).canonicalFilePath();
+    if (lock == Lock::Shared) {
+        if (auto existing = registry().value(key).lock())
+            return existing;
+    }
+    std::shared_ptr<TableFile> file(new TableFile);
+    file->m_path = path;
+    const QString name = QFileInfo(path).fileName();
+    if (lock != Lock::None) {
+        const auto result = lock == Lock::Shared ? file->m_lock.lockShared(lockPath)
+                                                 : file->m_lock.lockExclusive(lockPath);
+        if (result == platform::FileLock::Result::Busy) {
+            file->fail(lock == Lock::Shared
+                    ? QStringLiteral("Table %1 is in exclusive use by another user").arg(name)
+                    : QStringLiteral("Table %1 is open by another user").arg(name));
+        }
+        // A database on a medium the workstation cannot write to cannot hold
+        // lock files; reading it still works, so only exclusive use fails.
+        if (result == platform::FileLock::Result::Unavailable && lock == Lock::Exclusive)
+            file->fail(QStringLiteral("Cannot lock table %1 for exclusive use").arg(name));
+    }
+    file->openConnection();
+    if (lock == Lock::Shared) {
+        file->m_registryKey = key;
+        registry().insert(key, file);
+    }
+    return file;
+}
+
+TableFile::~TableFile()
+{
+    if (!m_registryKey.isEmpty()) {
+        auto it = registry().find(m_registryKey);
+        if (it != registry().end() && it->expired())
+            registry().erase(it);
+    }
+    for (sqlite3_stmt *s : m_memoStatements)
+        sqlite3_finalize(s);
+    sqlite3_finalize(m_rowStatement);
+    sqlite3_close(m_db);
+}
+
+void TableFile::fail(const QString &what) const
+{
+    throw StoreError(what);
+}
+
+bool TableFile::tryOpen(const QString *password)
+{
+    if (m_db) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+    const QByteArray name = m_path.toUtf8();
+    if (sqlite3_open_v2(
+            name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
+        return false;
+    }
+    if (password) {
+        const QByteArray hex
+            = QCryptographicHash::hash(password->toUtf8(), QCryptographicHash::Sha256).toHex();
+        const QByteArray pragma = "PRAGMA key = \"x'" + hex + "'\"";
+        if (sqlite3_exec(m_db, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+    }
+    // Nothing stored in a table file may run as SQL: triggers are off, the
+    // connection writes nothing, and the schema is checked before any use.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_exec(m_db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+}
+
+void TableFile::openConnection()
+{
+    const QString name = QFileInfo(m_path).fileName();
+    bool opened = tryOpen(nullptr);
+    if (!opened) {
+        for (const QString &password : Session::instance().passwords()) {
+            if ((opened = tryOpen(&password)))
+                break;
+        }
+    }
+    if (!opened) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        fail(QStringLiteral("%1 is not a table, or it is protected by a password that is not "
+                            "registered")
+                 .arg(name));
+    }
+    for (sqlite3_stmt *s : m_memoStatements)
+        sqlite3_finalize(s);
+    m_memoStatements.clear();
+    sqlite3_finalize(m_rowStatement);
+    m_rowStatement = nullptr;
+    const FileStamp stamp = stampOf(m_path);
+    m_stampModified = stamp.modified;
+    m_stampSize = stamp.size;
+    readSchema();
+    m_dataVersion = dataVersion();
+    readIndexFiles();
+    readKeys();
+    ++m_generation;
+}
+
+sqlite3_stmt *TableFile::prepare(const QString &sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_finalize(stmt);
+        fail(QStringLiteral("Cannot read table %1: %2").arg(QFileInfo(m_path).fileName(), why));
+    }
+    return stmt;
+}
+
+void TableFile::readSchema()
+{
+    const QString fileName = QFileInfo(m_path).fileName();
+    const QString wanted = fileName.section(QLatin1Char('.'), 0, 0).toLower();
+    m_tableName.clear();
+
+    sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT type, name, tbl_name FROM sqlite_master"));
+    QString problem;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const QString type = textOf(stmt, 0);
+        const QString name = textOf(stmt, 1);
+        const QString owner = textOf(stmt, 2);
+        if (type == QLatin1String("table") && name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            m_tableName = name;
+        } else if (type == QLatin1String("index")
+            && name.startsWith(QLatin1String("sqlite_autoindex_"))
+            && owner.compare(wanted, Qt::CaseInsensitive) == 0) {
+            // Made by SQLite itself for a UNIQUE column; harmless.
+        } else if (problem.isEmpty()) {
+            problem = QStringLiteral("unexpected %1 \"%2\"").arg(type, name);
+        }
+    }
+    sqlite3_finalize(stmt);
+    if (!problem.isEmpty())
+        fail(QStringLiteral("Table %1 is corrupted: %2").arg(fileName, problem));
+    if (m_tableName.isEmpty())
+        fail(QStringLiteral("Table %1 is corrupted: it holds no table \"%2\"")
+                 .arg(fileName, wanted));
+
+    m_columns.clear();
+    stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_tableName)));
+    std::vector<std::pair<QString, QString>> declared;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        declared.emplace_back(textOf(stmt, 1), textOf(stmt, 2));
+    sqlite3_finalize(stmt);
+
+    const schema::TableDef *def = schema::findTable(fileName);
+    for (const auto &[name, type] : declared) {
+        const schema::FieldDef *f = def ? def->field(name) : nullptr;
+        if (f)
+            m_columns.push_back({f->name, f->kind, f->size});
+        else
+            m_columns.push_back({name, kindOfDeclaredType(type), sizeOfDeclaredType(type)});
+    }
+    if (def) {
+        for (const schema::FieldDef &f : def->fields) {
+            if (columnIndex(f.name) < 0)
+                fail(QStringLiteral("Table %1 is corrupted: field \"%2\" is missing")
+                         .arg(fileName, f.name));
+        }
+    }
+    if (m_columns.empty())
+        fail(QStringLiteral("Table %1 is corrupted: it has no fields").arg(fileName));
+}
+
+int TableFile::columnIndex(const QString &name) const
+{
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+void TableFile::readIndexFiles()
+{
+    m_indexes.clear();
+    for (IndexInfo &info : readIndexes(m_path)) {
+        IndexOrder order;
+        bool usable = !info.fields.isEmpty();
+        for (const QString &f : info.fields) {
+            const int c = columnIndex(f);
+            if (c < 0 || m_columns[c].kind == schema::FieldKind::Memo)
+                usable = false;
+            order.columns.push_back(c);
+        }
+        // An index over fields the table does not have cannot order it.
+        if (!usable)
+            continue;
+        order.info = std::move(info);
+        m_indexes.push_back(std::move(order));
+    }
+    IndexOrder natural;
+    natural.info.name = QStringLiteral("(natural)");
+    m_indexes.push_back(std::move(natural));
+}
+
+void TableFile::readKeys()
+{
+    m_keys.assign(m_columns.size(), KeyColumn());
+    std::vector<int> wanted;
+    for (const IndexOrder &o : m_indexes) {
+        for (int c : o.columns) {
+            if (std::find(wanted.begin(), wanted.end(), c) == wanted.end())
+                wanted.push_back(c);
+        }
+    }
+    QStringList select {QStringLiteral("rowid")};
+    for (int c : wanted) {
+        select << quoted(m_columns[c].name);
+        m_keys[c].loaded = true;
+        m_keys[c].isInteger = m_columns[c].kind == schema::FieldKind::Integer;
+    }
+    m_rowids.clear();
+    sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                     .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        m_rowids.push_back(sqlite3_column_int64(stmt, 0));
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            KeyColumn &k = m_keys[wanted[i]];
+            if (k.isInteger)
+                k.integers.push_back(sqlite3_column_int64(stmt, int(i) + 1));
+            else
+                k.texts.push_back(textOf(stmt, int(i) + 1));
+        }
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Cannot read table %1: %2")
+                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    for (IndexOrder &o : m_indexes) {
+        o.built = false;
+        o.rows.clear();
+    }
+}
+
+qint64 TableFile::dataVersion()
+{
+    sqlite3_stmt *stmt = prepare(QStringLiteral("PRAGMA data_version"));
+    qint64 v = -1;
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        v = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return v;
+}
+
+int TableFile::findIndex(const QString &name) const
+{
+    for (size_t i = 0; i + 1 < m_indexes.size(); ++i) {
+        const IndexInfo &info = m_indexes[i].info;
+        if (name.isEmpty() ? info.primary : info.name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+const QString &TableFile::textKey(const KeyColumn &col, quint32 ordinal, bool caseInsensitive) const
+{
+    if (!caseInsensitive)
+        return col.texts[ordinal];
+    return col.folded[ordinal];
+}
+
+int TableFile::compareRows(const IndexOrder &order, quint32 a, quint32 b) const
+{
+    const bool ci = order.info.caseInsensitive;
+    for (int c : order.columns) {
+        const KeyColumn &k = m_keys[c];
+        if (k.isInteger) {
+            const qint64 x = k.integers[a], y = k.integers[b];
+            if (x != y)
+                return x < y ? -1 : 1;
+        } else {
+            const int r = QString::compare(textKey(k, a, ci), textKey(k, b, ci), Qt::CaseSensitive);
+            if (r != 0)
+                return r;
+        }
+    }
+    return 0;
+}
+
+const IndexOrder &TableFile::order(int index)
+{
+    IndexOrder &o = m_indexes[index];
+    if (o.built)
+        return o;
+    if (o.info.caseInsensitive) {
+        for (int c : o.columns) {
+            KeyColumn &k = m_keys[c];
+            if (!k.isInteger && k.folded.size() != k.texts.size()) {
+                k.folded.clear();
+                k.folded.reserve(k.texts.size());
+                for (const QString &t : k.texts)
+                    k.folded.push_back(t.toCaseFolded());
+            }
+        }
+    }
+    o.rows.resize(m_rowids.size());
+    std::iota(o.rows.begin(), o.rows.end(), 0u);
+    if (!o.columns.empty()) {
+        // Stable, so records of equal key keep the store's own order.
+        std::stable_sort(o.rows.begin(), o.rows.end(),
+            [&](quint32 a, quint32 b) { return compareRows(o, a, b) < 0; });
+    }
+    o.built = true;
+    return o;
+}
+
+KeyValue TableFile::keyValue(const IndexOrder &order, int fieldPos, const QVariant &value) const
+{
+    const Column &col = m_columns[order.columns[fieldPos]];
+    KeyValue key;
+    if (col.kind == schema::FieldKind::Integer) {
+        key.isInteger = true;
+        bool ok = true;
+        if (value.typeId() == QMetaType::QString) {
+            key.integer = value.toString().trimmed().toLongLong(&ok);
+        } else if (!value.isNull()) {
+            key.integer = value.toLongLong(&ok);
+        }
+        if (!ok)
+            fail(QStringLiteral("'%1' is not a valid value for field %2")
+                     .arg(value.toString(), col.name));
+    } else {
+        key.text = value.toString();
+        if (order.info.caseInsensitive)
+            key.text = key.text.toCaseFolded();
+    }
+    return key;
+}
+
+int TableFile::compare(
+    const IndexOrder &order, int fieldPos, quint32 ordinal, const KeyValue &key) const
+{
+    const KeyColumn &k = m_keys[order.columns[fieldPos]];
+    if (k.isInteger) {
+        const qint64 x = k.integers[ordinal];
+        return x < key.integer ? -1 : (x > key.integer ? 1 : 0);
+    }
+    return QString::compare(
+        textKey(k, ordinal, order.info.caseInsensitive), key.text, Qt::CaseSensitive);
+}
+
+std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
+{
+    if (!m_rowStatement) {
+        QStringList select;
+        for (const Column &c : m_columns)
+            select << (c.kind == schema::FieldKind::Memo ? QStringLiteral("NULL") : quoted(c.name));
+        m_rowStatement = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                     .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
+    }
+    std::vector<QVariant> row(m_columns.size());
+    sqlite3_reset(m_rowStatement);
+    sqlite3_bind_int64(m_rowStatement, 1, rowid);
+    if (sqlite3_step(m_rowStatement) == SQLITE_ROW) {
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            const int type = sqlite3_column_type(m_rowStatement, int(i));
+            if (type == SQLITE_NULL || m_columns[i].kind == schema::FieldKind::Memo)
+                continue;
+            if (m_columns[i].kind == schema::FieldKind::Integer)
+                row[i] = QVariant(qint64(sqlite3_column_int64(m_rowStatement, int(i))));
+            else
+                row[i] = QVariant(textOf(m_rowStatement, int(i)));
+        }
+    }
+    sqlite3_reset(m_rowStatement);
+    return row;
+}
+
+QByteArray TableFile::fetchBytes(qint64 rowid, int column)
+{
+    if (m_memoStatements.empty())
+        m_memoStatements.assign(m_columns.size(), nullptr);
+    sqlite3_stmt *&stmt = m_memoStatements[column];
+    if (!stmt)
+        stmt = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                           .arg(quoted(m_columns[column].name), quoted(m_tableName)));
+    QByteArray bytes;
+    sqlite3_reset(stmt);
+    sqlite3_bind_int64(stmt, 1, rowid);
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+        const void *p = sqlite3_column_blob(stmt, 0);
+        const int n = sqlite3_column_bytes(stmt, 0);
+        if (p && n > 0)
+            bytes = QByteArray(static_cast<const char *>(p), n);
+    }
+    sqlite3_reset(stmt);
+    return bytes;
+}
+
+bool TableFile::reload()
+{
+    // A table file replaced by a new one (as the database maker does) keeps
+    // the old file open here; the stamp of the path tells, and the data
+    // version tells of changes written into the open file.
+    std::vector<IndexInfo> before;
+    for (size_t i = 0; i + 1 < m_indexes.size(); ++i)
+        before.push_back(m_indexes[i].info);
+    const std::vector<IndexInfo> after = readIndexes(m_path);
+    bool indexesChanged = before.size() != after.size();
+    for (size_t i = 0; !indexesChanged && i < before.size(); ++i) {
+        indexesChanged = before[i].name != after[i].name || before[i].fields != after[i].fields
+            || before[i].caseInsensitive != after[i].caseInsensitive;
+    }
+    const FileStamp stamp = stampOf(m_path);
+    if (!indexesChanged && dataVersion() == m_dataVersion && stamp.modified == m_stampModified
+        && stamp.size == m_stampSize)
+        return false;
+    openConnection();
+    return true;
+}
+
+bool TableFile::isUnique(const std::vector<int> &columns)
+{
+    IndexOrder probe;
+    probe.columns = columns;
+    for (int c : columns) {
+        if (!m_keys[c].loaded) {
+            // The key columns of indexes not yet created are read on demand.
+            m_indexes.insert(m_indexes.begin(), probe);
+            readKeys();
+            m_indexes.erase(m_indexes.begin());
+            break;
+        }
+    }
+    probe.rows.resize(m_rowids.size());
+    std::iota(probe.rows.begin(), probe.rows.end(), 0u);
+    std::sort(probe.rows.begin(), probe.rows.end(),
+        [&](quint32 a, quint32 b) { return compareRows(probe, a, b) < 0; });
+    for (size_t i = 1; i < probe.rows.size(); ++i) {
+        if (compareRows(probe, probe.rows[i - 1], probe.rows[i]) == 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace zil::store

@@ -1,0 +1,146 @@
+// One open table file, shared by every cursor of the process that reads it:
+// the SQLite connection, the columns, the key columns held in memory and the
+// orders of its indexes, built from the data when first needed.
+#pragma once
+
+#include "framework/platform/filelock.h"
+#include "indexfile.h"
+#include "schema.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zil::store {
+
+struct Column
+{
+    QString name;
+    schema::FieldKind kind;
+    int size;
+};
+
+// A value to compare with the keys of an index: integer or text, already
+// case-folded when the index ignores case.
+struct KeyValue
+{
+    bool isInteger = false;
+    qint64 integer = 0;
+    QString text;
+};
+
+// The order of one index: the places of the records (ordinals in the file's
+// row list) sorted by the index's fields. An order without fields is the
+// store's own order.
+struct IndexOrder
+{
+    IndexInfo info;
+    std::vector<int> columns;
+    std::vector<quint32> rows;
+    bool built = false;
+};
+
+class TableFile
+{
+public:
+    enum class Lock { Shared, Exclusive, None };
+
+    // The table file at path, shared with other cursors of the process that
+    // have it open; opened and locked when none has. Raises StoreError.
+    static std::shared_ptr<TableFile> acquire(
+        const QString &path, const QString &lockPath, Lock lock);
+    ~TableFile();
+
+    const QString &path() const { return m_path; }
+    const std::vector<Column> &columns() const { return m_columns; }
+    int columnIndex(const QString &name) const; // -1 when none
+    qsizetype rowCount() const { return qsizetype(m_rowids.size()); }
+    qint64 rowid(quint32 ordinal) const { return m_rowids[ordinal]; }
+
+    // Counts every re-read of the table; cursors compare it to notice that
+    // places in the orders have moved.
+    quint64 generation() const { return m_generation; }
+
+    // Index 0 is the primary index when the table has one; an order without
+    // fields (the store's order) is always available as naturalOrder().
+    const std::vector<IndexOrder> &indexes() const { return m_indexes; }
+    int findIndex(const QString &name) const; // empty name: primary; -1 when none
+    int naturalOrder() const { return int(m_indexes.size()) - 1; }
+    const IndexOrder &order(int index);
+
+    // Compares record `ordinal` with a key value on field `fieldPos` of an order.
+    int compare(const IndexOrder &order, int fieldPos, quint32 ordinal, const KeyValue &key) const;
+    // A key value for field `fieldPos` of an order from a caller's value.
+    KeyValue keyValue(const IndexOrder &order, int fieldPos, const QVariant &value) const;
+
+    // The non-memo values of a record (memo columns read as null) and the
+    // stored bytes of one column.
+    std::vector<QVariant> fetchRow(qint64 rowid);
+    QByteArray fetchBytes(qint64 rowid, int column);
+
+    // Compares two records by the fields of an order.
+    int compareOrdinals(const IndexOrder &order, quint32 a, quint32 b) const
+    {
+        return compareRows(order, a, b);
+    }
+
+    // Re-reads the table when another connection changed it, and its index
+    // files; true when anything was re-read.
+    bool reload();
+
+    // Checks that the fields form a unique key over the table's records.
+    bool isUnique(const std::vector<int> &columns);
+
+private:
+    TableFile() = default;
+    void openConnection();
+    void readSchema();
+    void readKeys();
+    void readIndexFiles();
+    bool tryOpen(const QString *password);
+    qint64 dataVersion();
+    sqlite3_stmt *prepare(const QString &sql);
+    int compareRows(const IndexOrder &order, quint32 a, quint32 b) const;
+    [[noreturn]] void fail(const QString &what) const;
+
+    struct KeyColumn
+    {
+        bool loaded = false;
+        bool isInteger = false;
+        std::vector<qint64> integers;
+        std::vector<QString> texts;
+        std::vector<QString> folded; // filled when a case-insensitive index uses it
+    };
+    const QString &textKey(const KeyColumn &col, quint32 ordinal, bool caseInsensitive) const;
+
+    QString m_path;
+    QString m_tableName;
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_rowStatement = nullptr;
+    std::vector<sqlite3_stmt *> m_memoStatements;
+    std::vector<Column> m_columns;
+    std::vector<qint64> m_rowids;
+    std::vector<KeyColumn> m_keys;
+    std::vector<IndexOrder> m_indexes;
+    qint64 m_dataVersion = -1;
+    QDateTime m_stampModified;
+    qint64 m_stampSize = -1;
+    quint64 m_generation = 0;
+    platform::FileLock m_lock;
+    QString m_registryKey;
+};
+
+// The path of the entry `name` in `dir`, the case of the name ignored; empty
+// when there is none.
+QString findFileNoCase(const QString &dir, const QString &name);
+
+// The lock file through which processes share the table at tablePath.
+QString lockFileFor(const QString &tablePath);
+
+} // namespace zil::store

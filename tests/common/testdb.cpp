@@ -1,0 +1,60 @@
+#include "testdb.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace zil::test {
+
+bool runMakeDb(const QStringList &args, QString *output)
+{
+    const QString maker = qEnvironmentVariable("ZIL_MAKEDB");
+    if (maker.isEmpty()) {
+        qWarning("ZIL_MAKEDB is not set");
+        return false;
+    }
+    QProcess p;
+    p.start(maker, args);
+    if (!p.waitForFinished(300000)) {
+        qWarning("zil-makedb did not finish");
+        return false;
+    }
+    const QString all = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    if (output)
+        *output = all;
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("zil-makedb %s failed: %s", qPrintable(args.join(' ')), qPrintable(all));
+        return false;
+    }
+    return true;
+}
+
+bool makeSynthetic(const QString &dir, int n, bool protect)
+{
+    QStringList args;
+    if (protect)
+        args << QStringLiteral("--protect");
+    args << QStringLiteral("--synthetic") << QString::number(n) << dir;
+    return runMakeDb(args);
+}
+
+void writeCsv(const QString &path, const QList<QStringList> &rows)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    for (const QStringList &row : rows) {
+        QStringList quoted;
+        for (QString field : row)
+            quoted << QLatin1Char('"') + field.replace(QLatin1Char('"'), QStringLiteral("\"\""))
+                    + QLatin1Char('"');
+        f.write(quoted.join(QLatin1Char(',')).toUtf8() + "\n");
+    }
+}
+
+QString sourceDir()
+{
+    return qEnvironmentVariable("ZIL_SOURCE_DIR");
+}
+
+} // namespace zil::test

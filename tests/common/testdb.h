@@ -1,0 +1,23 @@
+// Test databases, made by the project's own database maker in a directory the
+// test owns.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zil::test {
+
+// Runs zil-makedb with the given arguments; fails the calling test (returns
+// false) when it does not exit with status 0.
+bool runMakeDb(const QStringList &args, QString *output = nullptr);
+
+// A synthetic database of n materials in dir, protected or plain.
+bool makeSynthetic(const QString &dir, int n, bool protect = false);
+
+// Writes a CSV file from rows of fields, quoting every field.
+void writeCsv(const QString &path, const QList<QStringList> &rows);
+
+// The repository's root, from the test environment.
+QString sourceDir();
+
+} // namespace zil::test

@@ -1,0 +1,556 @@
+// The table store on real table files made by the database maker: cursors,
+// orders and lookups, links and change notices, refresh, passwords, locks and
+// the refusal of files that are not sound tables.
+#include "common/testdb.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/indexfile.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "store/storeerror.h"
+#include "store/table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlcipher/sqlite3.h>
+
+using namespace zil;
+using store::StoreError;
+using store::Table;
+
+namespace {
+
+void indexAll(const QString &dir)
+{
+    for (const schema::TableDef &t : schema::tables()) {
+        for (const schema::IndexDef &i : t.indexes)
+            store::createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(';'),
+                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
+    }
+}
+
+bool exec(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
+        && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+QStringList names(Table &t, const char *field = "name")
+{
+    QStringList out;
+    for (t.first(); !t.eof(); t.next()) {
+        out << t.fieldByName(field).asString();
+        if (t.recNo() == t.recordCount())
+            break;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_db; // the indexed fixture database
+    QString m_protected; // the same data, protected
+    std::unique_ptr<store::Database> m_main;
+
+    std::unique_ptr<Table> cursor(const QString &table, const QString &index = QString())
+    {
+        auto t = std::make_unique<Table>();
+        t->setDatabaseName(QStringLiteral("ZIL"));
+        t->setTableName(table);
+        t->setIndexName(index);
+        return t;
+    }
+
+    QString makeSource()
+    {
+        const QString src = m_tmp.filePath(QStringLiteral("src"));
+        QDir().mkpath(src);
+        test::writeCsv(src + "/materials.csv",
+            {{"key", "name", "cas", "fema", "ce", "occur", "flavor", "applic", "liter", "notes"},
+                {"10", "Vanillin", "121-33-5", "3107", "", "Vanilla pods.", "Sweet, creamy.",
+                    "Everywhere.", "", ""},
+                {"11", "2-Acetylpyrazine", "22047-25-2", "3126", "", "Roasted foods.",
+                    "Nutty, popcorn.", "Savoury.", "Long text\nwith a second line.", ""},
+                {"12", "gamma-Decalactone", "706-14-9", "2360", "", "Peach.", "Peach, creamy.",
+                    "Fruit.", "", ""},
+                {"13", "Benzaldehyde", "100-52-7", "2127", "", "Bitter almond.", "Almond, cherry.",
+                    "Cherry flavours.", "", ""},
+                {"14", "\u00d6libanum resinoid", "8050-07-5", "", "", "Frankincense.", "Balsamic.",
+                    "Incense notes.", "", ""},
+                {"15", "cis-3-Hexenol", "928-96-1", "2563", "", "Green leaves.", "Cut grass.",
+                    "Green notes.", "", ""}});
+        test::writeCsv(src + "/synonyms.csv",
+            {{"material", "name"}, {"10", "4-Hydroxy-3-methoxybenzaldehyde"},
+                {"10", "Vanillic aldehyde"}, {"11", "Methyl pyrazinyl ketone"},
+                {"13", "Benzenecarbonal"}});
+        test::writeCsv(src + "/suppliers.csv",
+            {{"id", "name", "address", "city", "country", "phone"},
+                {"1", "Zeta Aromatics", "1 Road", "Town", "Land", "1"},
+                {"2", "alpha Essences", "2 Road", "Town", "Land", "2"},
+                {"3", "Beta Oils", "3 Road", "Town", "Land", "3"},
+                {"4", "Idle Trading", "4 Road", "Town", "Land", "4"}});
+        test::writeCsv(src + "/links.csv",
+            {{"material", "supplier", "price", "comment"}, {"10", "3", "", ""}, {"10", "1", "", ""},
+                {"12", "1", "", ""}, {"11", "1", "", ""}, {"13", "2", "", ""}});
+        return src;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        const QString src = makeSource();
+        m_db = m_tmp.filePath(QStringLiteral("db"));
+        m_protected = m_tmp.filePath(QStringLiteral("protected"));
+        QVERIFY(test::runMakeDb({src, m_db}));
+        QVERIFY(test::runMakeDb({QStringLiteral("--protect"), src, m_protected}));
+        store::Session::instance().addPassword(schema::programPassword());
+        indexAll(m_db);
+        QVERIFY(QFile::exists(m_db + "/material.xg1"));
+        m_main = std::make_unique<store::Database>();
+        m_main->setDatabaseName(QStringLiteral("ZIL"));
+        m_main->params() << QStringLiteral("Path=") + m_db + QLatin1Char('/');
+        m_main->setDriverName(store::Database::standardDriver());
+    }
+
+    void connectionOpensAndClosesCursors()
+    {
+        auto a = cursor("MATERIAL.DB");
+        auto b = cursor("SUPPLIER.DB", "supname");
+        a->open();
+        a->open(); // opening an open cursor does nothing
+        b->open();
+        QVERIFY(m_main->connected());
+        m_main->close();
+        QVERIFY(!a->active());
+        QVERIFY(!b->active());
+
+        store::Database other;
+        other.setDatabaseName(QStringLiteral("OTHER"));
+        other.params() << QStringLiteral("Path=") + m_db;
+        other.setDriverName(QStringLiteral("PARADOX"));
+        Table t;
+        t.setDatabaseName(QStringLiteral("OTHER"));
+        t.setTableName(QStringLiteral("MATERIAL.DB"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+        QVERIFY(!t.active());
+    }
+
+    void endFlagAndMoves()
+    {
+        auto t = cursor("MATERIAL.DB", "NameOrder");
+        t->open();
+        QCOMPARE(t->recordCount(), 6);
+        QVERIFY(!t->eof());
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("2-Acetylpyrazine"));
+        t->next();
+        QVERIFY(!t->eof());
+        t->last();
+        QVERIFY(t->eof()); // set by the move to the last record
+        const QString lastName = t->fieldByName("name").asString();
+        t->prior();
+        QVERIFY(!t->eof());
+        t->next();
+        QVERIFY(!t->eof()); // stepping onto the last record leaves it clear
+        QCOMPARE(t->fieldByName("name").asString(), lastName);
+        t->next();
+        QVERIFY(t->eof()); // a move past the last record sets it
+        QCOMPARE(t->fieldByName("name").asString(), lastName);
+        t->first();
+        QVERIFY(!t->eof());
+        QVERIFY(t->bof());
+        t->prior();
+        QVERIFY(t->bof());
+        QCOMPARE(t->recNo(), 1);
+    }
+
+    void fieldsAndMemos()
+    {
+        auto t = cursor("MATERIAL.DB");
+        t->open();
+        QVERIFY(t->findKey({2}));
+        QCOMPARE(t->fieldByName("ID").asInteger(), 2);
+        QCOMPARE(t->fieldByName("Name").asString(), QStringLiteral("Benzaldehyde"));
+        QCOMPARE(t->fieldByName("id").asString(), QStringLiteral("2"));
+        QCOMPARE(t->fieldByName("occur").asBytes(), QByteArray("Bitter almond."));
+        QCOMPARE(t->fieldByName("liter").asBytes().size(), 0);
+        QVERIFY(t->findKey({1}));
+        const QByteArray liter = t->fieldByName("LITER").asBytes();
+        QCOMPARE(liter, QByteArray("Long text\nwith a second line."));
+        QCOMPARE(liter.size(), 29);
+        QVERIFY_THROWS_EXCEPTION(StoreError, t->fieldByName("nosuchfield"));
+    }
+
+    void idsFollowNameOrder()
+    {
+        // The database maker numbers materials in name order, so walking the
+        // primary index and NameOrder gives the same sequence.
+        auto byId = cursor("MATERIAL.DB");
+        auto byName = cursor("MATERIAL.DB", "NameOrder");
+        byId->open();
+        byName->open();
+        QCOMPARE(names(*byId), names(*byName));
+        QCOMPARE(names(*byName),
+            QStringList({"2-Acetylpyrazine", "Benzaldehyde", "gamma-Decalactone", "cis-3-Hexenol",
+                "Vanillin", "\u00d6libanum resinoid"}));
+    }
+
+    void indexSwitchAndLookups()
+    {
+        auto t = cursor("MATERIAL.DB", "NameOrder");
+        t->open();
+        QCOMPARE(t->indexName(), QStringLiteral("NameOrder"));
+        t->findNearest(QStringLiteral("VAN"));
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("Vanillin"));
+        t->setIndexName(QString());
+        QCOMPARE(t->indexName(), QString());
+        // The current record stays current across an index switch.
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("Vanillin"));
+        QVERIFY(t->findKey({3}));
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("gamma-Decalactone"));
+        QVERIFY(!t->findKey({99}));
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("gamma-Decalactone"));
+    }
+
+    void unknownIndexKeepsTheOldOne()
+    {
+        auto t = cursor("MATERIAL.DB", "CASOrder");
+        t->open();
+        QVERIFY_THROWS_EXCEPTION(StoreError, t->setIndexName(QStringLiteral("nosuchindex")));
+        QCOMPARE(t->indexName(), QStringLiteral("CASOrder"));
+        t->first();
+        QCOMPARE(t->fieldByName("cas").asString(), QStringLiteral("100-52-7"));
+    }
+
+    void nearestPositioning_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("before every key") << ""
+                                          << "2-Acetylpyrazine";
+        QTest::newRow("before every key, letters") << "AAA"
+                                                   << "2-Acetylpyrazine";
+        QTest::newRow("exact") << "BENZALDEHYDE"
+                               << "Benzaldehyde";
+        QTest::newRow("between keys") << "C"
+                                      << "gamma-Decalactone";
+        QTest::newRow("prefix") << "HEX"
+                                << "cis-3-Hexenol";
+        QTest::newRow("case ignored") << "vanil"
+                                      << "Vanillin";
+        QTest::newRow("case ignored beyond a to z") << "\u00f6li"
+                                                    << "\u00d6libanum resinoid";
+        QTest::newRow("after every key") << "\u00f6z"
+                                         << "\u00d6libanum resinoid";
+        QTest::newRow("far after every key") << "\U0001F600"
+                                             << "\u00d6libanum resinoid";
+    }
+
+    void nearestPositioning()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        auto t = cursor("MATERIAL.DB", "NameOrder");
+        t->open();
+        t->last();
+        t->findNearest(key);
+        QCOMPARE(t->fieldByName("name").asString(), expected);
+        QVERIFY(!t->eof());
+    }
+
+    void casOrderIsTextOrder()
+    {
+        auto t = cursor("MATERIAL.DB", "CASOrder");
+        t->open();
+        QCOMPARE(names(*t, "cas"),
+            QStringList(
+                {"100-52-7", "121-33-5", "22047-25-2", "706-14-9", "8050-07-5", "928-96-1"}));
+        t->findNearest(QStringLiteral("3"));
+        QCOMPARE(t->fieldByName("cas").asString(), QStringLiteral("706-14-9"));
+    }
+
+    void keyRange()
+    {
+        auto t = cursor("MATERIAL.DB");
+        t->open();
+        t->last();
+        t->setRange(4, 4);
+        QCOMPARE(t->recordCount(), 1);
+        QCOMPARE(t->fieldByName("id").asInteger(), 4);
+        t->next();
+        QVERIFY(t->eof());
+        t->setRange(2, 3);
+        QCOMPARE(names(*t), QStringList({"Benzaldehyde", "gamma-Decalactone"}));
+        QVERIFY(!t->findKey({5})); // lookups stay inside the range
+        t->setRange(50, 60);
+        QVERIFY(t->isEmpty());
+        QVERIFY(t->eof());
+        t->cancelRange();
+        QCOMPARE(t->recordCount(), 6);
+    }
+
+    void linksFollowTheirMaster()
+    {
+        Table material;
+        store::DataSource source;
+        material.setObjectName("TableMaterial");
+        material.setDatabaseName("ZIL");
+        material.setTableName("MATERIAL.DB");
+        material.setIndexName("NameOrder");
+        source.setDataSet(&material);
+
+        // Opened before the master: the link is taken up when it opens.
+        Table synonyms;
+        synonyms.setDatabaseName("ZIL");
+        synonyms.setTableName("SYNON.DB");
+        synonyms.setMasterSource(&source);
+        synonyms.setMasterFields("id");
+        synonyms.setIndexFieldNames("materialid");
+        synonyms.setReadOnly(true);
+        synonyms.open();
+        QVERIFY(synonyms.isEmpty());
+        QVERIFY(synonyms.eof());
+
+        Table links;
+        store::DataSource linkSource;
+        linkSource.setDataSet(&links);
+        links.setDatabaseName("ZIL");
+        links.setTableName("MATSUPP.DB");
+        links.setMasterSource(&source);
+        links.setMasterFields("id");
+        links.setIndexFieldNames("materialid");
+        links.open();
+
+        Table supplier;
+        supplier.setDatabaseName("ZIL");
+        supplier.setTableName("SUPPLIER.DB");
+        supplier.setMasterSource(&linkSource);
+        supplier.setMasterFields("supplierid");
+        supplier.setIndexFieldNames("id");
+        supplier.open();
+
+        // When the master's notice runs, the linked cursors have followed.
+        QStringList seen;
+        int linkNotices = 0;
+        connect(&linkSource, &store::DataSource::dataChange, [&] { ++linkNotices; });
+        connect(&source, &store::DataSource::dataChange, [&] {
+            seen << QStringLiteral("%1:%2:%3")
+                        .arg(material.fieldByName("name").asString())
+                        .arg(synonyms.recordCount())
+                        .arg(supplier.isEmpty() ? QString()
+                                                : supplier.fieldByName("name").asString());
+        });
+        material.open();
+        QCOMPARE(seen, QStringList({"2-Acetylpyrazine:1:Zeta Aromatics"}));
+
+        material.findNearest("VANILLIN");
+        QCOMPARE(seen.last(), QStringLiteral("Vanillin:2:Zeta Aromatics"));
+        QCOMPARE(
+            names(synonyms), QStringList({"4-Hydroxy-3-methoxybenzaldehyde", "Vanillic aldehyde"}));
+        // Supplier links come by supplier id: 1 then 3.
+        QCOMPARE(links.recordCount(), 2);
+        const int before = linkNotices;
+        links.next();
+        QCOMPARE(linkNotices, before + 1);
+        QCOMPARE(supplier.fieldByName("name").asString(), QStringLiteral("Beta Oils"));
+
+        material.findNearest("HEX"); // no synonyms, no suppliers
+        QCOMPARE(seen.last(), QStringLiteral("cis-3-Hexenol:0:"));
+        QVERIFY(links.eof());
+        QCOMPARE(links.recordCount(), 0);
+
+        material.close();
+        QVERIFY(synonyms.isEmpty());
+    }
+
+    void supplierLinkOrderAndSupplierNames()
+    {
+        Table suppliers;
+        store::DataSource source;
+        source.setDataSet(&suppliers);
+        suppliers.setDatabaseName("ZIL");
+        suppliers.setTableName("SUPPLIER.DB");
+        suppliers.setIndexName("supname");
+        Table links;
+        links.setDatabaseName("ZIL");
+        links.setTableName("MATSUPP.DB");
+        links.setMasterSource(&source);
+        links.setMasterFields("id");
+        links.setIndexFieldNames("supplierid");
+        links.open();
+        suppliers.open();
+        QCOMPARE(names(suppliers),
+            QStringList({"alpha Essences", "Beta Oils", "Idle Trading", "Zeta Aromatics"}));
+        suppliers.last();
+        // Materials of a supplier in material id order, which is name order.
+        QStringList ids;
+        for (links.first(); !links.eof(); links.next())
+            ids << links.fieldByName("materialid").asString();
+        QCOMPARE(ids, QStringList({"1", "3", "5"}));
+    }
+
+    void refreshShowsAnotherProcessChange()
+    {
+        auto t = cursor("SUPPLIER.DB");
+        t->open();
+        QVERIFY(t->findKey({4}));
+        QCOMPARE(t->fieldByName("city").asString(), QStringLiteral("Town"));
+        // Another process changes the file through the command-line shell.
+        QProcess shell;
+        shell.start("sqlcipher",
+            {m_db + "/SUPPLIER.DB",
+                "UPDATE supplier SET city = 'Harbour' WHERE id = 4;"
+                "UPDATE supplier SET name = 'Aardvark Supply' WHERE id = 4;"});
+        QVERIFY(shell.waitForFinished());
+        QCOMPARE(shell.exitCode(), 0);
+        t->refresh();
+        QCOMPARE(t->fieldByName("id").asInteger(), 4);
+        QCOMPARE(t->fieldByName("city").asString(), QStringLiteral("Harbour"));
+        // The orders are rebuilt too.
+        t->setIndexName("supname");
+        t->first();
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("Aardvark Supply"));
+        QVERIFY(exec(m_db + "/SUPPLIER.DB",
+            "UPDATE supplier SET city = 'Town', name = 'Idle Trading' WHERE id = 4"));
+        t->refresh();
+        t->first();
+        QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("alpha Essences"));
+    }
+
+    void protectedTableNeedsThePassword()
+    {
+        store::Session::instance().removeAllPasswords();
+        Table t;
+        t.setDatabaseName(m_protected);
+        t.setTableName("SUPPLIER.DB");
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+        QVERIFY(!t.active());
+        store::Session::instance().addPassword("wrong");
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+        store::Session::instance().addPassword(schema::programPassword());
+        t.open();
+        QCOMPARE(t.recordCount(), 4);
+        t.close();
+        // Indexing a protected table works with the password registered.
+        indexAll(m_protected);
+        t.setIndexName("supname");
+        t.open();
+        QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("alpha Essences"));
+    }
+
+    void anotherProcessBlocksIndexCreation()
+    {
+        QProcess holder;
+        holder.start(qEnvironmentVariable("ZIL_HOLDTABLE"), {m_db, "supplier.db"});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("open"));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+            store::createIndex(
+                m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive));
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished());
+        store::createIndex(
+            m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive);
+
+        // A cursor of this process holds the table too.
+        auto t = cursor("SUPPLIER.DB");
+        t->open();
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+            store::createIndex(m_db, "SUPPLIER.DB", "primary", "id", store::IndexOption::Primary));
+    }
+
+    void indexFilesAreNamedInCreationOrder()
+    {
+        QVERIFY(store::isIndexFile(m_db + "/material.px"));
+        const auto indexes = store::readIndexes(m_db + "/MATERIAL.DB");
+        QCOMPARE(indexes.size(), size_t(3));
+        QCOMPARE(indexes[0].fileName, QStringLiteral("material.px"));
+        QCOMPARE(indexes[1].fileName, QStringLiteral("material.xg0"));
+        QCOMPARE(indexes[1].name, QStringLiteral("CASOrder"));
+        QCOMPARE(indexes[2].fileName, QStringLiteral("material.xg1"));
+        QCOMPARE(indexes[2].fields, QStringList({"sf", "id"}));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+            store::createIndex(
+                m_db, "material.db", "bad", "nosuchfield", store::IndexOption::CaseInsensitive));
+    }
+
+    void brokenFilesFailToOpen_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("not a table") << "text";
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("missing column") << "CREATE TABLE supplier (name TEXT, id INTEGER)";
+        QTest::newRow("wrong table") << "CREATE TABLE other (x TEXT)";
+        QTest::newRow("trigger")
+            << "CREATE TABLE supplier (name TEXT, address TEXT, id INTEGER, city TEXT, country "
+               "TEXT, phone TEXT); CREATE TABLE log (x); CREATE TRIGGER t AFTER INSERT ON "
+               "supplier BEGIN INSERT INTO log VALUES (1); END";
+        QTest::newRow("view") << "CREATE TABLE supplier (name TEXT, address TEXT, id INTEGER, "
+                                 "city TEXT, country TEXT, phone TEXT); CREATE VIEW v AS SELECT "
+                                 "name FROM supplier";
+    }
+
+    void brokenFilesFailToOpen()
+    {
+        QFETCH(QString, setup);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("supplier.db");
+        if (setup == "text" || setup == "empty") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (setup == "text")
+                f.write(QByteArray("name,id\nAcme,1\n").repeated(200));
+        } else {
+            QVERIFY(exec(path, setup));
+        }
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName("SUPPLIER.DB"); // found whatever the case of the file name
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+        QVERIFY(!t.active());
+    }
+
+    void missingOrDamagedIndexFile()
+    {
+        QTemporaryDir dir;
+        for (const char *f : {"MATERIAL.DB", "material.px", "material.xg0", "material.xg1"})
+            QVERIFY(QFile::copy(m_db + "/" + f, dir.filePath(f)));
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName("MATERIAL.DB");
+        t.setIndexName("NameOrder");
+        t.open();
+        t.close();
+
+        // A damaged index file counts as missing: the cursor cannot open.
+        QFile f(dir.filePath("material.xg1"));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(20);
+        f.write("XX");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+        QFile::remove(dir.filePath("material.xg1"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.open());
+
+        // A stale index never gives a wrong order: the order comes from the data.
+        QVERIFY(QFile::copy(m_db + "/material.xg1", dir.filePath("material.xg1")));
+        QVERIFY(exec(dir.filePath("MATERIAL.DB"), "UPDATE material SET sf = 'AAA' WHERE id = 5"));
+        t.open();
+        QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"

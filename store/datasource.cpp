@@ -36,6 +36,11 @@ void DataSource::notifyState()
     emit stateChanged();
 }
 
+void DataSource::notifyRows()
+{
+    emit rowsChanged();
+}
+
 void DataSource::notifyLayout()
 {
     emit layoutChanged();

@@ -29,6 +29,9 @@ signals:
     void dataChange();
     // The cursor opened or closed.
     void stateChanged();
+    // The order of the records in view changed while the current record
+    // stayed current (an index switch); grids re-read their rows.
+    void rowsChanged();
     // A field's display label changed; grids retitle their columns.
     void layoutChanged();
 
@@ -36,6 +39,7 @@ private:
     friend class Table;
     void notifyRecord();
     void notifyState();
+    void notifyRows();
     void notifyLayout();
 
     QPointer<Table> m_table;

@@ -126,7 +126,6 @@ void Table::open()
     setPosition(m_lo < m_hi ? m_lo : -1);
     m_bof = true;
     m_eof = m_lo >= m_hi;
-    announceState();
     announce();
 }
 
@@ -346,6 +345,13 @@ void Table::announceState()
         s->notifyState();
 }
 
+void Table::announceRows()
+{
+    const QList<DataSource *> sources = m_sources;
+    for (DataSource *s : sources)
+        s->notifyRows();
+}
+
 void Table::notifyLayout()
 {
     const QList<DataSource *> sources = m_sources;
@@ -371,7 +377,10 @@ void Table::setIndexName(const QString &name)
         m_indexName = name;
         return;
     }
+    if (name.compare(m_indexName, Qt::CaseInsensitive) == 0)
+        return;
     sync();
+    const qint64 before = m_rowid;
     const QString previous = m_indexName;
     const qsizetype pos = m_pos;
     const quint32 ordinal = pos >= 0 ? order().rows[pos] : 0;
@@ -390,7 +399,11 @@ void Table::setIndexName(const QString &name)
         found = m_lo;
     setPosition(found);
     m_eof = m_bof = found < 0;
-    announce();
+    // The record stays current across a switch, so only the order changed.
+    if (m_rowid != before)
+        announce();
+    else
+        announceRows();
 }
 
 bool Table::isEmpty() const

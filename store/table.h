@@ -115,6 +115,7 @@ private:
     qsizetype upperBound(const KeyValue &key) const;
     void announce();
     void announceState();
+    void announceRows();
     void notifyLayout();
     void requireActive() const;
     void requireIndex() const;

@@ -270,6 +270,36 @@ private slots:
         QVERIFY(!t->eof());
     }
 
+    void noticesAtEveryChangeOfRecord()
+    {
+        auto t = cursor("MATERIAL.DB", "NameOrder");
+        store::DataSource source;
+        source.setDataSet(t.get());
+        int notices = 0, rows = 0;
+        connect(&source, &store::DataSource::dataChange, [&] { ++notices; });
+        connect(&source, &store::DataSource::rowsChanged, [&] { ++rows; });
+        t->open();
+        QCOMPARE(notices, 1); // opening announces the first record
+        t->first();
+        QCOMPARE(notices, 1); // no change of record, no notice
+        t->next();
+        t->prior();
+        QCOMPARE(notices, 3);
+        t->setIndexName(QString()); // same record, another order
+        QCOMPARE(notices, 3);
+        QCOMPARE(rows, 1);
+        QVERIFY(t->findKey({1}));
+        QCOMPARE(notices, 3);
+        QVERIFY(t->findKey({2}));
+        QCOMPARE(notices, 4);
+        t->setIndexName(QStringLiteral("nameorder")); // names are matched without case
+        t->setIndexName(QStringLiteral("NameOrder"));
+        QCOMPARE(rows, 2);
+        t->last();
+        t->next(); // past the end: no move
+        QCOMPARE(notices, 5);
+    }
+
     void casOrderIsTextOrder()
     {
         auto t = cursor("MATERIAL.DB", "CASOrder");

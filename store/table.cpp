@@ -510,6 +510,11 @@ QVariant Table::value(int column) const
     sync();
     if (m_pos < 0)
         return QVariant();
+    // Key fields are held in memory: reading them costs no file access, so
+    // walks that read only ids stay cheap on large tables.
+    QVariant cached;
+    if (!m_rowLoaded && m_file->cachedValue(order().rows[m_pos], column, cached))
+        return cached;
     if (!m_rowLoaded) {
         m_row = m_file->fetchRow(m_rowid);
         m_rowLoaded = true;

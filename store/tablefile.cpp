@@ -450,6 +450,15 @@ int TableFile::compare(
         textKey(k, ordinal, order.info.caseInsensitive), key.text, Qt::CaseSensitive);
 }
 
+bool TableFile::cachedValue(quint32 ordinal, int column, QVariant &value) const
+{
+    const KeyColumn &k = m_keys[column];
+    if (!k.loaded)
+        return false;
+    value = k.isInteger ? QVariant(k.integers[ordinal]) : QVariant(k.texts[ordinal]);
+    return true;
+}
+
 std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
 {
     if (!m_rowStatement) {

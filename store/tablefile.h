@@ -79,6 +79,10 @@ public:
     // A key value for field `fieldPos` of an order from a caller's value.
     KeyValue keyValue(const IndexOrder &order, int fieldPos, const QVariant &value) const;
 
+    // The value of a key column of a record from memory; false when the
+    // column is not held in memory.
+    bool cachedValue(quint32 ordinal, int column, QVariant &value) const;
+
     // The non-memo values of a record (memo columns read as null) and the
     // stored bytes of one column.
     std::vector<QVariant> fetchRow(qint64 rowid);

@@ -1,5 +1,8 @@
 #include "testdb.h"
 
+#include "store/indexfile.h"
+#include "store/schema.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -36,6 +39,15 @@ bool makeSynthetic(const QString &dir, int n, bool protect)
         args << QStringLiteral("--protect");
     args << QStringLiteral("--synthetic") << QString::number(n) << dir;
     return runMakeDb(args);
+}
+
+void indexAll(const QString &dir)
+{
+    for (const schema::TableDef &t : schema::tables()) {
+        for (const schema::IndexDef &i : t.indexes)
+            store::createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(';'),
+                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
+    }
 }
 
 void writeCsv(const QString &path, const QList<QStringList> &rows)

@@ -23,15 +23,6 @@ using store::Table;
 
 namespace {
 
-void indexAll(const QString &dir)
-{
-    for (const schema::TableDef &t : schema::tables()) {
-        for (const schema::IndexDef &i : t.indexes)
-            store::createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(';'),
-                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
-    }
-}
-
 bool exec(const QString &path, const QString &sql)
 {
     sqlite3 *db = nullptr;
@@ -117,7 +108,7 @@ private slots:
         QVERIFY(test::runMakeDb({src, m_db}));
         QVERIFY(test::runMakeDb({QStringLiteral("--protect"), src, m_protected}));
         store::Session::instance().addPassword(schema::programPassword());
-        indexAll(m_db);
+        test::indexAll(m_db);
         QVERIFY(QFile::exists(m_db + "/material.xg1"));
         m_main = std::make_unique<store::Database>();
         m_main->setDatabaseName(QStringLiteral("ZIL"));
@@ -474,7 +465,7 @@ private slots:
         QCOMPARE(t.recordCount(), 4);
         t.close();
         // Indexing a protected table works with the password registered.
-        indexAll(m_protected);
+        test::indexAll(m_protected);
         t.setIndexName("supname");
         t.open();
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("alpha Essences"));

@@ -1,0 +1,6 @@
+# The material list and the supplier browser; included from the top-level
+# CMakeLists.txt.
+target_sources(zilapp PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/searchclass.cpp ${CMAKE_CURRENT_LIST_DIR}/searchclass.h
+    ${CMAKE_CURRENT_LIST_DIR}/progress.h
+)

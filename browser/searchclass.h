@@ -1,0 +1,71 @@
+// The selection set and list model behind the material list: which materials
+// are selected, the selected ids in name order and in CAS order, the grid's
+// rows, and the one current material that the detail pane shows.
+//
+// Material ids run 1..MaterialCount without gaps, ascending in name order, so
+// name order is plain id order and the CAS order is read once from the table.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace zil::store {
+class Table;
+}
+namespace zil::framework {
+class StringGrid;
+}
+class ProgressReporter;
+
+class TSearchClass
+{
+public:
+    TSearchClass();
+
+    qint32 CurrentId = 0;
+    qint32 SelectedCount = 0;
+    QString OrderName;
+    zil::framework::StringGrid *Grid = nullptr;
+    zil::store::Table *SelectTable = nullptr;
+    zil::store::Table *MaterialTable = nullptr;
+    std::function<bool()> Predicate;
+    // Indexed by material id from 1; entry 0 is unused. Sized from the record
+    // count when the database opens, never smaller than 1 + MaterialCount.
+    std::vector<uint8_t> Selected;
+    std::vector<qint32> CASList;
+    std::vector<qint32> AllCASList;
+    std::vector<qint32> NameList;
+
+    // The record count of MATERIAL.DB taken at opening, the bound of every
+    // id loop; assigned by the creator with the other references.
+    qint32 MaterialCount = 0;
+    // The progress window of a criteria scan; none shows no progress.
+    ProgressReporter *Gauge = nullptr;
+
+    bool IsReady() const;
+    void SelectAll();
+    void ApplyCriteria();
+    void Rebuild();
+    void GotoMaterial(qint32 id);
+    void SetOrder(const QString &name);
+    QString GetOrder() const { return OrderName; }
+    void RefreshTables();
+    void BuildNameList();
+    void BuildAllCASList();
+    void BuildCASList();
+    void UpdateRowCount();
+    void GotoFirst();
+    void ShowCurrent();
+    void SelectRow(qint32 row);
+
+    // The id shown in a grid row of the current list; 0 outside the list.
+    qint32 IdOfRow(qint32 row) const;
+
+private:
+    bool nameOrder() const { return OrderName == QLatin1String("Name"); }
+    const std::vector<qint32> &currentList() const { return nameOrder() ? NameList : CASList; }
+    void ensureCapacity(qint32 count);
+    bool isSelected(qint32 id) const;
+};

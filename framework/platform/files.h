@@ -1,0 +1,55 @@
+// The file-system calls of the program: directory search by wildcard pattern,
+// deletion, an existence test that ignores the case of the name, and the path
+// of the running program file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+namespace zil::platform {
+
+// Raised when the operating system refuses a request that has no "false"
+// answer, such as listing a directory that does not exist.
+class PlatformError : public std::runtime_error
+{
+public:
+    explicit PlatformError(const QString &message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    { }
+    const QString &message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Windows wildcard matching of a file name, case ignored:
+// - '*' matches any run of characters, the empty one and dots included;
+// - '?' matches exactly one character, except in the run of '?' that ends the
+//   pattern: there each '?' may also match nothing, so "*.x??" matches
+//   "a.x", "a.x1" and "a.x01" but not "a.x001".
+// Every other character matches itself. A trailing ".*" has no special
+// meaning ("*.*" needs a dot), and short 8.3 aliases play no part.
+bool matchesWildcard(const QString &name, const QString &pattern);
+
+// The names (without directory) of the entries of dir that match pattern:
+// files and directories alike, hidden ones included, never "." and "..".
+// Sorted by name, case ignored. Raises PlatformError when dir does not exist,
+// is no directory or cannot be read; a directory without matches gives an
+// empty list.
+QStringList findFiles(const QString &dir, const QString &pattern);
+
+// Deletes the file at path; false when it could not be deleted. A directory
+// is never deleted (false), a symbolic link is removed itself.
+bool deleteFile(const QString &path);
+
+// True when the directory part of path holds a file (not a directory) whose
+// name equals the last part of path, case ignored: "DIR/material.xg1" is
+// found as "DIR/MATERIAL.XG1".
+bool fileExists(const QString &path);
+
+// The full path of the running program file.
+QString programFilePath();
+
+} // namespace zil::platform

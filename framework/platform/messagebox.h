@@ -1,0 +1,30 @@
+// The program's one way to show a message box: an error or a warning with a
+// single OK button. Tests receive the messages through a hook instead.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace zil::platform {
+
+enum class MessageKind { Error, Warning };
+
+using MessageBoxHook
+    = std::function<void(MessageKind kind, const QString &title, const QString &text)>;
+
+// Shows text modally with the error icon, title "Error" and an OK button.
+void showError(QWidget *parent, const QString &text);
+// Shows text modally with the warning icon, title "Warning" and an OK button.
+void showWarning(QWidget *parent, const QString &text);
+
+// While a hook is set it receives every message instead of a box, with the
+// text as the box would show it. An empty function removes the hook.
+void setMessageBoxHook(MessageBoxHook hook);
+
+// The text as shown: every carriage return, alone or before a line feed,
+// becomes one line break.
+QString messageText(const QString &text);
+
+} // namespace zil::platform

@@ -1,0 +1,17 @@
+// The operating-system version query: whether the program runs on a platform
+// of the NT line. On it a report goes to the preview; otherwise the print
+// dialog is asked first.
+#pragma once
+
+#include <functional>
+
+namespace zil::platform {
+
+// True on every platform the program runs on, unless a hook answers.
+bool isNTPlatform();
+
+// While a hook is set, isNTPlatform() gives its answer. An empty function
+// removes the hook.
+void setNTPlatformHook(std::function<bool()> hook);
+
+} // namespace zil::platform

@@ -1,0 +1,174 @@
+#include "Zilidx00.h"
+
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+#include "store/indexfile.h"
+#include "store/schema.h"
+#include "store/table.h"
+
+#include <QDir>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QPalette>
+#include <exception>
+
+namespace {
+
+// The patterns that cover the index files of every table the store keeps,
+// in the order in which they are cleared.
+const char *const oldIndexPatterns[] = {"*.px", "*.val", "*.x??", "*.y??"};
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, bool bold)
+{
+    auto *label = new QLabel(parent);
+    if (name)
+        label->setObjectName(QString::fromLatin1(name));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    font.setBold(bold);
+    label->setFont(font);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(pal);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TIndexForm::TIndexForm(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("IndexForm"));
+    setFixedSize(377, 64);
+
+    Bevel = new QFrame(this);
+    Bevel->setObjectName(QStringLiteral("Bevel"));
+    Bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel->setGeometry(0, 0, 377, 64);
+
+    IndexLabel = makeLabel(
+        this, "IndexLabel", QStringLiteral("Indexing database, please wait..."), 24, 8, false);
+
+    IndexPanel = new QFrame(this);
+    IndexPanel->setObjectName(QStringLiteral("IndexPanel"));
+    IndexPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    IndexPanel->setGeometry(16, 28, 345, 25);
+
+    FileCaption = makeLabel(IndexPanel, "FileCaption", QStringLiteral("File:"), 24, 6, false);
+    FileNameLabel = makeLabel(IndexPanel, "FileNameLabel", QString(), 48, 6, true);
+    IndexCaption = makeLabel(IndexPanel, "IndexCaption", QStringLiteral("Index:"), 160, 6, false);
+    IndexNameLabel = makeLabel(IndexPanel, "IndexNameLabel", QString(), 192, 6, true);
+
+    Table = new zil::store::Table(this);
+    Table->setObjectName(QStringLiteral("Table"));
+    Table->setExclusive(true);
+}
+
+void TIndexForm::setDatabasePath(const QString &path)
+{
+    m_databasePath = path;
+}
+
+void TIndexForm::FormActivate()
+{
+    // The whole path is kept, however long; only the final separator is
+    // made sure of, so that file names can be appended to it.
+    m_workDirectory = m_databasePath;
+    if (!m_workDirectory.endsWith(QLatin1Char('/')) && !m_workDirectory.endsWith(QDir::separator()))
+        m_workDirectory += QDir::separator();
+}
+
+void TIndexForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    FormActivate();
+}
+
+void TIndexForm::showProgress(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+
+bool TIndexForm::isOldIndexFile(const QString &name) const
+{
+    // A file beside a table of the same base name is that table's index, as
+    // is anything that starts with the store's index header. Any other file
+    // that happens to match a pattern ("prices.xls") is not the rebuild's.
+    const QString base = name.section(QLatin1Char('.'), 0, 0);
+    if (!base.isEmpty()
+        && zil::platform::fileExists(m_workDirectory + base + QStringLiteral(".db")))
+        return true;
+    return zil::store::isIndexFile(m_workDirectory + name);
+}
+
+bool TIndexForm::deleteOldIndexFiles()
+{
+    bool first = true;
+    try {
+        for (const char *pattern : oldIndexPatterns) {
+            showProgress(FileNameLabel, QString::fromLatin1(pattern));
+            if (first)
+                showProgress(IndexNameLabel, QString());
+            first = false;
+            IndexPanel->repaint();
+
+            const QStringList names
+                = zil::platform::findFiles(m_workDirectory, QString::fromLatin1(pattern));
+            for (const QString &name : names) {
+                // A file that cannot be deleted stays; creating its index may
+                // then fail, which is reported there.
+                if (isOldIndexFile(name))
+                    zil::platform::deleteFile(m_workDirectory + name);
+            }
+        }
+    } catch (const std::exception &) {
+        const QString text = QStringLiteral("Error indexing database\r"
+                                            "Cannot delete old index files: ");
+        zil::platform::showError(this, text + FileNameLabel->text());
+        return false;
+    }
+    return true;
+}
+
+bool TIndexForm::createAllIndexes()
+{
+    Table->setDatabaseName(m_workDirectory);
+    try {
+        for (const zil::schema::TableDef &table : zil::schema::tables()) {
+            const QString fileName = table.fileName.toLower();
+            Table->setTableName(fileName);
+            showProgress(FileNameLabel, fileName);
+            for (const zil::schema::IndexDef &index : table.indexes) {
+                showProgress(IndexNameLabel, index.label);
+                IndexPanel->repaint();
+                zil::store::createIndex(m_workDirectory, Table->tableName(), index.name,
+                    index.fields.join(QLatin1Char(';')),
+                    index.primary ? zil::store::IndexOption::Primary
+                                  : zil::store::IndexOption::CaseInsensitive);
+            }
+        }
+    } catch (const std::exception &) {
+        zil::platform::showError(
+            this, QStringLiteral("Cannot reindex file:") + FileNameLabel->text());
+        hide();
+        return false;
+    }
+    return true;
+}
+
+bool TIndexForm::RebuildIndexes()
+{
+    FormActivate();
+    if (!deleteOldIndexFiles())
+        return false;
+    if (!createAllIndexes())
+        return false;
+    hide();
+    return true;
+}

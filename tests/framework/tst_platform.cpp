@@ -1,0 +1,335 @@
+// The operating-system seam: wildcard search, deletion and the case-blind
+// existence test on real files, and the stand-ins for message boxes, the help
+// viewer and the version query.
+#include "framework/platform/files.h"
+#include "framework/platform/help.h"
+#include "framework/platform/messagebox.h"
+#include "framework/platform/version.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace zil::platform;
+
+namespace {
+
+void touch(const QString &path, const QByteArray &content = "x")
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(content);
+}
+
+struct Message
+{
+    MessageKind kind;
+    QString title;
+    QString text;
+};
+
+} // namespace
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wildcard_data();
+    void wildcard();
+    void findFilesListsEveryKindOfEntry();
+    void findFilesOnMissingDirectoryRaises();
+    void deleteFileRemovesOnlyFiles();
+    void fileExistsIgnoresCase();
+    void programFilePathNamesThisProgram();
+    void messageHookReceivesShownText();
+    void messageBoxWithoutHook();
+    void helpViewer();
+    void versionQuery();
+};
+
+void TestPlatform::wildcard_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matches");
+
+    // The index patterns against index files and their neighbours.
+    QTest::newRow("xg1") << "material.xg1"
+                         << "*.x??" << true;
+    QTest::newRow("x01") << "old.x01"
+                         << "*.x??" << true;
+    QTest::newRow("xls") << "prices.xls"
+                         << "*.x??" << true;
+    QTest::newRow("upper name") << "MATERIAL.XG1"
+                                << "*.x??" << true;
+    QTest::newRow("upper pattern") << "material.xg1"
+                                   << "*.X??" << true;
+    QTest::newRow("trailing ? may match one less") << "old.x1"
+                                                   << "*.x??" << true;
+    QTest::newRow("trailing ? may match nothing") << "old.x"
+                                                  << "*.x??" << true;
+    QTest::newRow("trailing ? not more than its count") << "old.x001"
+                                                        << "*.x??" << false;
+    QTest::newRow("other letter") << "old.y01"
+                                  << "*.x??" << false;
+    QTest::newRow("y pattern") << "old.y01"
+                               << "*.y??" << true;
+    QTest::newRow("px") << "material.px"
+                        << "*.px" << true;
+    QTest::newRow("px longer suffix") << "material.pxa"
+                                      << "*.px" << false;
+    QTest::newRow("px without dot") << "px"
+                                    << "*.px" << false;
+    QTest::newRow("px without base") << ".px"
+                                     << "*.px" << true;
+    QTest::newRow("star spans dots") << "a.b.c.px"
+                                     << "*.px" << true;
+    QTest::newRow("star backtracks") << "a.px.px"
+                                     << "*.px" << true;
+    QTest::newRow("star before tail") << "a.pxb.px.c"
+                                      << "*.px" << false;
+    QTest::newRow("val") << "supplier.val"
+                         << "*.val" << true;
+    QTest::newRow("vals") << "supplier.vals"
+                          << "*.val" << false;
+    QTest::newRow("db not an index") << "material.db"
+                                     << "*.x??" << false;
+
+    // '?' inside a pattern is exactly one character.
+    QTest::newRow("inner ? one") << "abc"
+                                 << "a?c" << true;
+    QTest::newRow("inner ? not none") << "ac"
+                                      << "a?c" << false;
+    QTest::newRow("inner ? not two") << "abbc"
+                                     << "a?c" << false;
+    QTest::newRow("leading ? not none") << "a"
+                                        << "?a" << false;
+    QTest::newRow("? matches a dot") << "a.c"
+                                     << "a?c" << true;
+    QTest::newRow("? is one whole character") << "\U0001F600.x1"
+                                              << "?.x1" << true;
+
+    QTest::newRow("star matches empty") << ""
+                                        << "*" << true;
+    QTest::newRow("star matches all") << "anything.at.all"
+                                      << "*" << true;
+    QTest::newRow("empty pattern") << "x"
+                                   << "" << false;
+    QTest::newRow("exact") << "Material.DB"
+                           << "material.db" << true;
+    QTest::newRow("non-ASCII case") << "\u00c4PFEL.PX"
+                                    << "\u00e4pfel.px" << true;
+    QTest::newRow("literal mismatch") << "material.db"
+                                      << "materia.db" << false;
+}
+
+void TestPlatform::wildcard()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pattern);
+    QFETCH(bool, matches);
+    QCOMPARE(matchesWildcard(name, pattern), matches);
+}
+
+void TestPlatform::findFilesListsEveryKindOfEntry()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QDir d(tmp.path());
+    touch(d.filePath("material.xg1"));
+    touch(d.filePath("OLD.X01"));
+    touch(d.filePath(".hidden.x02"));
+    touch(d.filePath("readonly.x03"));
+    QVERIFY(QFile::setPermissions(d.filePath("readonly.x03"), QFile::ReadOwner));
+    QVERIFY(d.mkdir("folder.x04"));
+    QVERIFY(QFile::link(d.filePath("nowhere"), d.filePath("broken.x05")));
+    touch(d.filePath("material.db"));
+    touch(d.filePath("material.x001"));
+
+    const QStringList expected
+        = {".hidden.x02", "broken.x05", "folder.x04", "material.xg1", "OLD.X01", "readonly.x03"};
+    QCOMPARE(findFiles(tmp.path(), "*.x??"), expected);
+    // A directory given with a final separator lists the same.
+    QCOMPARE(findFiles(tmp.path() + "/", "*.X??"), expected);
+
+    const QStringList all = findFiles(tmp.path(), "*");
+    QVERIFY(!all.contains("."));
+    QVERIFY(!all.contains(".."));
+    QCOMPARE(all.size(), 8);
+
+    QCOMPARE(findFiles(tmp.path(), "*.val"), QStringList());
+}
+
+void TestPlatform::findFilesOnMissingDirectoryRaises()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString missing = tmp.filePath("missing");
+    try {
+        findFiles(missing, "*.px");
+        QFAIL("no error for a missing directory");
+    } catch (const PlatformError &e) {
+        QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
+        QCOMPARE(QString::fromStdString(e.what()), e.message());
+    }
+
+    touch(tmp.filePath("plain.txt"));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, findFiles(tmp.filePath("plain.txt"), "*"));
+}
+
+void TestPlatform::deleteFileRemovesOnlyFiles()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QDir d(tmp.path());
+
+    touch(d.filePath("old.px"));
+    QVERIFY(deleteFile(d.filePath("old.px")));
+    QVERIFY(!QFile::exists(d.filePath("old.px")));
+
+    QVERIFY(!deleteFile(d.filePath("old.px")));
+
+    QVERIFY(d.mkdir("junk.x01"));
+    QVERIFY(!deleteFile(d.filePath("junk.x01")));
+    QVERIFY(QFileInfo(d.filePath("junk.x01")).isDir());
+
+    // A link is removed itself, never what it points at.
+    QVERIFY(d.mkdir("target"));
+    touch(d.filePath("target/keep.px"));
+    QVERIFY(QFile::link(d.filePath("target"), d.filePath("link.x02")));
+    QVERIFY(deleteFile(d.filePath("link.x02")));
+    QVERIFY(!QFileInfo(d.filePath("link.x02")).isSymLink());
+    QVERIFY(QFile::exists(d.filePath("target/keep.px")));
+}
+
+void TestPlatform::fileExistsIgnoresCase()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QDir d(tmp.path());
+    touch(d.filePath("MATERIAL.XG1"));
+    QVERIFY(d.mkdir("folder.db"));
+
+    QVERIFY(fileExists(d.filePath("material.xg1")));
+    QVERIFY(fileExists(d.filePath("MATERIAL.XG1")));
+    QVERIFY(fileExists(d.filePath("Material.Xg1")));
+    QVERIFY(!fileExists(d.filePath("material.xg0")));
+    QVERIFY(!fileExists(d.filePath("material.xg")));
+    QVERIFY(!fileExists(d.filePath("folder.db")));
+    QVERIFY(!fileExists(d.filePath("FOLDER.DB")));
+    QVERIFY(!fileExists(d.filePath("missing/material.xg1")));
+    QVERIFY(!fileExists(tmp.path() + "/"));
+}
+
+void TestPlatform::programFilePathNamesThisProgram()
+{
+    const QFileInfo info(programFilePath());
+    QVERIFY(info.isAbsolute());
+    QVERIFY(info.isFile());
+    QCOMPARE(info.fileName(), QStringLiteral("tst_platform"));
+}
+
+void TestPlatform::messageHookReceivesShownText()
+{
+    QList<Message> got;
+    setMessageBoxHook([&](MessageKind kind, const QString &title, const QString &text) {
+        got.append({kind, title, text});
+    });
+    showError(nullptr, "Error indexing database\rCannot delete old index files: *.px");
+    showWarning(nullptr, "first\r\nsecond\rthird");
+    setMessageBoxHook({});
+
+    QCOMPARE(got.size(), 2);
+    QCOMPARE(got[0].kind, MessageKind::Error);
+    QCOMPARE(got[0].title, QStringLiteral("Error"));
+    QCOMPARE(got[0].text,
+        QStringLiteral("Error indexing database\nCannot delete old index files: *.px"));
+    QCOMPARE(got[1].kind, MessageKind::Warning);
+    QCOMPARE(got[1].title, QStringLiteral("Warning"));
+    QCOMPARE(got[1].text, QStringLiteral("first\nsecond\nthird"));
+}
+
+void TestPlatform::messageBoxWithoutHook()
+{
+    struct Seen
+    {
+        bool found = false;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title, text;
+        Qt::TextFormat format = Qt::AutoText;
+        int buttons = 0;
+    };
+
+    auto answer = [](Seen *seen) {
+        QTimer::singleShot(0, [seen] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen->found = true;
+            seen->icon = box->icon();
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->format = box->textFormat();
+            seen->buttons = int(box->buttons().size());
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+
+    Seen error;
+    answer(&error);
+    showError(nullptr, "<b>name</b>\rsecond line");
+    QVERIFY(error.found);
+    QCOMPARE(error.icon, QMessageBox::Critical);
+    QCOMPARE(error.title, QStringLiteral("Error"));
+    QCOMPARE(error.text, QStringLiteral("<b>name</b>\nsecond line"));
+    QCOMPARE(error.format, Qt::PlainText);
+    QCOMPARE(error.buttons, 1);
+
+    Seen warning;
+    answer(&warning);
+    showWarning(nullptr, "No material matches");
+    QVERIFY(warning.found);
+    QCOMPARE(warning.icon, QMessageBox::Warning);
+    QCOMPARE(warning.title, QStringLiteral("Warning"));
+    QCOMPARE(warning.buttons, 1);
+}
+
+void TestPlatform::helpViewer()
+{
+    QList<QUrl> asked;
+    setHelpHook([&](const QUrl &url) {
+        asked << url;
+        return true;
+    });
+    QVERIFY(!openHelp(QString()));
+    QVERIFY(asked.isEmpty());
+
+    QVERIFY(openHelp("/opt/zil/docs/zil.html"));
+    QVERIFY(openHelp("docs/zil.html"));
+    setHelpHook([](const QUrl &) { return false; });
+    QVERIFY(!openHelp("/opt/zil/docs/zil.html"));
+    setHelpHook({});
+
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[0], QUrl("file:///opt/zil/docs/zil.html"));
+    QVERIFY(asked[1].isLocalFile());
+    QCOMPARE(asked[1].toLocalFile(), QDir::current().absoluteFilePath("docs/zil.html"));
+}
+
+void TestPlatform::versionQuery()
+{
+    QVERIFY(isNTPlatform());
+    setNTPlatformHook([] { return false; });
+    QVERIFY(!isNTPlatform());
+    setNTPlatformHook({});
+    QVERIFY(isNTPlatform());
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"

@@ -1,0 +1,436 @@
+// The index rebuild window on real databases made by the database maker:
+// which files it deletes, which indexes it creates, and what it reports when
+// it cannot do either.
+#include "common/testdb.h"
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+#include "store/Zilidx00.h"
+#include "store/indexfile.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "store/table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using zil::platform::MessageKind;
+
+namespace {
+
+struct Message
+{
+    MessageKind kind;
+    QString title;
+    QString text;
+};
+
+const QStringList allIndexFiles = {"supplier.px", "supplier.xg0", "synon.px", "synon.xg0",
+    "matsupp.px", "matsupp.xg0", "material.px", "material.xg0", "material.xg1"};
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(f.write(content), content.size());
+}
+
+QStringList presentIndexFiles(const QString &dir)
+{
+    QStringList present;
+    for (const QString &name : allIndexFiles) {
+        if (zil::platform::fileExists(QDir(dir).filePath(name)))
+            present << name;
+    }
+    return present;
+}
+
+// Records the labels each time the panel is painted: the rebuild repaints it
+// explicitly after every change, since no events are handled while it runs.
+class PaintRecorder : public QObject
+{
+public:
+    explicit PaintRecorder(TIndexForm *form)
+        : m_form(form)
+    {
+        form->IndexPanel->installEventFilter(this);
+    }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            shown << m_form->FileNameLabel->text() + "|" + m_form->IndexNameLabel->text();
+        return false;
+    }
+
+private:
+    TIndexForm *m_form;
+};
+
+// Another workstation holding a table open.
+class TableHolder
+{
+public:
+    bool start(const QString &dir, const QString &table)
+    {
+        const QString helper = qEnvironmentVariable("ZIL_HOLDTABLE");
+        if (helper.isEmpty())
+            return false;
+        m_process.start(helper, {dir, table});
+        if (!m_process.waitForStarted(10000))
+            return false;
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(30000))
+                return false;
+        }
+        return m_process.readLine().trimmed() == "open";
+    }
+    ~TableHolder()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class TestRebuild : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowLayout();
+    void rebuildsAllIndexes_data();
+    void rebuildsAllIndexes();
+    void showsEachStepOnThePanel();
+    void deletesOnlyIndexFiles();
+    void undeletableEntryIsLeftSilently();
+    void longDatabasePath();
+    void searchFailureStopsBeforeIndexing_data();
+    void searchFailureStopsBeforeIndexing();
+    void heldTableStopsIndexing_data();
+    void heldTableStopsIndexing();
+
+private:
+    bool makeDatabase(QTemporaryDir &tmp);
+    void rebuild(TIndexForm &form, const QString &path, bool expected);
+
+    QList<Message> m_messages;
+};
+
+void TestRebuild::initTestCase()
+{
+    zil::store::Session::instance().addPassword(zil::schema::programPassword());
+}
+
+void TestRebuild::init()
+{
+    m_messages.clear();
+    zil::platform::setMessageBoxHook(
+        [this](MessageKind kind, const QString &title, const QString &text) {
+            m_messages.append({kind, title, text});
+        });
+}
+
+void TestRebuild::cleanup()
+{
+    zil::platform::setMessageBoxHook({});
+}
+
+bool TestRebuild::makeDatabase(QTemporaryDir &tmp)
+{
+    if (!tmp.isValid())
+        return false;
+    return zil::test::makeSynthetic(tmp.path(), 30);
+}
+
+void TestRebuild::rebuild(TIndexForm &form, const QString &path, bool expected)
+{
+    form.setDatabasePath(path);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.RebuildIndexes(), expected);
+}
+
+void TestRebuild::windowLayout()
+{
+    TIndexForm form;
+    const Qt::WindowFlags flags = form.windowFlags();
+    QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+    QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+    QCOMPARE(form.size(), QSize(377, 64));
+    QCOMPARE(form.Bevel->geometry(), QRect(0, 0, 377, 64));
+
+    auto *indexLabel = form.findChild<QLabel *>("IndexLabel");
+    QVERIFY(indexLabel);
+    QCOMPARE(indexLabel->pos(), QPoint(24, 8));
+    QCOMPARE(indexLabel->text(), QStringLiteral("Indexing database, please wait..."));
+
+    auto *panel = form.findChild<QFrame *>("IndexPanel");
+    QVERIFY(panel);
+    QCOMPARE(panel->geometry(), QRect(16, 28, 345, 25));
+    QCOMPARE(panel->frameShape(), QFrame::Panel);
+    QCOMPARE(panel->frameShadow(), QFrame::Sunken);
+
+    auto *fileName = panel->findChild<QLabel *>("FileNameLabel");
+    auto *indexName = panel->findChild<QLabel *>("IndexNameLabel");
+    QVERIFY(fileName);
+    QVERIFY(indexName);
+    QCOMPARE(fileName->pos(), QPoint(48, 6));
+    QCOMPARE(indexName->pos(), QPoint(192, 6));
+    QVERIFY(fileName->font().bold());
+    QVERIFY(indexName->font().bold());
+
+    QStringList captions;
+    for (QLabel *label : panel->findChildren<QLabel *>()) {
+        if (label != fileName && label != indexName)
+            captions << label->text() + "@" + QString::number(label->x()) + ","
+                    + QString::number(label->y());
+    }
+    captions.sort();
+    QCOMPARE(captions, QStringList({"File:@24,6", "Index:@160,6"}));
+
+    for (QLabel *label : form.findChildren<QLabel *>()) {
+        QCOMPARE(label->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(label->font().pixelSize(), 11);
+        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    auto *table = form.findChild<zil::store::Table *>("Table");
+    QVERIFY(table);
+    QVERIFY(table->exclusive());
+    QVERIFY(!table->active());
+}
+
+void TestRebuild::rebuildsAllIndexes_data()
+{
+    QTest::addColumn<bool>("protect");
+    QTest::newRow("plain tables") << false;
+    QTest::newRow("protected tables") << true;
+}
+
+void TestRebuild::rebuildsAllIndexes()
+{
+    QFETCH(bool, protect);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(zil::test::makeSynthetic(tmp.path(), 30, protect));
+    QCOMPARE(presentIndexFiles(tmp.path()), QStringList());
+
+    TIndexForm form;
+    rebuild(form, tmp.path() + QDir::separator(), true);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(form.isHidden());
+    QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+
+    // Each table got its indexes in order, with the fields and options of the
+    // schema; NameOrder is the second secondary index of MATERIAL.DB.
+    for (const zil::schema::TableDef &def : zil::schema::tables()) {
+        const auto indexes = zil::store::readIndexes(QDir(tmp.path()).filePath(def.fileName));
+        QCOMPARE(indexes.size(), def.indexes.size());
+        for (size_t i = 0; i < indexes.size(); ++i) {
+            QCOMPARE(indexes[i].name, def.indexes[i].name);
+            QCOMPARE(indexes[i].fields, def.indexes[i].fields);
+            QCOMPARE(indexes[i].primary, def.indexes[i].primary);
+            QCOMPARE(indexes[i].caseInsensitive, !def.indexes[i].primary);
+        }
+    }
+    const auto material = zil::store::readIndexes(QDir(tmp.path()).filePath("MATERIAL.DB"));
+    QCOMPARE(material.back().fileName.toLower(), QStringLiteral("material.xg1"));
+    QCOMPARE(material.back().name, QStringLiteral("NameOrder"));
+
+    QCOMPARE(form.FileNameLabel->text(), QStringLiteral("material.db"));
+    QCOMPARE(form.IndexNameLabel->text(), QStringLiteral("Name"));
+    QCOMPARE(form.Table->tableName(), QStringLiteral("material.db"));
+    QVERIFY(!form.Table->active());
+
+    // The tables open through their new indexes.
+    zil::store::Table names;
+    names.setDatabaseName(tmp.path());
+    names.setTableName("MATERIAL.DB");
+    names.setIndexName("NameOrder");
+    names.open();
+    QCOMPARE(names.recordCount(), 30);
+    names.close();
+
+    // A second rebuild replaces the indexes without leaving extra files.
+    m_messages.clear();
+    rebuild(form, tmp.path() + QDir::separator(), true);
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(zil::platform::findFiles(tmp.path(), "*.x??").size(), 5);
+}
+
+void TestRebuild::showsEachStepOnThePanel()
+{
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    TIndexForm form;
+    PaintRecorder recorder(&form);
+    rebuild(form, tmp.path() + QDir::separator(), true);
+
+    const QStringList steps = {"*.px|", "*.val|", "*.x??|", "*.y??|", "supplier.db|Primary",
+        "supplier.db|Name", "synon.db|Primary", "synon.db|Material Link", "matsupp.db|Primary",
+        "matsupp.db|Supplier Link", "material.db|Primary", "material.db|CAS", "material.db|Name"};
+    // Painting while shown may add repaints of its own; the rebuild's must be
+    // there, in order.
+    QStringList seen = recorder.shown;
+    seen.removeDuplicates();
+    seen.removeAll("|");
+    QCOMPARE(seen, steps);
+}
+
+void TestRebuild::deletesOnlyIndexFiles()
+{
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    const QDir d(tmp.path());
+
+    // Stale index files of another table beside its file, in any case.
+    writeFile(d.filePath("OLD.DB"), "table");
+    for (const char *name : {"old.px", "old.xg0", "old.y01", "old.val", "OLD.X0A"})
+        writeFile(d.filePath(name), "stale");
+    // A leftover of MATERIAL.DB that no new index overwrites.
+    writeFile(d.filePath("material.xg7"), "stale");
+    // An index file of this store whose table is gone.
+    writeFile(d.filePath("orphan.x03"), zil::store::indexFileMagic() + "\ntable=orphan\n");
+    // Files that only happen to match the patterns.
+    writeFile(d.filePath("prices.xls"), "price list");
+    writeFile(d.filePath("notes.val"), "notes");
+    writeFile(d.filePath("photo.px"), "picture");
+
+    TIndexForm form;
+    rebuild(form, tmp.path() + QDir::separator(), true);
+    QVERIFY(m_messages.isEmpty());
+
+    for (const char *name :
+        {"old.px", "old.xg0", "old.y01", "old.val", "OLD.X0A", "material.xg7", "orphan.x03"})
+        QVERIFY2(!QFileInfo::exists(d.filePath(name)), name);
+    QVERIFY(QFileInfo::exists(d.filePath("OLD.DB")));
+
+    for (const auto &[name, content] : {std::pair {"prices.xls", "price list"},
+             std::pair {"notes.val", "notes"}, std::pair {"photo.px", "picture"}}) {
+        QFile f(d.filePath(name));
+        QVERIFY2(f.open(QIODevice::ReadOnly), name);
+        QCOMPARE(f.readAll(), QByteArray(content));
+    }
+    QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+}
+
+void TestRebuild::undeletableEntryIsLeftSilently()
+{
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    const QDir d(tmp.path());
+    writeFile(d.filePath("JUNK.DB"), "table");
+    QVERIFY(d.mkdir("junk.x01"));
+    writeFile(d.filePath("junk.px"), "stale");
+
+    TIndexForm form;
+    rebuild(form, tmp.path() + QDir::separator(), true);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(QFileInfo(d.filePath("junk.x01")).isDir());
+    // The search went on past the entry it could not delete.
+    QVERIFY(!QFileInfo::exists(d.filePath("junk.px")));
+    QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+}
+
+void TestRebuild::longDatabasePath()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QString dir = tmp.path();
+    while (dir.size() <= 300)
+        dir += "/" + QString(60, QLatin1Char('d'));
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(zil::test::makeSynthetic(dir, 5));
+    writeFile(QDir(dir).filePath("material.xg9"), "stale");
+
+    TIndexForm form;
+    // Given without the final separator: the window adds it.
+    rebuild(form, dir, true);
+    QCOMPARE(form.workDirectory(), dir + QDir::separator());
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!QFileInfo::exists(QDir(dir).filePath("material.xg9")));
+    QCOMPARE(presentIndexFiles(dir), allIndexFiles);
+}
+
+void TestRebuild::searchFailureStopsBeforeIndexing_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("missing directory") << "missing";
+    QTest::newRow("file instead of directory") << "MATERIAL.DB";
+}
+
+void TestRebuild::searchFailureStopsBeforeIndexing()
+{
+    QFETCH(QString, entry);
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    const QString path = QDir(tmp.path()).filePath(entry) + QDir::separator();
+
+    TIndexForm form;
+    rebuild(form, path, false);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages[0].kind, MessageKind::Error);
+    QCOMPARE(m_messages[0].title, QStringLiteral("Error"));
+    QCOMPARE(m_messages[0].text,
+        QStringLiteral("Error indexing database\nCannot delete old index files: *.px"));
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.FileNameLabel->text(), QStringLiteral("*.px"));
+    QCOMPARE(form.IndexNameLabel->text(), QString());
+    QCOMPARE(presentIndexFiles(tmp.path()), QStringList());
+}
+
+void TestRebuild::heldTableStopsIndexing_data()
+{
+    QTest::addColumn<QString>("held");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QStringList>("built");
+
+    QTest::newRow("first table") << "SUPPLIER.DB"
+                                 << "supplier.db" << QStringList();
+    QTest::newRow("last table") << "MATERIAL.DB"
+                                << "material.db"
+                                << QStringList({"supplier.px", "supplier.xg0", "synon.px",
+                                       "synon.xg0", "matsupp.px", "matsupp.xg0"});
+}
+
+void TestRebuild::heldTableStopsIndexing()
+{
+    QFETCH(QString, held);
+    QFETCH(QString, label);
+    QFETCH(QStringList, built);
+
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    TableHolder holder;
+    QVERIFY2(holder.start(tmp.path(), held), "the table could not be held open");
+
+    TIndexForm form;
+    rebuild(form, tmp.path() + QDir::separator(), false);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages[0].kind, MessageKind::Error);
+    QCOMPARE(m_messages[0].text, "Cannot reindex file:" + label);
+    QVERIFY(form.isHidden());
+    QCOMPARE(form.FileNameLabel->text(), label);
+    QCOMPARE(form.IndexNameLabel->text(), QStringLiteral("Primary"));
+    QCOMPARE(presentIndexFiles(tmp.path()), built);
+}
+
+QTEST_MAIN(TestRebuild)
+#include "tst_rebuild.moc"

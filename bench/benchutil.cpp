@@ -69,7 +69,7 @@ void printRow(const QString &operation, const QString &size, const Sample &ours,
     std::fflush(stdout);
 }
 
-bool makeDatabase(const QString &dir, int n)
+bool makeDatabase(const QString &dir, int n, bool indexed)
 {
     QProcess maker;
     maker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -77,6 +77,8 @@ bool makeDatabase(const QString &dir, int n)
         QStringLiteral(ZIL_MAKEDB_PATH), {QStringLiteral("--synthetic"), QString::number(n), dir});
     if (!maker.waitForFinished(-1) || maker.exitCode() != 0)
         return false;
+    if (!indexed)
+        return true;
     for (const schema::TableDef &t : schema::tables()) {
         for (const schema::IndexDef &i : t.indexes)
             store::createIndex(dir, t.fileName, i.name, i.fields.join(QLatin1Char(';')),

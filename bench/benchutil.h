@@ -26,6 +26,6 @@ void printRow(const QString &operation, const QString &size, const Sample &ours,
 void printTableHeader();
 
 // Builds a synthetic database of n materials in dir and its indexes.
-bool makeDatabase(const QString &dir, int n);
+bool makeDatabase(const QString &dir, int n, bool indexed = true);
 
 } // namespace zil::bench

@@ -2,21 +2,26 @@
 // databases it makes itself, and prints one table.
 #include "benchutil.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <cstdio>
 
 namespace zil::bench {
 void runStore(const QString &work, const QList<int> &sizes);
-}
+void runStartUp(const QString &work, const QList<int> &sizes);
+} // namespace zil::bench
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The windows of start-up are measured without a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
-    if (what != QLatin1String("all") && what != QLatin1String("store")) {
-        std::fprintf(stderr, "usage: zil-bench [all|store] [SIZE...]\n");
+    if (what != QLatin1String("all") && what != QLatin1String("store")
+        && what != QLatin1String("startup")) {
+        std::fprintf(stderr, "usage: zil-bench [all|store|startup] [SIZE...]\n");
         return 2;
     }
     QList<int> sizes;
@@ -32,6 +37,9 @@ int main(int argc, char **argv)
     }
     zil::bench::printHeader();
     zil::bench::printTableHeader();
-    zil::bench::runStore(work.path(), sizes);
+    if (what != QLatin1String("startup"))
+        zil::bench::runStore(work.path(), sizes);
+    if (what != QLatin1String("store"))
+        zil::bench::runStartUp(work.path(), sizes);
     return 0;
 }

@@ -3,4 +3,5 @@
 target_sources(zilapp PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/searchclass.cpp ${CMAKE_CURRENT_LIST_DIR}/searchclass.h
     ${CMAKE_CURRENT_LIST_DIR}/progress.h
+    ${CMAKE_CURRENT_LIST_DIR}/materiallist.cpp
 )

@@ -108,8 +108,21 @@ bool fileExists(const QString &path)
     return false;
 }
 
+static std::function<QString()> &programPathHook()
+{
+    static std::function<QString()> hook;
+    return hook;
+}
+
+void setProgramFilePathHook(std::function<QString()> hook)
+{
+    programPathHook() = std::move(hook);
+}
+
 QString programFilePath()
 {
+    if (programPathHook())
+        return programPathHook()();
     if (QCoreApplication::instance())
         return QCoreApplication::applicationFilePath();
     // Before the application object exists the kernel still knows the file.

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <stdexcept>
 
 namespace zil::platform {
@@ -51,5 +52,9 @@ bool fileExists(const QString &path);
 
 // The full path of the running program file.
 QString programFilePath();
+
+// While set, programFilePath() answers with the hook's path; tests stand in a
+// program file of their own. An empty function removes the hook.
+void setProgramFilePathHook(std::function<QString()> hook);
 
 } // namespace zil::platform

@@ -1,0 +1,840 @@
+#include "shell/Zil0.h"
+
+#include "browser/searchclass.h"
+#include "framework/platform/help.h"
+#include "shell/About.h"
+#include "shell/LogoDlg.h"
+#include "shell/Sizerwin.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/schema.h"
+#include "store/table.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+
+#include <vector>
+
+using zil::shell::Bevel;
+using zil::shell::BevelPanel;
+
+namespace {
+
+// Docks widgets along the edges of their parent the way the designer placed
+// them: top and bottom widgets keep their height, right-aligned ones their
+// width, and the client widget fills what is left. The kept extent is the
+// widget's current one, so a widget that the proportional layout widens stays
+// docked at its new width: any move or resize of a docked widget from outside
+// docks everything again at once. Hidden widgets give up their place.
+class DockLayout : public QLayout
+{
+public:
+    enum Align { Top, Bottom, Right, Client };
+
+    explicit DockLayout(QWidget *parent)
+        : QLayout(parent)
+    {
+        setContentsMargins(0, 0, 0, 0);
+        setSpacing(0);
+    }
+
+    ~DockLayout() override
+    {
+        for (const Entry &e : m_entries)
+            delete e.item;
+    }
+
+    // Docks widget; extent is its height for Top and Bottom, its width for
+    // Right, and unused for Client.
+    void dock(QWidget *widget, Align align, int extent = 0)
+    {
+        addChildWidget(widget);
+        if (align == Top || align == Bottom)
+            widget->resize(widget->width(), extent);
+        else if (align == Right)
+            widget->resize(extent, widget->height());
+        if (align != Client)
+            widget->installEventFilter(this);
+        m_entries.push_back({new QWidgetItem(widget), align});
+        invalidate();
+    }
+
+    void addItem(QLayoutItem *item) override { m_entries.push_back({item, Client}); }
+    int count() const override { return int(m_entries.size()); }
+    QLayoutItem *itemAt(int index) const override
+    {
+        return index >= 0 && index < count() ? m_entries[size_t(index)].item : nullptr;
+    }
+    QLayoutItem *takeAt(int index) override
+    {
+        if (index < 0 || index >= count())
+            return nullptr;
+        QLayoutItem *item = m_entries[size_t(index)].item;
+        if (QWidget *w = item->widget())
+            w->removeEventFilter(this);
+        m_entries.erase(m_entries.begin() + index);
+        return item;
+    }
+    // The window's minimum size is set on the window itself; docking asks for
+    // no room of its own.
+    QSize sizeHint() const override { return QSize(0, 0); }
+    QSize minimumSize() const override { return QSize(0, 0); }
+    Qt::Orientations expandingDirections() const override { return Qt::Horizontal | Qt::Vertical; }
+
+    void setGeometry(const QRect &rect) override
+    {
+        QLayout::setGeometry(rect);
+        place(rect);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!m_placing && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+            if (QWidget *parent = parentWidget())
+                place(parent->contentsRect());
+        }
+        return QLayout::eventFilter(watched, event);
+    }
+
+private:
+    struct Entry
+    {
+        QLayoutItem *item;
+        Align align;
+    };
+
+    void place(const QRect &rect)
+    {
+        m_placing = true;
+        QRect free = rect.marginsRemoved(contentsMargins());
+        for (Align align : {Top, Bottom, Right, Client}) {
+            for (const Entry &e : m_entries) {
+                QWidget *w = e.item->widget();
+                if (e.align != align || !w || e.item->isEmpty())
+                    continue;
+                switch (align) {
+                case Top:
+                    w->setGeometry(free.left(), free.top(), free.width(), w->height());
+                    free.setTop(free.top() + w->height());
+                    break;
+                case Bottom:
+                    w->setGeometry(
+                        free.left(), free.bottom() + 1 - w->height(), free.width(), w->height());
+                    free.setBottom(free.bottom() - w->height());
+                    break;
+                case Right:
+                    w->setGeometry(
+                        free.right() + 1 - w->width(), free.top(), w->width(), free.height());
+                    free.setRight(free.right() - w->width());
+                    break;
+                case Client:
+                    w->setGeometry(free);
+                    break;
+                }
+            }
+        }
+        m_placing = false;
+    }
+
+    std::vector<Entry> m_entries;
+    bool m_placing = false;
+};
+
+// A read-only one-line field; taking the focus does not select its text.
+class DetailField : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QLineEdit::focusInEvent(event);
+        deselect();
+    }
+};
+
+QFont arialFont(bool bold = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    font.setBold(bold);
+    return font;
+}
+
+template<typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &text, int x, int y, bool bold = true,
+    const char *name = nullptr)
+{
+    auto *label = new QLabel(text, parent);
+    if (name)
+        label->setObjectName(QString::fromLatin1(name));
+    label->setFont(arialFont(bold));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+// A bold caption whose right edge stands at x.
+QLabel *makeRightLabel(QWidget *parent, const QString &text, int right, int y)
+{
+    QLabel *label = makeLabel(parent, text, 0, y);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->move(right - label->width(), y);
+    return label;
+}
+
+QLineEdit *makeField(QWidget *parent, const char *name, int x, int y, int width, int height = 22)
+{
+    auto *field = named(new DetailField(parent), name);
+    field->setReadOnly(true);
+    field->setGeometry(x, y, width, height);
+    return field;
+}
+
+QPlainTextEdit *makeMemo(
+    QWidget *parent, const char *name, int x, int y, int width, int height, bool wrap)
+{
+    auto *memo = named(new QPlainTextEdit(parent), name);
+    memo->setReadOnly(true);
+    memo->setTabChangesFocus(true);
+    memo->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    memo->setGeometry(x, y, width, height);
+    return memo;
+}
+
+// A grid over a cursor: title row, row indicator, lines between cells and a
+// whole-row selection that stays visible without the focus.
+QTableView *makeDataGrid(QWidget *parent, const char *name)
+{
+    auto *grid = named(new QTableView(parent), name);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setShowGrid(true);
+    grid->setWordWrap(false);
+    grid->horizontalHeader()->setFont(arialFont());
+    QPalette pal = grid->palette();
+    pal.setColor(
+        QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+        pal.color(QPalette::Active, QPalette::HighlightedText));
+    grid->setPalette(pal);
+    return grid;
+}
+
+// A page of a notebook whose widgets sit at fixed places.
+QWidget *addPage(QTabWidget *notebook, const QString &caption)
+{
+    auto *page = new QWidget;
+    notebook->addTab(page, caption);
+    return page;
+}
+
+// ---- Pictures of the buttons ------------------------------------------------
+
+enum class Glyph { First, Prior, Next, Last, Order, Select, Print, Hide, Show };
+
+const QColor kGlyphInk(0, 0, 128);
+
+void triangle(QPainter &p, QPointF a, QPointF b, QPointF c, const QColor &colour)
+{
+    QPainterPath path;
+    path.moveTo(a);
+    path.lineTo(b);
+    path.lineTo(c);
+    path.closeSubpath();
+    p.fillPath(path, colour);
+}
+
+// A small detail window: a frame whose lower part is the sub-pane.
+void detailWindow(QPainter &p)
+{
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 1.5, 13, 13));
+    p.fillRect(QRectF(2, 10, 12, 4), QColor(0, 128, 128));
+}
+
+QImage drawGlyph(Glyph glyph)
+{
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (glyph) {
+    case Glyph::First:
+        p.fillRect(QRectF(3, 3, 2, 10), kGlyphInk);
+        triangle(p, {12, 3}, {12, 13}, {6, 8}, kGlyphInk);
+        break;
+    case Glyph::Prior:
+        triangle(p, {10.5, 3}, {10.5, 13}, {4.5, 8}, kGlyphInk);
+        break;
+    case Glyph::Next:
+        triangle(p, {5.5, 3}, {5.5, 13}, {11.5, 8}, kGlyphInk);
+        break;
+    case Glyph::Last:
+        triangle(p, {4, 3}, {4, 13}, {10, 8}, kGlyphInk);
+        p.fillRect(QRectF(11, 3, 2, 10), kGlyphInk);
+        break;
+    case Glyph::Order:
+        p.fillRect(QRectF(1, 3, 8, 2), Qt::black);
+        p.fillRect(QRectF(1, 7, 6, 2), Qt::black);
+        p.fillRect(QRectF(1, 11, 4, 2), Qt::black);
+        p.fillRect(QRectF(11.5, 2, 2, 9), kGlyphInk);
+        triangle(p, {9, 10}, {16, 10}, {12.5, 14.5}, kGlyphInk);
+        break;
+    case Glyph::Select: {
+        QPainterPath funnel;
+        funnel.moveTo(1, 2);
+        funnel.lineTo(15, 2);
+        funnel.lineTo(9.5, 8);
+        funnel.lineTo(9.5, 14);
+        funnel.lineTo(6.5, 12);
+        funnel.lineTo(6.5, 8);
+        funnel.closeSubpath();
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor(0, 128, 128));
+        p.drawPath(funnel);
+        break;
+    }
+    case Glyph::Print:
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4.5, 1.5, 7, 5));
+        p.setBrush(QColor(192, 192, 192));
+        p.drawRect(QRectF(1.5, 6.5, 13, 5));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4.5, 10.5, 7, 4));
+        p.fillRect(QRectF(11, 8, 2, 1.5), QColor(0, 160, 0));
+        break;
+    case Glyph::Hide:
+        detailWindow(p);
+        triangle(p, {4.5, 4}, {11.5, 4}, {8, 8}, QColor(192, 0, 0));
+        break;
+    case Glyph::Show:
+        detailWindow(p);
+        triangle(p, {4.5, 8}, {11.5, 8}, {8, 4}, QColor(192, 0, 0));
+        break;
+    }
+    return image;
+}
+
+// The disabled image: the glyph's dark parts in grey, embossed with white;
+// its light parts drop out.
+QImage disabledGlyph(const QImage &normal)
+{
+    QImage out(normal.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    auto ink = [&normal](int x, int y) {
+        const QRgb c = normal.pixel(x, y);
+        return qAlpha(c) >= 128 && qGray(c) < 160;
+    };
+    for (int y = 0; y + 1 < normal.height(); ++y)
+        for (int x = 0; x + 1 < normal.width(); ++x)
+            if (ink(x, y))
+                out.setPixel(x + 1, y + 1, qRgb(255, 255, 255));
+    for (int y = 0; y < normal.height(); ++y)
+        for (int x = 0; x < normal.width(); ++x)
+            if (ink(x, y))
+                out.setPixel(x, y, qRgb(128, 128, 128));
+    return out;
+}
+
+QIcon glyphIcon(Glyph glyph)
+{
+    const QImage normal = drawGlyph(glyph);
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
+    icon.addPixmap(QPixmap::fromImage(disabledGlyph(normal)), QIcon::Disabled);
+    return icon;
+}
+
+// A 32 × 16 picture holding the normal image on the left and the disabled
+// one on the right.
+QPixmap glyphStrip(Glyph glyph)
+{
+    const QImage normal = drawGlyph(glyph);
+    QImage strip(32, 16, QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    QPainter p(&strip);
+    p.drawImage(0, 0, normal);
+    p.drawImage(16, 0, disabledGlyph(normal));
+    p.end();
+    return QPixmap::fromImage(strip);
+}
+
+QIcon stripIcon(const QPixmap &strip)
+{
+    QIcon icon;
+    icon.addPixmap(strip.copy(0, 0, 16, 16), QIcon::Normal);
+    icon.addPixmap(strip.copy(16, 0, 16, 16), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("ZIL"));
+    setWindowIcon(QIcon(zil::shell::programIcon()));
+    setFont(arialFont());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    pal.setColor(QPalette::WindowText, Qt::black);
+    pal.setColor(QPalette::ButtonText, Qt::black);
+    pal.setColor(QPalette::Text, Qt::black);
+    setPalette(pal);
+    setMinimumSize(590, 450);
+    resize(590, 450);
+
+    createMenus();
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("MainClient"));
+    setCentralWidget(central);
+    auto *dock = new DockLayout(central);
+    createButtonBar(central);
+    dock->dock(Panel1, DockLayout::Top, 29);
+
+    MainTabNotebook = named(new QTabWidget(central), "MainTabNotebook");
+    QFont tabFont(QStringLiteral("MS Sans Serif"));
+    tabFont.setPixelSize(11);
+    MainTabNotebook->tabBar()->setFont(tabFont);
+    dock->dock(MainTabNotebook, DockLayout::Client);
+    createMaterialsPage(addPage(MainTabNotebook, QStringLiteral("&Materials")));
+    createSuppliersPage(addPage(MainTabNotebook, QStringLiteral("S&uppliers")));
+    MainTabNotebook->setCurrentIndex(0);
+
+    // Tab order of the button bar, then the notebook and its pages.
+    const QList<QWidget *> order {FirstButton, PriorButton, NextButton, LastButton, OrderButton,
+        SearchButton, PrintButton, HideShowButton, MainTabNotebook, SearchField, MaterialGrid,
+        DetailTabNotebook, DBCas, DBCE, DBFema, DBName, synonyms, DBOccurence, DBFlavour,
+        DBApplication, DBLiterature, SupplierGrid, TabDetailsSuppliers, DBSupplierName, DBAddress,
+        DBCity, DBCountry, DBPhone, EditSupplierName, DBGrid1, SuppliersDetailTabNotebook,
+        DBEditName, DBEditAddress, DBEditCity, DbEditCountry, DBEditPhone, MaterialGrid2,
+        TabDetailsMaterial, DBMaterialCAS, DBMaterialCE, DBMaterialFEMA, DBMaterialName,
+        MemoSynonyms};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    createCursors();
+
+    connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
+    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    delete SearchClass;
+    delete Sizer;
+}
+
+void TMainForm::createMenus()
+{
+    MainMenu = named(menuBar(), "MainMenu");
+    auto item = [this](QMenu *menu, const char *name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = MainMenu->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+
+    File1 = menu("File1", QStringLiteral("&File"));
+    ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
+
+    ControlMenu = menu("ControlMenu", QStringLiteral("&View"));
+    Materials1 = item(ControlMenu, "Materials1", QStringLiteral("&Materials"));
+    Suppliers1 = item(ControlMenu, "Suppliers1", QStringLiteral("&Suppliers"));
+
+    ReportMenu = menu("ReportMenu", QStringLiteral("&Report"));
+    MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));
+    MenuPrintSupplier = item(ReportMenu, "MenuPrintSupplier", QStringLiteral("Print &supplier"));
+    MenuPrintSupplier->setEnabled(false);
+
+    HelpMenu = menu("HelpMenu", QStringLiteral("&Help"));
+    Contents1 = item(HelpMenu, "Contents1", QStringLiteral("&Contents"));
+    Contents1->setShortcut(QKeySequence(Qt::Key_F1));
+    Contents1->setShortcutContext(Qt::WindowShortcut);
+    N1 = HelpMenu->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    About1 = item(HelpMenu, "About1", QStringLiteral("&About ZIL..."));
+}
+
+void TMainForm::createButtonBar(QWidget *parent)
+{
+    Panel1 = named(new BevelPanel(Bevel::Lowered, Bevel::Raised, parent), "Panel1");
+    Panel1->resize(590, 29);
+
+    auto button = [this](const char *name, int x, int width, const QString &caption, Glyph glyph,
+                      QWidget *on) {
+        auto *b = named(new QPushButton(caption, on ? on : Panel1), name);
+        b->setGeometry(x, on ? 0 : 2, width, 25);
+        b->setIcon(glyphIcon(glyph));
+        b->setIconSize(QSize(16, 16));
+        b->setAutoDefault(false);
+        return b;
+    };
+    FirstButton = button("FirstButton", 1, 28, QString(), Glyph::First, nullptr);
+    PriorButton = button("PriorButton", 29, 28, QString(), Glyph::Prior, nullptr);
+    NextButton = button("NextButton", 57, 28, QString(), Glyph::Next, nullptr);
+    LastButton = button("LastButton", 85, 28, QString(), Glyph::Last, nullptr);
+    OrderButton
+        = button("OrderButton", 120, 110, QStringLiteral("&Order by CAS"), Glyph::Order, nullptr);
+    SearchButton
+        = button("SearchButton", 230, 75, QStringLiteral("&Select"), Glyph::Select, nullptr);
+    PrintButton
+        = button("PrintButton", 305, 115, QStringLiteral("&Print Material"), Glyph::Print, nullptr);
+
+    // The two pictures of the Hide/Show button, kept by hidden holders.
+    auto holder = [this](const char *name, int x, Glyph glyph) {
+        auto *label = named(new QLabel(Panel1), name);
+        label->setPixmap(glyphStrip(glyph));
+        label->setGeometry(x, 4, 20, 20);
+        label->hide();
+        return label;
+    };
+    ShowBmp = holder("ShowBmp", 440, Glyph::Show);
+    HideBmp = holder("HideBmp", 464, Glyph::Hide);
+
+    Panel2 = named(new BevelPanel(Bevel::None, Bevel::None, Panel1), "Panel2");
+    auto *dock = new DockLayout(Panel1);
+    dock->dock(Panel2, DockLayout::Right, 100);
+    HideShowButton
+        = button("HideShowButton", 0, 100, QStringLiteral("Hide details"), Glyph::Hide, Panel2);
+    HideShowButton->setIcon(stripIcon(HideBmp->pixmap()));
+    HideShowButton->setEnabled(false);
+}
+
+void TMainForm::createMaterialsPage(QWidget *page)
+{
+    auto *dock = new DockLayout(page);
+
+    PanelDetail = named(new BevelPanel(Bevel::None, Bevel::None, page), "PanelDetail");
+    dock->dock(PanelDetail, DockLayout::Right, 340);
+    PanelList = named(new BevelPanel(Bevel::None, Bevel::None, page), "PanelList");
+    dock->dock(PanelList, DockLayout::Client);
+
+    auto *list = new DockLayout(PanelList);
+    PanelSearch = named(new BevelPanel(Bevel::None, Bevel::None, PanelList), "PanelSearch");
+    list->dock(PanelSearch, DockLayout::Top, 35);
+    SearchLabel
+        = makeLabel(PanelSearch, QStringLiteral("S&earch name:"), 8, 10, false, "SearchLabel");
+    SearchField = named(new QLineEdit(PanelSearch), "SearchField");
+    SearchField->setGeometry(79, 7, 152, 22);
+    SearchLabel->setBuddy(SearchField);
+
+    MaterialGrid = named(new zil::framework::StringGrid(PanelList), "MaterialGrid");
+    MaterialGrid->setDefaultRowHeight(18);
+    list->dock(MaterialGrid, DockLayout::Client);
+
+    auto *detail = new DockLayout(PanelDetail);
+    DetailTabNotebook = named(new QTabWidget(PanelDetail), "DetailTabNotebook");
+    detail->dock(DetailTabNotebook, DockLayout::Client);
+    createMaterialDetails(addPage(DetailTabNotebook, QStringLiteral("Details")));
+    createMaterialSuppliers(addPage(DetailTabNotebook, QStringLiteral("Suppliers")));
+    // Designed standing on its second page; start-up turns it to the first.
+    DetailTabNotebook->setCurrentIndex(1);
+}
+
+void TMainForm::createMaterialDetails(QWidget *page)
+{
+    makeLabel(page, QStringLiteral("CAS"), 5, 11);
+    DBCas = makeField(page, "DBCas", 72, 8, 89);
+    makeLabel(page, QStringLiteral("CE"), 170, 11);
+    DBCE = makeField(page, "DBCE", 192, 8, 41);
+    makeLabel(page, QStringLiteral("FEMA"), 244, 11);
+    DBFema = makeField(page, "DBFema", 280, 8, 40);
+    makeLabel(page, QStringLiteral("Material"), 5, 36);
+    DBName = makeField(page, "DBName", 72, 33, 249);
+    makeLabel(page, QStringLiteral("Synonyms"), 5, 61);
+    synonyms = makeMemo(page, "synonyms", 72, 58, 249, 47, false);
+    LabelOccurence = makeLabel(page, QStringLiteral("Occurrence"), 5, 112, true, "LabelOccurence");
+    DBOccurence = makeMemo(page, "DBOccurence", 72, 109, 249, 47, true);
+    LabelFlavor = makeLabel(page, QStringLiteral("Flavour"), 5, 163, true, "LabelFlavor");
+    DBFlavour = makeMemo(page, "DBFlavour", 72, 160, 249, 47, true);
+    LabelApplication
+        = makeLabel(page, QStringLiteral("Application"), 5, 214, true, "LabelApplication");
+    DBApplication = makeMemo(page, "DBApplication", 72, 211, 249, 47, true);
+    LabelLiterature
+        = makeLabel(page, QStringLiteral("Literature"), 5, 265, true, "LabelLiterature");
+    DBLiterature = makeMemo(page, "DBLiterature", 72, 262, 249, 47, true);
+}
+
+void TMainForm::createMaterialSuppliers(QWidget *page)
+{
+    auto *dock = new DockLayout(page);
+    TabDetailsSuppliers = named(new QTabWidget(page), "TabDetailsSuppliers");
+    dock->dock(TabDetailsSuppliers, DockLayout::Bottom, 165);
+    SupplierGrid = makeDataGrid(page, "SupplierGrid");
+    dock->dock(SupplierGrid, DockLayout::Client);
+
+    QWidget *details = addPage(TabDetailsSuppliers, QStringLiteral("Details"));
+    struct Row
+    {
+        const char *caption;
+        const char *name;
+        int y;
+        QLineEdit *TMainForm::*field;
+    };
+    const Row rows[] = {
+        {"Supplier", "DBSupplierName", 4, &TMainForm::DBSupplierName},
+        {"Address", "DBAddress", 31, &TMainForm::DBAddress},
+        {"City", "DBCity", 58, &TMainForm::DBCity},
+        {"Country", "DBCountry", 84, &TMainForm::DBCountry},
+        {"Phone", "DBPhone", 111, &TMainForm::DBPhone},
+    };
+    for (const Row &r : rows) {
+        makeLabel(details, QString::fromLatin1(r.caption), 6, r.y + 3);
+        this->*r.field = makeField(details, r.name, 64, r.y, 249);
+    }
+}
+
+void TMainForm::createSuppliersPage(QWidget *page)
+{
+    auto *dock = new DockLayout(page);
+    SuppliersDetailTabNotebook = named(new QTabWidget(page), "SuppliersDetailTabNotebook");
+    dock->dock(SuppliersDetailTabNotebook, DockLayout::Right, 340);
+    PanelSuppliersList
+        = named(new BevelPanel(Bevel::None, Bevel::None, page), "PanelSuppliersList");
+    dock->dock(PanelSuppliersList, DockLayout::Client);
+
+    auto *list = new DockLayout(PanelSuppliersList);
+    auto *strip = new BevelPanel(Bevel::None, Bevel::None, PanelSuppliersList);
+    list->dock(strip, DockLayout::Top, 35);
+    LabelSearchSupplier
+        = makeLabel(strip, QStringLiteral("S&earch name:"), 8, 10, false, "LabelSearchSupplier");
+    EditSupplierName = named(new QLineEdit(strip), "EditSupplierName");
+    EditSupplierName->setGeometry(79, 7, 152, 22);
+    LabelSearchSupplier->setBuddy(EditSupplierName);
+    DBGrid1 = makeDataGrid(PanelSuppliersList, "DBGrid1");
+    list->dock(DBGrid1, DockLayout::Client);
+
+    // Page "Details": the supplier's address.
+    QWidget *details = addPage(SuppliersDetailTabNotebook, QStringLiteral("Details"));
+    struct Row
+    {
+        const char *caption;
+        const char *name;
+        int y;
+        QLineEdit *TMainForm::*field;
+    };
+    const Row rows[] = {
+        {"Name", "DBEditName", 23, &TMainForm::DBEditName},
+        {"Address", "DBEditAddress", 85, &TMainForm::DBEditAddress},
+        {"City", "DBEditCity", 147, &TMainForm::DBEditCity},
+        {"Country", "DbEditCountry", 209, &TMainForm::DbEditCountry},
+        {"Phone", "DBEditPhone", 271, &TMainForm::DBEditPhone},
+    };
+    for (const Row &r : rows) {
+        makeRightLabel(details, QString::fromLatin1(r.caption), 63, r.y + 3);
+        this->*r.field = makeField(details, r.name, 72, r.y, 245);
+    }
+
+    // Page "Materials": what the supplier offers, with the picked material.
+    QWidget *materials = addPage(SuppliersDetailTabNotebook, QStringLiteral("Materials"));
+    auto *pageDock = new DockLayout(materials);
+    TabDetailsMaterial = named(new QTabWidget(materials), "TabDetailsMaterial");
+    pageDock->dock(TabDetailsMaterial, DockLayout::Bottom, 149);
+    MaterialGrid2 = makeDataGrid(materials, "MaterialGrid2");
+    pageDock->dock(MaterialGrid2, DockLayout::Client);
+
+    QWidget *material = addPage(TabDetailsMaterial, QStringLiteral("Details"));
+    makeLabel(material, QStringLiteral("CAS"), 5, 11);
+    DBMaterialCAS = makeField(material, "DBMaterialCAS", 70, 8, 89);
+    makeLabel(material, QStringLiteral("CE"), 167, 11);
+    DBMaterialCE = makeField(material, "DBMaterialCE", 186, 8, 40);
+    makeLabel(material, QStringLiteral("FEMA"), 237, 11);
+    DBMaterialFEMA = makeField(material, "DBMaterialFEMA", 272, 8, 40);
+    makeLabel(material, QStringLiteral("Name"), 5, 40);
+    DBMaterialName = makeField(material, "DBMaterialName", 70, 37, 242);
+    makeLabel(material, QStringLiteral("Synonyms"), 5, 69);
+    MemoSynonyms = makeMemo(material, "MemoSynonyms", 71, 66, 242, 47, false);
+
+    // Designed standing on its second page; start-up turns it to the first.
+    SuppliersDetailTabNotebook->setCurrentIndex(1);
+}
+
+void TMainForm::createCursors()
+{
+    namespace store = zil::store;
+    MainData = named(new store::Database(this), "MainData");
+    MainData->setDatabaseName(QStringLiteral("ZIL"));
+
+    const auto &defs = zil::schema::mainCursors();
+    QHash<QString, store::Table *> tables;
+    QHash<QString, store::DataSource *> sources;
+    for (const zil::schema::CursorDef &def : defs) {
+        auto *table = new store::Table(this);
+        table->setObjectName(def.name);
+        table->setDatabaseName(MainData->databaseName());
+        table->setTableName(def.tableName);
+        table->setIndexName(def.indexName);
+        table->setReadOnly(def.readOnly);
+        tables.insert(def.name, table);
+        if (!def.dataSource.isEmpty()) {
+            auto *source = new store::DataSource(this);
+            source->setObjectName(def.dataSource);
+            source->setDataSet(table);
+            sources.insert(def.dataSource, source);
+        }
+    }
+    // Links are made once every data source exists: a detail may be declared
+    // before its master.
+    for (const zil::schema::CursorDef &def : defs) {
+        if (def.masterSource.isEmpty())
+            continue;
+        store::Table *table = tables.value(def.name);
+        store::DataSource *master = sources.value(def.masterSource);
+        if (!master)
+            qFatal("Cursor %s names the unknown data source %s", qPrintable(def.name),
+                qPrintable(def.masterSource));
+        table->setMasterSource(master);
+        table->setMasterFields(def.masterFields);
+        table->setIndexFieldNames(def.indexFieldNames);
+    }
+
+    auto table = [&tables](const char *name) {
+        store::Table *t = tables.value(QString::fromLatin1(name));
+        if (!t)
+            qFatal("The main window's cursor %s is not defined", name);
+        return t;
+    };
+    auto source = [&sources](const char *name) {
+        store::DataSource *s = sources.value(QString::fromLatin1(name));
+        if (!s)
+            qFatal("The main window's data source %s is not defined", name);
+        return s;
+    };
+    TableSupplier = table("TableSupplier");
+    TableSupLink = table("TableSupLink");
+    TableSinon = table("TableSinon");
+    TableSinon2 = table("TableSinon2");
+    TableMaterial = table("TableMaterial");
+    TableSupLink2 = table("TableSupLink2");
+    TableSupplierName = table("TableSupplierName");
+    TableSupplierSearch = table("TableSupplierSearch");
+    TableMaterialSearch = table("TableMaterialSearch");
+    TableMaterial2 = table("TableMaterial2");
+    TableSinonSelect = table("TableSinonSelect");
+    TableMaterialSelect = table("TableMaterialSelect");
+    SourceSupplier = source("SourceSupplier");
+    SourceSupplierLink = source("SourceSupplierLink");
+    SourceMaterial = source("SourceMaterial");
+    SourceSupplierName = source("SourceSupplierName");
+    SourceLink2 = source("SourceLink2");
+    SourceMaterial2 = source("SourceMaterial2");
+    SourceMaterialSelect = source("SourceMaterialSelect");
+}
+
+void TMainForm::FormCreate()
+{
+    EventsEnabled = true;
+    HelpFileName.clear();
+
+    // The growth is measured from the design size.
+    resize(590, 450);
+    Sizer = new TSizerData;
+    Sizer->Init(this);
+    Sizer->AddControl(SearchField, 0, 0, 0.5, 0);
+    Sizer->AddControl(EditSupplierName, 0, 0, 0.5, 0);
+    Sizer->AddControl(PanelDetail, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBFema, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBName, 0, 0, 0.5, 0);
+    Sizer->AddControl(synonyms, 0, 0, 0.5, 0.2);
+    Sizer->AddControl(LabelOccurence, 0, 0.2, 0, 0);
+    Sizer->AddControl(DBOccurence, 0, 0.2, 0.5, 0.2);
+    Sizer->AddControl(LabelFlavor, 0, 0.4, 0, 0);
+    Sizer->AddControl(DBFlavour, 0, 0.4, 0.5, 0.2);
+    Sizer->AddControl(LabelApplication, 0, 0.6, 0, 0);
+    Sizer->AddControl(DBApplication, 0, 0.6, 0.5, 0.2);
+    Sizer->AddControl(LabelLiterature, 0, 0.8, 0, 0);
+    Sizer->AddControl(DBLiterature, 0, 0.8, 0.5, 0.2);
+    Sizer->AddControl(DBSupplierName, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBAddress, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBCity, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBCountry, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBPhone, 0, 0, 0.5, 0);
+    Sizer->AddControl(SuppliersDetailTabNotebook, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBEditName, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBEditAddress, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBEditCity, 0, 0, 0.5, 0);
+    Sizer->AddControl(DbEditCountry, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBEditPhone, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBMaterialName, 0, 0, 0.5, 0);
+    Sizer->AddControl(MemoSynonyms, 0, 0, 0.5, 0);
+    Sizer->AddControl(DBMaterialFEMA, 0, 0, 0.5, 0);
+}
+
+void TMainForm::FormResize()
+{
+    if (Sizer)
+        Sizer->Apply();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        zil::shell::centreOnScreen(this);
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void TMainForm::ExitMenuClick()
+{
+    close();
+}
+
+void TMainForm::About1Click()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+void TMainForm::Contents1Click()
+{
+    zil::platform::openHelp(HelpFileName);
+}

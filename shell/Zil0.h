@@ -1,0 +1,205 @@
+// The main window: the button bar, the two-tab notebook with the material list
+// and detail pane on one tab and the supplier browser on the other, the menus,
+// the database connection with the window's cursors, and the proportional
+// layout that adapts the detail panes to the window's size.
+#pragma once
+
+#include "framework/stringgrid.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+class TAboutBox;
+class TLogoDialog;
+class TSearchClass;
+class TSizerData;
+
+namespace zil::shell {
+class BevelPanel;
+}
+namespace zil::store {
+class Database;
+class DataSource;
+class Table;
+} // namespace zil::store
+
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up, settings and the opening of the database.
+    bool StartUp();
+    void ReadSettings();
+    bool OpenDatabase();
+
+    // The material list.
+    void SetListOrder(const QString &order);
+    void UpdateSearchEnabled();
+    void UpdateListCaption();
+    void MaterialGridDrawCell(
+        QPainter &canvas, int col, int row, const QRect &rect, zil::framework::GridDrawState state);
+    void MaterialGridSelectCell(int col, int row, bool &canSelect);
+
+    // Sets the fields, then registers the controls with the proportional
+    // layout while the window has its design size.
+    void FormCreate();
+    // Re-places the registered controls for the window's size.
+    void FormResize();
+
+    void ExitMenuClick();
+    void About1Click();
+    void Contents1Click();
+
+    QString ProgramDir;
+    QString ProgramBaseName;
+    QString DatabasePath;
+    QString HelpFileName;
+    bool EventsEnabled = false;
+    qint32 MaterialCount = 0;
+    // Owned by the window.
+    TSizerData *Sizer = nullptr;
+
+    // Owned by the window and deleted with it once start-up has created it.
+    TSearchClass *SearchClass = nullptr;
+    // The program's other windows; start-up creates them as the window's
+    // children.
+    TLogoDialog *LogoDialog = nullptr;
+    TAboutBox *AboutBox = nullptr;
+    class TIndexForm *IndexForm = nullptr;
+    QWidget *SizerWindow = nullptr;
+
+    // Menus.
+    QMenuBar *MainMenu = nullptr;
+    QMenu *File1 = nullptr;
+    QAction *ExitMenu = nullptr;
+    QMenu *ControlMenu = nullptr;
+    QAction *Materials1 = nullptr;
+    QAction *Suppliers1 = nullptr;
+    QMenu *ReportMenu = nullptr;
+    QAction *MenuPrintMaterial = nullptr;
+    QAction *MenuPrintSupplier = nullptr;
+    QMenu *HelpMenu = nullptr;
+    QAction *Contents1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *About1 = nullptr;
+
+    // Button bar.
+    zil::shell::BevelPanel *Panel1 = nullptr;
+    QPushButton *FirstButton = nullptr;
+    QPushButton *PriorButton = nullptr;
+    QPushButton *NextButton = nullptr;
+    QPushButton *LastButton = nullptr;
+    QPushButton *OrderButton = nullptr;
+    QPushButton *SearchButton = nullptr;
+    QPushButton *PrintButton = nullptr;
+    zil::shell::BevelPanel *Panel2 = nullptr;
+    QPushButton *HideShowButton = nullptr;
+    QLabel *ShowBmp = nullptr;
+    QLabel *HideBmp = nullptr;
+
+    QTabWidget *MainTabNotebook = nullptr;
+
+    // Materials tab: the list.
+    zil::shell::BevelPanel *PanelList = nullptr;
+    zil::shell::BevelPanel *PanelSearch = nullptr;
+    QLabel *SearchLabel = nullptr;
+    QLineEdit *SearchField = nullptr;
+    zil::framework::StringGrid *MaterialGrid = nullptr;
+
+    // Materials tab: the detail pane, page "Details".
+    zil::shell::BevelPanel *PanelDetail = nullptr;
+    QTabWidget *DetailTabNotebook = nullptr;
+    QLineEdit *DBCas = nullptr;
+    QLineEdit *DBCE = nullptr;
+    QLineEdit *DBFema = nullptr;
+    QLineEdit *DBName = nullptr;
+    QPlainTextEdit *synonyms = nullptr;
+    QLabel *LabelOccurence = nullptr;
+    QPlainTextEdit *DBOccurence = nullptr;
+    QLabel *LabelFlavor = nullptr;
+    QPlainTextEdit *DBFlavour = nullptr;
+    QLabel *LabelApplication = nullptr;
+    QPlainTextEdit *DBApplication = nullptr;
+    QLabel *LabelLiterature = nullptr;
+    QPlainTextEdit *DBLiterature = nullptr;
+
+    // Materials tab: the detail pane, page "Suppliers".
+    QTableView *SupplierGrid = nullptr;
+    QTabWidget *TabDetailsSuppliers = nullptr;
+    QLineEdit *DBSupplierName = nullptr;
+    QLineEdit *DBAddress = nullptr;
+    QLineEdit *DBCity = nullptr;
+    QLineEdit *DBCountry = nullptr;
+    QLineEdit *DBPhone = nullptr;
+
+    // Suppliers tab.
+    zil::shell::BevelPanel *PanelSuppliersList = nullptr;
+    QLabel *LabelSearchSupplier = nullptr;
+    QLineEdit *EditSupplierName = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QTabWidget *SuppliersDetailTabNotebook = nullptr;
+    QLineEdit *DBEditName = nullptr;
+    QLineEdit *DBEditAddress = nullptr;
+    QLineEdit *DBEditCity = nullptr;
+    QLineEdit *DbEditCountry = nullptr;
+    QLineEdit *DBEditPhone = nullptr;
+    QTableView *MaterialGrid2 = nullptr;
+    QTabWidget *TabDetailsMaterial = nullptr;
+    QLineEdit *DBMaterialCAS = nullptr;
+    QLineEdit *DBMaterialCE = nullptr;
+    QLineEdit *DBMaterialFEMA = nullptr;
+    QLineEdit *DBMaterialName = nullptr;
+    QPlainTextEdit *MemoSynonyms = nullptr;
+
+    // The database connection "ZIL", the cursors and their data sources.
+    zil::store::Database *MainData = nullptr;
+    zil::store::Table *TableSupplier = nullptr;
+    zil::store::Table *TableSupLink = nullptr;
+    zil::store::Table *TableSinon = nullptr;
+    zil::store::Table *TableSinon2 = nullptr;
+    zil::store::Table *TableMaterial = nullptr;
+    zil::store::Table *TableSupLink2 = nullptr;
+    zil::store::Table *TableSupplierName = nullptr;
+    zil::store::Table *TableSupplierSearch = nullptr;
+    zil::store::Table *TableMaterialSearch = nullptr;
+    zil::store::Table *TableMaterial2 = nullptr;
+    zil::store::Table *TableSinonSelect = nullptr;
+    zil::store::Table *TableMaterialSelect = nullptr;
+    zil::store::DataSource *SourceSupplier = nullptr;
+    zil::store::DataSource *SourceSupplierLink = nullptr;
+    zil::store::DataSource *SourceMaterial = nullptr;
+    zil::store::DataSource *SourceSupplierName = nullptr;
+    zil::store::DataSource *SourceLink2 = nullptr;
+    zil::store::DataSource *SourceMaterial2 = nullptr;
+    zil::store::DataSource *SourceMaterialSelect = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // Closing the window ends the program; nothing is asked.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createMenus();
+    void createButtonBar(QWidget *parent);
+    void createMaterialsPage(QWidget *page);
+    void createMaterialDetails(QWidget *page);
+    void createMaterialSuppliers(QWidget *page);
+    void createSuppliersPage(QWidget *page);
+    void createCursors();
+
+    bool m_placed = false;
+};

@@ -1,0 +1,14 @@
+// The program: the main window, its start-up, then the main loop.
+#include "Zil0.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TMainForm form;
+    if (!form.StartUp())
+        return 1;
+    form.show();
+    return app.exec();
+}

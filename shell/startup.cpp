@@ -1,0 +1,169 @@
+// Start-up of the main window: the splash, the settings, the index check,
+// the other windows, and the opening of the database with the material list.
+#include "About.h"
+#include "LogoDlg.h"
+#include "Sizerwin.h"
+#include "Zil0.h"
+
+#include "browser/searchclass.h"
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+#include "framework/settings.h"
+#include "framework/stringgrid.h"
+#include "store/Zilidx00.h"
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/session.h"
+#include "store/storeerror.h"
+#include "store/table.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <cstdio>
+
+namespace {
+
+// Restores the normal mouse cursor however start-up ends.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The list model relies on material ids being 1..N without gaps, ascending in
+// name order. A database that breaks this would show wrong materials in the
+// list, so it is refused; the reason goes to standard error.
+void checkMaterialIds(zil::store::Table &scan, qint32 count)
+{
+    if (count <= 0)
+        throw zil::store::StoreError(QStringLiteral("MATERIAL.DB holds no materials"));
+    scan.setIndexName(QStringLiteral("NameOrder"));
+    qint32 expected = 1;
+    for (scan.first(); !scan.eof(); scan.next(), ++expected) {
+        const qint32 id = scan.fieldByName(QStringLiteral("id")).asInteger();
+        if (id != expected)
+            throw zil::store::StoreError(
+                QStringLiteral("MATERIAL.DB: material number %1 in name order has id %2; ids "
+                               "must run from 1 in name order without gaps")
+                    .arg(expected)
+                    .arg(id));
+        if (expected == count)
+            break;
+    }
+    if (expected != count)
+        throw zil::store::StoreError(QStringLiteral("MATERIAL.DB: fewer records than counted"));
+}
+
+} // namespace
+
+bool TMainForm::StartUp()
+{
+    WaitCursor wait;
+    try {
+        // No part of the program path is cut: a long path still finds the
+        // settings file beside the program.
+        const QFileInfo program(zil::platform::programFilePath());
+        const QString fileName = program.fileName();
+        ProgramBaseName = fileName.section(QLatin1Char('.'), 0, 0);
+        ProgramDir = program.absolutePath();
+        if (!ProgramDir.endsWith(QLatin1Char('/')))
+            ProgramDir += QLatin1Char('/');
+
+        LogoDialog = new TLogoDialog(this);
+        LogoDialog->show();
+        LogoDialog->repaint();
+
+        MainTabNotebook->setCurrentIndex(0);
+        DetailTabNotebook->setCurrentIndex(0);
+        SuppliersDetailTabNotebook->setCurrentIndex(0);
+
+        zil::store::Session::instance().addPassword(zil::schema::programPassword());
+        ReadSettings();
+
+        if (zil::platform::fileExists(DatabasePath + QStringLiteral("material.db"))
+            && !zil::platform::fileExists(DatabasePath + QStringLiteral("material.xg1"))) {
+            IndexForm = new TIndexForm(this);
+            IndexForm->setDatabasePath(DatabasePath);
+            const QRect splash = LogoDialog->frameGeometry();
+            IndexForm->move(
+                splash.left() + (splash.width() - IndexForm->frameGeometry().width()) / 2,
+                splash.top() + splash.height() + 10);
+            IndexForm->show();
+            IndexForm->repaint();
+            IndexForm->RebuildIndexes();
+            IndexForm->hide();
+        }
+
+        AboutBox = new TAboutBox(this);
+        SizerWindow = new TSizerWindow(this);
+
+        if (!OpenDatabase())
+            return false;
+        UpdateListCaption();
+        LogoDialog->hide();
+        return true;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "zil: %s\n", e.what());
+    }
+    zil::platform::showError(LogoDialog, QStringLiteral("Internal error - cannot start program"));
+    return false;
+}
+
+void TMainForm::ReadSettings()
+{
+    zil::SettingsFile settings(zil::findSettingsFile(ProgramDir, ProgramBaseName));
+    // The settings may name the directory with either separator.
+    DatabasePath = settings.value(QStringLiteral("Database"), QStringLiteral("Path"));
+    DatabasePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!DatabasePath.endsWith(QLatin1Char('/')))
+        DatabasePath += QLatin1Char('/');
+
+    MainData->close();
+    MainData->params().clear();
+    MainData->params() << QStringLiteral("Path=") + DatabasePath;
+    MainData->setDriverName(zil::store::Database::standardDriver());
+
+    HelpFileName = settings.value(QStringLiteral("Help"), QStringLiteral("File Name"));
+}
+
+bool TMainForm::OpenDatabase()
+{
+    try {
+        zil::store::Session::instance().setNetFileDir(DatabasePath);
+        for (zil::store::Table *t : {TableSupplier, TableSupLink, TableSinon, TableSinon2,
+                 TableMaterial, TableSupLink2, TableSupplierName, TableSupplierSearch,
+                 TableMaterialSearch, TableMaterial2, TableSinonSelect, TableMaterialSelect})
+            t->open();
+        MaterialCount = TableMaterial->recordCount();
+        checkMaterialIds(*TableMaterialSelect, MaterialCount);
+
+        SearchClass = new TSearchClass;
+        SearchClass->MaterialTable = TableMaterial;
+        SearchClass->SelectTable = TableMaterialSelect;
+        SearchClass->Grid = MaterialGrid;
+        SearchClass->MaterialCount = MaterialCount;
+        MaterialGrid->setOnSelectCell([this](int col, int row, bool &canSelect) {
+            MaterialGridSelectCell(col, row, canSelect);
+        });
+        MaterialGrid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
+                                        zil::framework::GridDrawState state) {
+            MaterialGridDrawCell(painter, col, row, rect, state);
+        });
+        SearchClass->SelectAll();
+        SearchClass->BuildNameList();
+        SearchClass->BuildAllCASList();
+        SearchClass->SetOrder(QStringLiteral("Name"));
+        SearchClass->GotoFirst();
+        SetListOrder(QStringLiteral("Name"));
+
+        TableMaterial->first();
+        return true;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "zil: %s\n", e.what());
+    }
+    MainData->close();
+    zil::platform::showError(LogoDialog, QStringLiteral("Database not found or corrupted"));
+    return false;
+}

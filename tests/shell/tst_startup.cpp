@@ -1,0 +1,220 @@
+// Start-up on real databases: the settings file, the index check with its
+// window, the opening of the database and the two failure messages.
+#include "browser/searchclass.h"
+#include "common/testdb.h"
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+#include "framework/stringgrid.h"
+#include "shell/LogoDlg.h"
+#include "shell/Zil0.h"
+#include "store/Zilidx00.h"
+#include "store/session.h"
+#include "store/table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlcipher/sqlite3.h>
+
+using namespace zil;
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_template; // a synthetic database without index files
+    QStringList m_messages;
+    int m_next = 0;
+
+    // A fresh copy of the template database.
+    QString freshDatabase(const QString &name = QString())
+    {
+        const QString dir
+            = m_tmp.filePath(name.isEmpty() ? QStringLiteral("db%1").arg(m_next++) : name);
+        QDir().mkpath(dir);
+        for (const QString &f : QDir(m_template).entryList(QDir::Files))
+            QFile::copy(m_template + "/" + f, dir + "/" + f);
+        return dir;
+    }
+
+    // A program file named `program` in a directory of its own, with a
+    // settings file beside it holding `settings` (none when null).
+    QString installProgram(
+        const QString &program, const QString &iniName, const QByteArray &settings)
+    {
+        const QString dir = m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++));
+        QDir().mkpath(dir);
+        const QString path = dir + "/" + program;
+        if (!settings.isNull()) {
+            QFile f(dir + "/" + iniName);
+            f.open(QIODevice::WriteOnly);
+            f.write(settings);
+        }
+        platform::setProgramFilePathHook([path] { return path; });
+        return dir;
+    }
+
+    static bool exec(const QString &path, const char *sql)
+    {
+        sqlite3 *db = nullptr;
+        const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
+            && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return ok;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_template = m_tmp.filePath("template");
+        QVERIFY(test::makeSynthetic(m_template, 40));
+        platform::setMessageBoxHook(
+            [this](platform::MessageKind, const QString &title, const QString &text) {
+                m_messages << title + ": " + text;
+            });
+    }
+
+    void init() { m_messages.clear(); }
+    void cleanupTestCase()
+    {
+        platform::setMessageBoxHook({});
+        platform::setProgramFilePathHook({});
+    }
+
+    void firstStartRebuildsAndOpens()
+    {
+        const QString db = freshDatabase();
+        installProgram("zil", "zil.INI",
+            "[Database]\nPath=" + db.toUtf8() + "\n[Help]\nFile Name=help.html\n");
+        {
+            TMainForm form;
+            QVERIFY(form.StartUp());
+            QCOMPARE(m_messages, QStringList());
+            QCOMPARE(form.DatabasePath, db + "/");
+            QCOMPARE(form.HelpFileName, QStringLiteral("help.html"));
+            QVERIFY(QFile::exists(db + "/material.xg1"));
+
+            // The index window stood 10 pixels below the splash, centred on it.
+            QVERIFY(form.IndexForm);
+            QVERIFY(form.IndexForm->isHidden());
+            const QRect splash = form.LogoDialog->frameGeometry();
+            QCOMPARE(form.IndexForm->pos().y(), splash.top() + splash.height() + 10);
+            QCOMPARE(form.IndexForm->pos().x(),
+                splash.left() + (splash.width() - form.IndexForm->frameGeometry().width()) / 2);
+            QVERIFY(form.LogoDialog->isHidden());
+
+            QCOMPARE(form.MaterialCount, 40);
+            QVERIFY(form.SearchClass);
+            QCOMPARE(form.SearchClass->SelectedCount, 40);
+            QCOMPARE(form.MaterialGrid->rowCount(), 41);
+            QCOMPARE(form.MaterialGrid->row(), 1);
+            QCOMPARE(form.MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (40)"));
+            QCOMPARE(form.TableMaterial->fieldByName("id").asInteger(), 1);
+        }
+
+        // The next start finds the indexes and does not rebuild.
+        TMainForm again;
+        QVERIFY(again.StartUp());
+        QVERIFY(!again.IndexForm);
+    }
+
+    void settingsPath_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("iniName");
+        QTest::addColumn<bool>("finalSeparator");
+        QTest::newRow("without final separator") << "zil"
+                                                 << "zil.INI" << false;
+        QTest::newRow("with final separator") << "zil"
+                                              << "zil.INI" << true;
+        QTest::newRow("several full stops") << "zil.test.bin"
+                                            << "zil.INI" << false;
+        QTest::newRow("lower-case extension") << "zil"
+                                              << "zil.ini" << true;
+    }
+
+    void settingsPath()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, iniName);
+        QFETCH(bool, finalSeparator);
+        const QString db = freshDatabase();
+        installProgram(program, iniName,
+            "[database]\npath=" + db.toUtf8() + (finalSeparator ? "/" : "") + "\n");
+        TMainForm form;
+        QVERIFY(form.StartUp());
+        QCOMPARE(form.DatabasePath, db + "/");
+        QCOMPARE(form.ProgramBaseName, program.section('.', 0, 0));
+        QVERIFY(form.HelpFileName.isEmpty());
+    }
+
+    void longPathIsKeptWhole()
+    {
+        const QString db = freshDatabase(QString(90, QLatin1Char('p')) + "/" + QString(40, 'q'));
+        QVERIFY(db.size() > 130);
+        installProgram("zil", "zil.INI", "[Database]\nPath=" + db.toUtf8() + "\n");
+        TMainForm form;
+        QVERIFY(form.StartUp());
+        QCOMPARE(form.DatabasePath, db + "/");
+    }
+
+    void missingSettings_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::newRow("no settings file") << QByteArray();
+        QTest::newRow("no Path key") << QByteArray("[Database]\nOther=x\n[Help]\nFile Name=h\n");
+        QTest::newRow("empty Path") << QByteArray("[Database]\nPath=\n");
+    }
+
+    void missingSettings()
+    {
+        QFETCH(QByteArray, settings);
+        installProgram("zil", "zil.INI", settings);
+        TMainForm form;
+        QVERIFY(!form.StartUp());
+        QCOMPARE(form.DatabasePath, QStringLiteral("/"));
+        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted"}));
+        QVERIFY(!form.isVisible());
+    }
+
+    void databaseFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("material.db missing") << "missing";
+        QTest::newRow("a table that is not a table") << "broken";
+        QTest::newRow("empty MATERIAL.DB") << "empty";
+        QTest::newRow("a gap in the material ids") << "gap";
+    }
+
+    void databaseFaults()
+    {
+        QFETCH(QString, fault);
+        const QString db = freshDatabase();
+        if (fault == "missing") {
+            QVERIFY(QFile::remove(db + "/MATERIAL.DB"));
+        } else if (fault == "broken") {
+            test::indexAll(db); // no rebuild: the failure is the opening's
+            QFile f(db + "/SYNON.DB");
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("this is no table");
+        } else if (fault == "empty") {
+            QVERIFY(exec(db + "/MATERIAL.DB", "DELETE FROM material"));
+        } else {
+            QVERIFY(exec(db + "/MATERIAL.DB", "UPDATE material SET id = 41 WHERE id = 40"));
+        }
+        installProgram("zil", "zil.INI", "[Database]\nPath=" + db.toUtf8() + "\n");
+        TMainForm form;
+        QVERIFY(!form.StartUp());
+        if (fault == "missing")
+            QVERIFY(!form.IndexForm); // nothing to rebuild without material.db
+        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted"}));
+        // Every cursor opened so far is closed again.
+        QVERIFY(!form.TableSupplier->active());
+        QVERIFY(!form.TableMaterialSelect->active());
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"

@@ -138,8 +138,9 @@ void Table::close()
     m_file.reset();
     m_pos = -1;
     m_rowid = -1;
-    m_rowLoaded = false;
+    m_rowLoaded = m_memosLoaded = false;
     m_row.clear();
+    m_memos.clear();
     m_lo = m_hi = 0;
     m_eof = m_bof = true;
     if (m_database)
@@ -299,7 +300,7 @@ void Table::sync() const
         found = std::clamp(m_pos, m_lo, m_hi - 1);
     m_pos = found;
     m_rowid = found >= 0 ? m_file->rowid(o.rows[found]) : -1;
-    m_rowLoaded = false;
+    m_rowLoaded = m_memosLoaded = false;
 }
 
 qsizetype Table::locate(quint32 ordinal) const
@@ -327,7 +328,7 @@ void Table::setPosition(qsizetype pos)
     m_pos = pos;
     const qint64 rowid = pos >= 0 ? m_file->rowid(order().rows[pos]) : -1;
     if (rowid != m_rowid)
-        m_rowLoaded = false;
+        m_rowLoaded = m_memosLoaded = false;
     m_rowid = rowid;
 }
 
@@ -529,7 +530,15 @@ QByteArray Table::bytes(int column) const
     sync();
     if (m_pos < 0)
         return QByteArray();
-    return m_file->fetchBytes(m_rowid, column);
+    if (m_file->columns()[column].kind != schema::FieldKind::Memo)
+        return m_file->fetchBytes(m_rowid, column);
+    // The memos of a record are read together: a scan that tests several of
+    // them costs one read of the record, not one per memo.
+    if (!m_memosLoaded) {
+        m_memos = m_file->fetchMemos(m_rowid);
+        m_memosLoaded = true;
+    }
+    return m_memos[column];
 }
 
 bool Table::findKey(const QVariantList &values)
@@ -611,7 +620,7 @@ void Table::refresh()
     requireActive();
     m_file->reload();
     sync();
-    m_rowLoaded = false;
+    m_rowLoaded = m_memosLoaded = false;
     if (m_pos < 0 && m_lo < m_hi)
         setPosition(m_lo);
     m_eof = m_lo >= m_hi;

@@ -154,6 +154,8 @@ private:
     bool m_bof = true;
     mutable bool m_rowLoaded = false;
     mutable std::vector<QVariant> m_row;
+    mutable bool m_memosLoaded = false;
+    mutable std::vector<QByteArray> m_memos;
 };
 
 } // namespace zil::store

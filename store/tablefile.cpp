@@ -137,6 +137,7 @@ TableFile::~TableFile()
     for (sqlite3_stmt *s : m_memoStatements)
         sqlite3_finalize(s);
     sqlite3_finalize(m_rowStatement);
+    sqlite3_finalize(m_memoRowStatement);
     sqlite3_close(m_db);
 }
 
@@ -168,6 +169,8 @@ bool TableFile::tryOpen(const QString *password)
     // connection writes nothing, and the schema is checked before any use.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_exec(m_db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    // Room for the pages of a walk over a large table's records.
+    sqlite3_exec(m_db, "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
     return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
         == SQLITE_OK;
 }
@@ -505,6 +508,37 @@ QByteArray TableFile::fetchBytes(qint64 rowid, int column)
     }
     sqlite3_reset(stmt);
     return bytes;
+}
+
+std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
+{
+    std::vector<int> memoColumns;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].kind == schema::FieldKind::Memo)
+            memoColumns.push_back(int(i));
+    }
+    std::vector<QByteArray> memos(m_columns.size());
+    if (memoColumns.empty())
+        return memos;
+    if (!m_memoRowStatement) {
+        QStringList select;
+        for (int c : memoColumns)
+            select << quoted(m_columns[c].name);
+        m_memoRowStatement = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                         .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
+    }
+    sqlite3_reset(m_memoRowStatement);
+    sqlite3_bind_int64(m_memoRowStatement, 1, rowid);
+    if (sqlite3_step(m_memoRowStatement) == SQLITE_ROW) {
+        for (size_t i = 0; i < memoColumns.size(); ++i) {
+            const void *p = sqlite3_column_blob(m_memoRowStatement, int(i));
+            const int n = sqlite3_column_bytes(m_memoRowStatement, int(i));
+            if (p && n > 0)
+                memos[memoColumns[i]] = QByteArray(static_cast<const char *>(p), n);
+        }
+    }
+    sqlite3_reset(m_memoRowStatement);
+    return memos;
 }
 
 bool TableFile::reload()

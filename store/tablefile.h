@@ -87,6 +87,9 @@ public:
     // stored bytes of one column.
     std::vector<QVariant> fetchRow(qint64 rowid);
     QByteArray fetchBytes(qint64 rowid, int column);
+    // The stored bytes of every memo column of a record, by column; the
+    // other columns read as empty.
+    std::vector<QByteArray> fetchMemos(qint64 rowid);
 
     // Compares two records by the fields of an order.
     int compareOrdinals(const IndexOrder &order, quint32 a, quint32 b) const
@@ -127,6 +130,7 @@ private:
     QString m_tableName;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_rowStatement = nullptr;
+    sqlite3_stmt *m_memoRowStatement = nullptr;
     std::vector<sqlite3_stmt *> m_memoStatements;
     std::vector<Column> m_columns;
     std::vector<qint64> m_rowids;

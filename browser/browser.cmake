@@ -4,4 +4,5 @@ target_sources(zilapp PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/searchclass.cpp ${CMAKE_CURRENT_LIST_DIR}/searchclass.h
     ${CMAKE_CURRENT_LIST_DIR}/progress.h
     ${CMAKE_CURRENT_LIST_DIR}/materiallist.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Progres.cpp ${CMAKE_CURRENT_LIST_DIR}/Progres.h
 )

@@ -81,3 +81,16 @@ void TMainForm::MaterialGridSelectCell(int, int row, bool &)
 {
     SearchClass->SelectRow(row);
 }
+
+void TMainForm::ApplySelection()
+{
+    SearchClass->ApplyCriteria();
+    SearchClass->ShowCurrent();
+}
+
+void TMainForm::RestoreAll()
+{
+    SearchClass->SelectAll();
+    SearchClass->Rebuild();
+    SearchClass->ShowCurrent();
+}

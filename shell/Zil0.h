@@ -20,6 +20,7 @@ class QTabWidget;
 class QTableView;
 
 class TAboutBox;
+class TGaugeWindow;
 class TLogoDialog;
 class TSearchClass;
 class TSizerData;
@@ -52,6 +53,10 @@ public:
     void MaterialGridDrawCell(
         QPainter &canvas, int col, int row, const QRect &rect, zil::framework::GridDrawState state);
     void MaterialGridSelectCell(int col, int row, bool &canSelect);
+    // After the criteria dialog: narrow the list by the criteria, or bring
+    // back every material; the current material stays current when it can.
+    void ApplySelection();
+    void RestoreAll();
 
     // Sets the fields, then registers the controls with the proportional
     // layout while the window has its design size.
@@ -78,6 +83,7 @@ public:
     // children.
     TLogoDialog *LogoDialog = nullptr;
     TAboutBox *AboutBox = nullptr;
+    TGaugeWindow *GaugeWindow = nullptr;
     class TIndexForm *IndexForm = nullptr;
     QWidget *SizerWindow = nullptr;
 

@@ -5,6 +5,7 @@
 #include "Sizerwin.h"
 #include "Zil0.h"
 
+#include "browser/Progres.h"
 #include "browser/searchclass.h"
 #include "framework/platform/files.h"
 #include "framework/platform/messagebox.h"
@@ -97,6 +98,7 @@ bool TMainForm::StartUp()
         }
 
         AboutBox = new TAboutBox(this);
+        GaugeWindow = new TGaugeWindow(this);
         SizerWindow = new TSizerWindow(this);
 
         if (!OpenDatabase())
@@ -144,6 +146,7 @@ bool TMainForm::OpenDatabase()
         SearchClass->SelectTable = TableMaterialSelect;
         SearchClass->Grid = MaterialGrid;
         SearchClass->MaterialCount = MaterialCount;
+        SearchClass->Gauge = GaugeWindow;
         MaterialGrid->setOnSelectCell([this](int col, int row, bool &canSelect) {
             MaterialGridSelectCell(col, row, canSelect);
         });

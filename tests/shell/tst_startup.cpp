@@ -1,5 +1,6 @@
 // Start-up on real databases: the settings file, the index check with its
 // window, the opening of the database and the two failure messages.
+#include "browser/Progres.h"
 #include "browser/searchclass.h"
 #include "common/testdb.h"
 #include "framework/platform/files.h"
@@ -118,6 +119,29 @@ private slots:
         TMainForm again;
         QVERIFY(again.StartUp());
         QVERIFY(!again.IndexForm);
+    }
+
+    void selectionNarrowsAndRestores()
+    {
+        const QString db = freshDatabase();
+        installProgram("zil", "zil.INI", "[Database]\nPath=" + db.toUtf8() + "\n");
+        TMainForm form;
+        QVERIFY(form.StartUp());
+        form.SearchClass->Predicate
+            = [&] { return form.TableMaterialSelect->fieldByName("id").asInteger() % 10 == 0; };
+        form.ApplySelection();
+        QCOMPARE(form.SearchClass->SelectedCount, 4);
+        QCOMPARE(form.MaterialGrid->rowCount(), 5);
+        QVERIFY(form.GaugeWindow->isHidden());
+        // Material 1 left the list: the first selected one is current.
+        QCOMPARE(form.SearchClass->CurrentId, 10);
+        QCOMPARE(form.TableMaterial->fieldByName("id").asInteger(), 10);
+        form.MaterialGrid->setRow(3);
+        form.RestoreAll();
+        QCOMPARE(form.SearchClass->SelectedCount, 40);
+        QCOMPARE(form.SearchClass->CurrentId, 30);
+        QCOMPARE(form.MaterialGrid->row(), 30);
+        QVERIFY(m_messages.isEmpty());
     }
 
     void settingsPath_data()

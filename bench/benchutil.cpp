@@ -61,11 +61,17 @@ void printTableHeader()
 void printRow(const QString &operation, const QString &size, const Sample &ours,
     const Sample &baseline, const QString &baselineName)
 {
-    const double ratio = baseline.median > 0 ? ours.median / baseline.median : 0;
-    std::printf("%-44s %8s %12s %12s %12s %12s %7.2f  %s\n", qPrintable(operation),
-        qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)),
-        qPrintable(human(baseline.median)), qPrintable(human(baseline.worst)), ratio,
-        qPrintable(baselineName));
+    if (baseline.median <= 0) {
+        // A figure without a baseline in this run.
+        std::printf("%-44s %8s %12s %12s %12s %12s %7s  %s\n", qPrintable(operation),
+            qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)), "-",
+            "-", "-", qPrintable(baselineName));
+    } else {
+        std::printf("%-44s %8s %12s %12s %12s %12s %7.2f  %s\n", qPrintable(operation),
+            qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)),
+            qPrintable(human(baseline.median)), qPrintable(human(baseline.worst)),
+            ours.median / baseline.median, qPrintable(baselineName));
+    }
     std::fflush(stdout);
 }
 

@@ -1,6 +1,7 @@
 #include "shell/Zil0.h"
 
 #include "browser/searchclass.h"
+#include "framework/databinding.h"
 #include "framework/platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
@@ -442,12 +443,43 @@ TMainForm::TMainForm(QWidget *parent)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
     createCursors();
+    bindDataFields();
 
     connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
 
     FormCreate();
+}
+
+// The fields and memos that show the current material, the supplier of its
+// current link, the current supplier and the material of its current link.
+void TMainForm::bindDataFields()
+{
+    using zil::framework::bindField;
+    using zil::framework::bindMemo;
+    bindField(DBCas, SourceMaterial, QStringLiteral("cas"));
+    bindField(DBCE, SourceMaterial, QStringLiteral("ce"));
+    bindField(DBFema, SourceMaterial, QStringLiteral("fema"));
+    bindField(DBName, SourceMaterial, QStringLiteral("name"));
+    bindMemo(DBOccurence, SourceMaterial, QStringLiteral("occur"));
+    bindMemo(DBFlavour, SourceMaterial, QStringLiteral("flavor"));
+    bindMemo(DBApplication, SourceMaterial, QStringLiteral("applic"));
+    bindMemo(DBLiterature, SourceMaterial, QStringLiteral("liter"));
+    bindField(DBSupplierName, SourceSupplier, QStringLiteral("name"));
+    bindField(DBAddress, SourceSupplier, QStringLiteral("address"));
+    bindField(DBCity, SourceSupplier, QStringLiteral("city"));
+    bindField(DBCountry, SourceSupplier, QStringLiteral("country"));
+    bindField(DBPhone, SourceSupplier, QStringLiteral("phone"));
+    bindField(DBEditName, SourceSupplierName, QStringLiteral("name"));
+    bindField(DBEditAddress, SourceSupplierName, QStringLiteral("address"));
+    bindField(DBEditCity, SourceSupplierName, QStringLiteral("city"));
+    bindField(DbEditCountry, SourceSupplierName, QStringLiteral("country"));
+    bindField(DBEditPhone, SourceSupplierName, QStringLiteral("phone"));
+    bindField(DBMaterialCAS, SourceMaterial2, QStringLiteral("cas"));
+    bindField(DBMaterialCE, SourceMaterial2, QStringLiteral("ce"));
+    bindField(DBMaterialFEMA, SourceMaterial2, QStringLiteral("fema"));
+    bindField(DBMaterialName, SourceMaterial2, QStringLiteral("name"));
 }
 
 TMainForm::~TMainForm()

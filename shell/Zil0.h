@@ -63,6 +63,7 @@ public:
     void FormCreate();
     // Re-places the registered controls for the window's size.
     void FormResize();
+    void bindDataFields();
 
     void ExitMenuClick();
     void About1Click();

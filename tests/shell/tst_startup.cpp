@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlcipher/sqlite3.h>
@@ -113,6 +115,20 @@ private slots:
             QCOMPARE(form.MaterialGrid->row(), 1);
             QCOMPARE(form.MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (40)"));
             QCOMPARE(form.TableMaterial->fieldByName("id").asInteger(), 1);
+
+            // The bound fields follow the current material and its first supplier.
+            const QString first = form.TableMaterial->fieldByName("name").asString();
+            QCOMPARE(form.DBName->text(), first);
+            QCOMPARE(form.DBOccurence->toPlainText(),
+                form.TableMaterial->fieldByName("occur").asString());
+            form.MaterialGrid->setRow(7);
+            QCOMPARE(form.DBName->text(), form.TableMaterial->fieldByName("name").asString());
+            QVERIFY(form.DBName->text() != first);
+            QCOMPARE(form.DBSupplierName->text(),
+                form.TableSupplier->isEmpty() ? QString()
+                                              : form.TableSupplier->fieldByName("name").asString());
+            QCOMPARE(
+                form.DBEditName->text(), form.TableSupplierName->fieldByName("name").asString());
         }
 
         // The next start finds the indexes and does not rebuild.

@@ -1,0 +1,22 @@
+// Read-only fields and memos that show a field of a cursor's current record
+// and follow every change of it, through the cursor's data source.
+#pragma once
+
+#include <QString>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace zil::store {
+class DataSource;
+}
+
+namespace zil::framework {
+
+// The edit shows the field's text as plain text; empty while the cursor is
+// closed or has no record.
+void bindField(QLineEdit *edit, store::DataSource *source, const QString &field);
+// The memo shows the field's whole stored text as plain text.
+void bindMemo(QPlainTextEdit *memo, store::DataSource *source, const QString &field);
+
+} // namespace zil::framework

@@ -1,7 +1,6 @@
 #include "benchutil.h"
 
 #include "store/indexfile.h"
-#include "store/schema.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -85,11 +84,7 @@ bool makeDatabase(const QString &dir, int n, bool indexed)
         return false;
     if (!indexed)
         return true;
-    for (const schema::TableDef &t : schema::tables()) {
-        for (const schema::IndexDef &i : t.indexes)
-            store::createIndex(dir, t.fileName, i.name, i.fields.join(QLatin1Char(';')),
-                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
-    }
+    store::indexDatabase(dir);
     return true;
 }
 

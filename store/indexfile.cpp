@@ -1,6 +1,7 @@
 #include "indexfile.h"
 
 #include "framework/platform/filelock.h"
+#include "schema.h"
 #include "session.h"
 #include "storeerror.h"
 #include "tablefile.h"
@@ -221,6 +222,15 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
     out.write(body + "check=" + QByteArray::number(checksumOf(body)) + '\n');
     if (!out.commit())
         throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
+}
+
+void indexDatabase(const QString &dir)
+{
+    for (const schema::TableDef &t : schema::tables()) {
+        for (const schema::IndexDef &i : t.indexes)
+            createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(QLatin1Char(';')),
+                i.primary ? IndexOption::Primary : IndexOption::CaseInsensitive);
+    }
 }
 
 } // namespace zil::store

@@ -43,4 +43,8 @@ std::vector<IndexInfo> readIndexes(const QString &tablePath);
 void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
     const QString &fields, IndexOption option);
 
+// Creates every index of the four tables in dir, in the rebuild's order,
+// without its window; raises StoreError when one cannot be created.
+void indexDatabase(const QString &dir);
+
 } // namespace zil::store

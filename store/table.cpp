@@ -332,32 +332,32 @@ void Table::setPosition(qsizetype pos)
     m_rowid = rowid;
 }
 
-void Table::announce()
+void Table::notifySources(void (DataSource::*notice)())
 {
+    // A reaction may attach or detach sources; work on a copy.
     const QList<DataSource *> sources = m_sources;
     for (DataSource *s : sources)
-        s->notifyRecord();
+        (s->*notice)();
+}
+
+void Table::announce()
+{
+    notifySources(&DataSource::notifyRecord);
 }
 
 void Table::announceState()
 {
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        s->notifyState();
+    notifySources(&DataSource::notifyState);
 }
 
 void Table::announceRows()
 {
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        s->notifyRows();
+    notifySources(&DataSource::notifyRows);
 }
 
 void Table::notifyLayout()
 {
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        s->notifyLayout();
+    notifySources(&DataSource::notifyLayout);
 }
 
 void Table::masterChanged()
@@ -530,8 +530,6 @@ QByteArray Table::bytes(int column) const
     sync();
     if (m_pos < 0)
         return QByteArray();
-    if (m_file->columns()[column].kind != schema::FieldKind::Memo)
-        return m_file->fetchBytes(m_rowid, column);
     // The memos of a record are read together: a scan that tests several of
     // them costs one read of the record, not one per memo.
     if (!m_memosLoaded) {

@@ -91,7 +91,7 @@ public:
     // Data sources on this cursor, in the order of creation.
     const QList<DataSource *> &dataSources() const { return m_sources; }
 
-    // What Field reads.
+    // What Field reads: a field's value, and the stored bytes of a memo.
     QVariant value(int column) const;
     QByteArray bytes(int column) const;
 
@@ -113,6 +113,7 @@ private:
     qsizetype locate(quint32 ordinal) const;
     qsizetype lowerBound(const std::vector<KeyValue> &keys) const;
     qsizetype upperBound(const KeyValue &key) const;
+    void notifySources(void (DataSource::*notice)());
     void announce();
     void announceState();
     void announceRows();

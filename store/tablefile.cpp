@@ -134,8 +134,6 @@ TableFile::~TableFile()
         if (it != registry().end() && it->expired())
             registry().erase(it);
     }
-    for (sqlite3_stmt *s : m_memoStatements)
-        sqlite3_finalize(s);
     sqlite3_finalize(m_rowStatement);
     sqlite3_finalize(m_memoRowStatement);
     sqlite3_close(m_db);
@@ -192,9 +190,6 @@ void TableFile::openConnection()
                             "registered")
                  .arg(name));
     }
-    for (sqlite3_stmt *s : m_memoStatements)
-        sqlite3_finalize(s);
-    m_memoStatements.clear();
     sqlite3_finalize(m_rowStatement);
     m_rowStatement = nullptr;
     const FileStamp stamp = stampOf(m_path);
@@ -306,10 +301,10 @@ void TableFile::readIndexFiles()
     m_indexes.push_back(std::move(natural));
 }
 
-void TableFile::readKeys()
+void TableFile::readKeys(const std::vector<int> &extra)
 {
     m_keys.assign(m_columns.size(), KeyColumn());
-    std::vector<int> wanted;
+    std::vector<int> wanted = extra;
     for (const IndexOrder &o : m_indexes) {
         for (int c : o.columns) {
             if (std::find(wanted.begin(), wanted.end(), c) == wanted.end())
@@ -489,27 +484,6 @@ std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
     return row;
 }
 
-QByteArray TableFile::fetchBytes(qint64 rowid, int column)
-{
-    if (m_memoStatements.empty())
-        m_memoStatements.assign(m_columns.size(), nullptr);
-    sqlite3_stmt *&stmt = m_memoStatements[column];
-    if (!stmt)
-        stmt = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                           .arg(quoted(m_columns[column].name), quoted(m_tableName)));
-    QByteArray bytes;
-    sqlite3_reset(stmt);
-    sqlite3_bind_int64(stmt, 1, rowid);
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        const void *p = sqlite3_column_blob(stmt, 0);
-        const int n = sqlite3_column_bytes(stmt, 0);
-        if (p && n > 0)
-            bytes = QByteArray(static_cast<const char *>(p), n);
-    }
-    sqlite3_reset(stmt);
-    return bytes;
-}
-
 std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
 {
     std::vector<int> memoColumns;
@@ -567,15 +541,9 @@ bool TableFile::isUnique(const std::vector<int> &columns)
 {
     IndexOrder probe;
     probe.columns = columns;
-    for (int c : columns) {
-        if (!m_keys[c].loaded) {
-            // The key columns of indexes not yet created are read on demand.
-            m_indexes.insert(m_indexes.begin(), probe);
-            readKeys();
-            m_indexes.erase(m_indexes.begin());
-            break;
-        }
-    }
+    // The fields of an index not yet created are not held in memory yet.
+    if (std::any_of(columns.begin(), columns.end(), [&](int c) { return !m_keys[c].loaded; }))
+        readKeys(columns);
     probe.rows.resize(m_rowids.size());
     std::iota(probe.rows.begin(), probe.rows.end(), 0u);
     std::sort(probe.rows.begin(), probe.rows.end(),

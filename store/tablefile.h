@@ -83,10 +83,8 @@ public:
     // column is not held in memory.
     bool cachedValue(quint32 ordinal, int column, QVariant &value) const;
 
-    // The non-memo values of a record (memo columns read as null) and the
-    // stored bytes of one column.
+    // The non-memo values of a record; memo columns read as null.
     std::vector<QVariant> fetchRow(qint64 rowid);
-    QByteArray fetchBytes(qint64 rowid, int column);
     // The stored bytes of every memo column of a record, by column; the
     // other columns read as empty.
     std::vector<QByteArray> fetchMemos(qint64 rowid);
@@ -108,7 +106,8 @@ private:
     TableFile() = default;
     void openConnection();
     void readSchema();
-    void readKeys();
+    // Holds in memory the fields of every index, and the extra columns.
+    void readKeys(const std::vector<int> &extra = {});
     void readIndexFiles();
     bool tryOpen(const QString *password);
     qint64 dataVersion();
@@ -131,7 +130,6 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_rowStatement = nullptr;
     sqlite3_stmt *m_memoRowStatement = nullptr;
-    std::vector<sqlite3_stmt *> m_memoStatements;
     std::vector<Column> m_columns;
     std::vector<qint64> m_rowids;
     std::vector<KeyColumn> m_keys;

@@ -7,6 +7,7 @@
 #include "framework/stringgrid.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/table.h"
@@ -73,7 +74,7 @@ private slots:
         const QString dir = m_tmp.filePath("db");
         QVERIFY(test::runMakeDb({src, dir}));
         store::Session::instance().addPassword(schema::programPassword());
-        test::indexAll(dir);
+        store::indexDatabase(dir);
         m_db = std::make_unique<store::Database>();
         m_db->setDatabaseName("ZIL");
         m_db->params() << "Path=" + dir;

@@ -1,11 +1,9 @@
 #include "testdb.h"
 
-#include "store/indexfile.h"
-#include "store/schema.h"
-
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <sqlcipher/sqlite3.h>
 
 namespace zil::test {
 
@@ -41,13 +39,13 @@ bool makeSynthetic(const QString &dir, int n, bool protect)
     return runMakeDb(args);
 }
 
-void indexAll(const QString &dir)
+bool execSql(const QString &path, const QString &sql)
 {
-    for (const schema::TableDef &t : schema::tables()) {
-        for (const schema::IndexDef &i : t.indexes)
-            store::createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(';'),
-                i.primary ? store::IndexOption::Primary : store::IndexOption::CaseInsensitive);
-    }
+    sqlite3 *db = nullptr;
+    const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
+        && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 
 void writeCsv(const QString &path, const QList<QStringList> &rows)

@@ -14,9 +14,8 @@ bool runMakeDb(const QStringList &args, QString *output = nullptr);
 // A synthetic database of n materials in dir, protected or plain.
 bool makeSynthetic(const QString &dir, int n, bool protect = false);
 
-// Creates every index of the four tables in dir, as the program's rebuild
-// does; raises the store's error when one cannot be created.
-void indexAll(const QString &dir);
+// Runs SQL on a table file as another program would, writing to it.
+bool execSql(const QString &path, const QString &sql);
 
 // Writes a CSV file from rows of fields, quoting every field.
 void writeCsv(const QString &path, const QList<QStringList> &rows);

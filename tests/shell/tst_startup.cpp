@@ -9,6 +9,7 @@
 #include "shell/LogoDlg.h"
 #include "shell/Zil0.h"
 #include "store/Zilidx00.h"
+#include "store/indexfile.h"
 #include "store/session.h"
 #include "store/table.h"
 
@@ -18,7 +19,6 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlcipher/sqlite3.h>
 
 using namespace zil;
 
@@ -57,15 +57,6 @@ class TestStartUp : public QObject
         }
         platform::setProgramFilePathHook([path] { return path; });
         return dir;
-    }
-
-    static bool exec(const QString &path, const char *sql)
-    {
-        sqlite3 *db = nullptr;
-        const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
-            && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_close(db);
-        return ok;
     }
 
 private slots:
@@ -235,14 +226,15 @@ private slots:
         if (fault == "missing") {
             QVERIFY(QFile::remove(db + "/MATERIAL.DB"));
         } else if (fault == "broken") {
-            test::indexAll(db); // no rebuild: the failure is the opening's
+            store::indexDatabase(db); // no rebuild: the failure is the opening's
             QFile f(db + "/SYNON.DB");
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write("this is no table");
         } else if (fault == "empty") {
-            QVERIFY(exec(db + "/MATERIAL.DB", "DELETE FROM material"));
+            QVERIFY(test::execSql(db + "/MATERIAL.DB", "DELETE FROM material"));
         } else {
-            QVERIFY(exec(db + "/MATERIAL.DB", "UPDATE material SET id = 41 WHERE id = 40"));
+            QVERIFY(
+                test::execSql(db + "/MATERIAL.DB", "UPDATE material SET id = 41 WHERE id = 40"));
         }
         installProgram("zil", "zil.INI", "[Database]\nPath=" + db.toUtf8() + "\n");
         TMainForm form;

@@ -15,22 +15,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlcipher/sqlite3.h>
 
 using namespace zil;
 using store::StoreError;
 using store::Table;
 
 namespace {
-
-bool exec(const QString &path, const QString &sql)
-{
-    sqlite3 *db = nullptr;
-    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
-        && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
 
 QStringList names(Table &t, const char *field = "name")
 {
@@ -108,7 +98,7 @@ private slots:
         QVERIFY(test::runMakeDb({src, m_db}));
         QVERIFY(test::runMakeDb({QStringLiteral("--protect"), src, m_protected}));
         store::Session::instance().addPassword(schema::programPassword());
-        test::indexAll(m_db);
+        store::indexDatabase(m_db);
         QVERIFY(QFile::exists(m_db + "/material.xg1"));
         m_main = std::make_unique<store::Database>();
         m_main->setDatabaseName(QStringLiteral("ZIL"));
@@ -443,7 +433,7 @@ private slots:
         t->setIndexName("supname");
         t->first();
         QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("Aardvark Supply"));
-        QVERIFY(exec(m_db + "/SUPPLIER.DB",
+        QVERIFY(test::execSql(m_db + "/SUPPLIER.DB",
             "UPDATE supplier SET city = 'Town', name = 'Idle Trading' WHERE id = 4"));
         t->refresh();
         t->first();
@@ -465,7 +455,7 @@ private slots:
         QCOMPARE(t.recordCount(), 4);
         t.close();
         // Indexing a protected table works with the password registered.
-        test::indexAll(m_protected);
+        store::indexDatabase(m_protected);
         t.setIndexName("supname");
         t.open();
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("alpha Essences"));
@@ -534,7 +524,7 @@ private slots:
             if (setup == "text")
                 f.write(QByteArray("name,id\nAcme,1\n").repeated(200));
         } else {
-            QVERIFY(exec(path, setup));
+            QVERIFY(test::execSql(path, setup));
         }
         Table t;
         t.setDatabaseName(dir.path());
@@ -567,7 +557,8 @@ private slots:
 
         // A stale index never gives a wrong order: the order comes from the data.
         QVERIFY(QFile::copy(m_db + "/material.xg1", dir.filePath("material.xg1")));
-        QVERIFY(exec(dir.filePath("MATERIAL.DB"), "UPDATE material SET sf = 'AAA' WHERE id = 5"));
+        QVERIFY(test::execSql(
+            dir.filePath("MATERIAL.DB"), "UPDATE material SET sf = 'AAA' WHERE id = 5"));
         t.open();
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
     }

@@ -1,0 +1,80 @@
+// The program's main window started on a real database, as a user starts it:
+// a program file with its settings file beside it naming the database
+// directory, then StartUp. Message boxes are caught and kept.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class TMainForm;
+
+namespace zil::test {
+
+// One material of a source directory. The key only ties synonyms and links to
+// it; ids are given by the maker in name order.
+struct SourceMaterial
+{
+    QString key;
+    QString name;
+    QString cas; // with or without its check digit: "64-17" gets "-5"
+    QString fema;
+    QString ce;
+    QString occur;
+    QString flavor;
+    QString applic;
+    QString liter;
+    QStringList synonyms; // in pos order
+};
+
+struct SourceSupplier
+{
+    int id = 0;
+    QString name;
+    QString address;
+    QString city;
+    QString country;
+    QString phone;
+};
+
+struct SourceLink
+{
+    QString material; // the material's key
+    int supplier = 0;
+};
+
+// A CAS number "digits-digits" completed with its check digit.
+QString withCheckDigit(const QString &cas);
+
+// Writes the four CSV sources to dir and makes a database of them in
+// dbDir with zil-makedb. Returns false (with a warning) when the maker fails.
+bool makeDatabase(const QString &srcDir, const QString &dbDir,
+    const QList<SourceMaterial> &materials, const QList<SourceSupplier> &suppliers = {},
+    const QList<SourceLink> &links = {});
+
+// A main window started on a database directory.
+class RunningApp
+{
+public:
+    RunningApp();
+    ~RunningApp();
+
+    // Writes the settings file naming dbDir, creates the main window and runs
+    // StartUp; returns its result. The window is not shown.
+    bool start(const QString &dbDir);
+    // The window as the main loop shows it, exposed on the screen.
+    void show();
+
+    TMainForm *form() const { return m_form.get(); }
+    TMainForm *operator->() const { return m_form.get(); }
+    // Message boxes shown so far, as "Title: text".
+    QStringList messages;
+
+private:
+    QTemporaryDir m_programDir;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+} // namespace zil::test

@@ -30,6 +30,7 @@ public:
     // The title of the field in grids; the field name unless set.
     QString displayLabel() const { return m_label.isEmpty() ? m_name : m_label; }
     void setDisplayLabel(const QString &label);
+    bool hasDisplayLabel() const { return !m_label.isEmpty(); }
 
     // Values of the current record; an empty cursor reads as null.
     bool isNull() const;

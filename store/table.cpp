@@ -539,6 +539,23 @@ QByteArray Table::bytes(int column) const
     return m_memos[column];
 }
 
+QVariant Table::valueAt(int recNo, int column) const
+{
+    if (!m_file || column < 0 || size_t(column) >= m_fields.size())
+        return QVariant();
+    sync();
+    if (recNo < 1 || recNo > m_hi - m_lo)
+        return QVariant();
+    const qsizetype pos = m_lo + recNo - 1;
+    if (pos == m_pos)
+        return value(column);
+    const quint32 ordinal = order().rows[pos];
+    QVariant cached;
+    if (m_file->cachedValue(ordinal, column, cached))
+        return cached;
+    return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
+}
+
 bool Table::findKey(const QVariantList &values)
 {
     requireIndex();

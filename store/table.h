@@ -95,6 +95,12 @@ public:
     QVariant value(int column) const;
     QByteArray bytes(int column) const;
 
+    // The value of a field of the recNo-th record in view (1-based), read
+    // without moving the cursor and without any notice, so that a grid can
+    // draw its rows; null outside the records in view. Memo fields read as
+    // null.
+    QVariant valueAt(int recNo, int column) const;
+
 private:
     friend class DataSource;
     friend class Database;

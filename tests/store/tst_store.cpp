@@ -412,6 +412,64 @@ private slots:
         QCOMPARE(ids, QStringList({"1", "3", "5"}));
     }
 
+    void valueAtReadsRowsWithoutMoving()
+    {
+        Table suppliers;
+        store::DataSource source;
+        source.setDataSet(&suppliers);
+        suppliers.setDatabaseName("ZIL");
+        suppliers.setTableName("SUPPLIER.DB");
+        suppliers.setIndexName("supname");
+        Table links;
+        store::DataSource linkSource;
+        linkSource.setDataSet(&links);
+        links.setDatabaseName("ZIL");
+        links.setTableName("MATSUPP.DB");
+        links.setMasterSource(&source);
+        links.setMasterFields("id");
+        links.setIndexFieldNames("supplierid");
+        links.open();
+        suppliers.open();
+        suppliers.findNearest("Zeta"); // supplier 1: three links
+        suppliers.next();
+        int notices = 0;
+        connect(&source, &store::DataSource::recordChanged, [&] { ++notices; });
+        connect(&linkSource, &store::DataSource::recordChanged, [&] { ++notices; });
+
+        // Rows in the order of the cursor, the current one among them: a key
+        // field held in memory and a field read from the file.
+        const int name = suppliers.fieldByName("name").column();
+        const int address = suppliers.fieldByName("address").column();
+        QCOMPARE(suppliers.recNo(), 4);
+        QStringList seen;
+        for (int r = 1; r <= suppliers.recordCount(); ++r)
+            seen << suppliers.valueAt(r, name).toString() + "/"
+                    + suppliers.valueAt(r, address).toString();
+        QCOMPARE(seen,
+            QStringList({"alpha Essences/2 Road", "Beta Oils/3 Road", "Idle Trading/4 Road",
+                "Zeta Aromatics/1 Road"}));
+        QVERIFY(suppliers.valueAt(0, name).isNull());
+        QVERIFY(suppliers.valueAt(5, name).isNull());
+        QVERIFY(suppliers.valueAt(1, 99).isNull());
+
+        // On a linked cursor the rows are those of the master's record.
+        const int material = links.fieldByName("materialid").column();
+        links.next();
+        QCOMPARE(links.recordCount(), 3);
+        QCOMPARE(links.valueAt(1, material).toInt(), 1);
+        QCOMPARE(links.valueAt(3, material).toInt(), 5);
+        QVERIFY(links.valueAt(4, material).isNull());
+        const int before = notices;
+        for (int r = 1; r <= 3; ++r)
+            links.valueAt(r, material);
+        QCOMPARE(links.recNo(), 2);
+        QCOMPARE(suppliers.recNo(), 4);
+        QCOMPARE(notices, before);
+
+        suppliers.close();
+        QVERIFY(suppliers.valueAt(1, name).isNull());
+    }
+
     void refreshShowsAnotherProcessChange()
     {
         auto t = cursor("SUPPLIER.DB");

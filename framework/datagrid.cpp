@@ -1,0 +1,360 @@
+#include "datagrid.h"
+
+#include "store/field.h"
+#include "store/table.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+namespace zil::framework {
+
+const QString &CellField::fieldName() const
+{
+    return m_field.fieldName();
+}
+
+QVariant CellField::value() const
+{
+    return m_table.valueAt(m_recNo, m_field.column());
+}
+
+void drawCellText(QPainter &painter, const QRect &rect, const QString &text)
+{
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.fillRect(rect, painter.brush());
+    const QFontMetrics metrics(painter.font());
+    painter.drawText(QPoint(rect.left() + 2, rect.top() + 1 + metrics.ascent()), text);
+    painter.restore();
+}
+
+// Qt's rows are the records in view, in the cursor's order; the model holds
+// nothing, every cell is read from the cursor when it is drawn.
+class DataGrid::Model : public QAbstractTableModel
+{
+public:
+    explicit Model(DataGrid *grid)
+        : QAbstractTableModel(grid)
+        , m_grid(grid)
+    { }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_rows;
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_grid->m_columns.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return QVariant();
+        const store::Field *f = m_grid->field(index.column());
+        if (!f)
+            return QVariant();
+        return m_grid->table()->valueAt(index.row() + 1, f->column()).toString();
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return m_grid->columnTitle(section);
+        return QVariant();
+    }
+    Qt::ItemFlags flags(const QModelIndex &) const override
+    {
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    }
+
+    // Takes the number of records in view; true when it changed.
+    bool setRows(int rows)
+    {
+        if (rows == m_rows)
+            return false;
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+        return true;
+    }
+    void retitle()
+    {
+        if (const int n = columnCount())
+            emit headerDataChanged(Qt::Horizontal, 0, n - 1);
+    }
+    void reset()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+
+private:
+    DataGrid *m_grid;
+    int m_rows = 0;
+};
+
+class DataGrid::Delegate : public QStyledItemDelegate
+{
+public:
+    explicit Delegate(DataGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    { }
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override
+    {
+        m_grid->paintCell(*painter, option.rect, index.row(), index.column());
+    }
+
+private:
+    DataGrid *m_grid;
+};
+
+// The row indicator: a narrow fixed column left of the cells whose section
+// on the current record carries a small black arrow.
+class DataGrid::Indicator : public QHeaderView
+{
+public:
+    explicit Indicator(DataGrid *grid)
+        : QHeaderView(Qt::Vertical, grid)
+        , m_grid(grid)
+    {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setSectionsClickable(false);
+        setHighlightSections(false);
+        setMinimumSectionSize(1);
+    }
+    QSize sizeHint() const override { return QSize(kWidth, QHeaderView::sizeHint().height()); }
+
+    static constexpr int kWidth = 12;
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        painter->save();
+        painter->fillRect(rect, palette().color(QPalette::Button));
+        painter->setPen(palette().color(QPalette::Mid));
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        if (logicalIndex == m_grid->currentRow()) {
+            const QPointF c = QRectF(rect).center();
+            QPainterPath arrow;
+            arrow.moveTo(c.x() - 2, c.y() - 4);
+            arrow.lineTo(c.x() + 2, c.y());
+            arrow.lineTo(c.x() - 2, c.y() + 4);
+            arrow.closeSubpath();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->fillPath(arrow, Qt::black);
+        }
+        painter->restore();
+    }
+
+private:
+    DataGrid *m_grid;
+};
+
+DataGrid::DataGrid(QWidget *parent)
+    : QTableView(parent)
+    , m_model(new Model(this))
+{
+    setVerticalHeader(new Indicator(this));
+    setModel(m_model);
+    setItemDelegate(new Delegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setShowGrid(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    applySizes();
+}
+
+DataGrid::~DataGrid()
+{
+    for (const QMetaObject::Connection &c : std::as_const(m_connections))
+        disconnect(c);
+}
+
+void DataGrid::setDataSource(store::DataSource *source)
+{
+    for (const QMetaObject::Connection &c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+    m_source = source;
+    if (source) {
+        using store::DataSource;
+        m_connections << connect(source, &DataSource::recordChanged, this, &DataGrid::followCursor)
+                      << connect(source, &DataSource::stateChanged, this,
+                             [this] {
+                                 m_model->reset();
+                                 retitle();
+                                 followCursor();
+                             })
+                      << connect(source, &DataSource::rowsChanged, this,
+                             [this] {
+                                 viewport()->update();
+                                 followCursor();
+                             })
+                      << connect(source, &DataSource::layoutChanged, this, &DataGrid::retitle);
+    }
+    m_model->reset();
+    followCursor();
+}
+
+void DataGrid::setColumns(const QList<Column> &columns)
+{
+    m_columns = columns;
+    m_model->reset();
+    applySizes();
+    followCursor();
+}
+
+store::Table *DataGrid::table() const
+{
+    store::Table *t = m_source ? m_source->dataSet() : nullptr;
+    return t && t->active() ? t : nullptr;
+}
+
+const store::Field *DataGrid::field(int column) const
+{
+    store::Table *t = table();
+    if (!t || column < 0 || column >= m_columns.size())
+        return nullptr;
+    for (const auto &f : t->fields()) {
+        if (f->fieldName().compare(m_columns[column].fieldName, Qt::CaseInsensitive) == 0)
+            return f.get();
+    }
+    return nullptr;
+}
+
+QString DataGrid::columnTitle(int column) const
+{
+    if (column < 0 || column >= m_columns.size())
+        return QString();
+    const Column &c = m_columns[column];
+    if (const store::Field *f = field(column); f && f->hasDisplayLabel())
+        return f->displayLabel();
+    return c.title.isEmpty() ? c.fieldName : c.title;
+}
+
+int DataGrid::currentRow() const
+{
+    store::Table *t = table();
+    return t ? t->recNo() - 1 : -1;
+}
+
+void DataGrid::paintCell(QPainter &painter, const QRect &rect, int row, int column)
+{
+    const bool current = row == currentRow();
+    const QPalette::ColorGroup group = QPalette::Active;
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    painter.setFont(font());
+    painter.setBrush(palette().color(group, current ? QPalette::Highlight : QPalette::Base));
+    painter.setPen(palette().color(group, current ? QPalette::HighlightedText : QPalette::Text));
+    const store::Field *f = field(column);
+    if (!f) {
+        painter.fillRect(rect, painter.brush());
+    } else {
+        const CellField cell(*table(), *f, row + 1);
+        if (m_drawDataCell)
+            m_drawDataCell(painter, rect, cell);
+        else
+            drawCellText(painter, rect, cell.asString());
+    }
+    painter.restore();
+}
+
+void DataGrid::followCursor()
+{
+    store::Table *t = table();
+    m_following = true;
+    m_model->setRows(t ? t->recordCount() : 0);
+    const int row = currentRow();
+    if (row >= 0) {
+        const QModelIndex index = m_model->index(row, 0);
+        if (selectionModel()->currentIndex() != index)
+            selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clear();
+    }
+    m_following = false;
+    viewport()->update();
+    verticalHeader()->viewport()->update();
+}
+
+void DataGrid::retitle()
+{
+    m_model->retitle();
+    horizontalHeader()->viewport()->update();
+}
+
+void DataGrid::applySizes()
+{
+    const QFontMetrics metrics(font());
+    m_rowHeight = metrics.height() + 4;
+    verticalHeader()->setDefaultSectionSize(m_rowHeight);
+    horizontalHeader()->setFixedHeight(m_rowHeight + 1);
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < m_columns.size(); ++c)
+        horizontalHeader()->resizeSection(c, m_columns[c].displayWidth * digit + 4);
+}
+
+void DataGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    // Moving between rows never scrolls sideways: the columns are wider than
+    // the grid, and their titles and texts begin at the left.
+    const int left = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(left);
+}
+
+void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    verticalHeader()->viewport()->update();
+    if (m_following || !current.isValid())
+        return;
+    store::Table *t = table();
+    if (t && t->recNo() != current.row() + 1)
+        t->setRecNo(current.row() + 1);
+}
+
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Home and End go to the first and the last record.
+    if (action == MoveHome && m_model->rowCount() > 0)
+        return m_model->index(0, 0);
+    if (action == MoveEnd && m_model->rowCount() > 0)
+        return m_model->index(m_model->rowCount() - 1, 0);
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void DataGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && m_dblClick)
+        m_dblClick();
+}
+
+void DataGrid::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applySizes();
+}
+
+} // namespace zil::framework

@@ -1,0 +1,124 @@
+// A grid over a cursor: one row per record in view, a title row whose
+// column titles are the fields' display labels, a row indicator column, lines
+// between the cells and a whole-row highlight on the cursor's current record
+// that stays visible without the focus.
+//
+// The grid and its cursor move together: moving the grid's row (mouse, keys)
+// moves the cursor, and the cursor's linked cursors and change notices have
+// followed before the move returns; a cursor moved by the program moves the
+// grid's row. Drawing reads the rows in view without moving the cursor.
+#pragma once
+
+#include "store/datasource.h"
+#include "store/table.h"
+
+#include <QList>
+#include <QPointer>
+#include <QTableView>
+#include <QVariant>
+#include <functional>
+
+namespace zil::framework {
+
+// A column's field as it stands on the row being drawn: reading it reads that
+// row, not the cursor's current record.
+class CellField
+{
+public:
+    CellField(const store::Table &table, const store::Field &field, int recNo)
+        : m_table(table)
+        , m_field(field)
+        , m_recNo(recNo)
+    { }
+
+    const QString &fieldName() const;
+    const store::Field &field() const { return m_field; }
+    // 1-based place of the row among the records in view.
+    int recNo() const { return m_recNo; }
+    QVariant value() const;
+    bool isNull() const { return value().isNull(); }
+    qint32 asInteger() const { return value().toInt(); }
+    QString asString() const { return value().toString(); }
+
+private:
+    const store::Table &m_table;
+    const store::Field &m_field;
+    int m_recNo;
+};
+
+// Fills rect with the painter's brush and writes text in its pen, 2 pixels
+// right of the left edge and 1 pixel below the top, clipped to rect.
+void drawCellText(QPainter &painter, const QRect &rect, const QString &text);
+
+class DataGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    struct Column
+    {
+        QString fieldName;
+        // Width in characters of the grid's font.
+        int displayWidth = 10;
+        // The title while the field has no display label of its own; the
+        // field's name when empty.
+        QString title;
+    };
+    // Draws a data cell. The painter's brush and pen hold the cell's colours
+    // (the highlight colours on the current row), its font is the grid's;
+    // nothing of the cell is drawn before.
+    using DrawDataCell
+        = std::function<void(QPainter &canvas, const QRect &rect, const CellField &field)>;
+    using DblClick = std::function<void()>;
+
+    explicit DataGrid(QWidget *parent = nullptr);
+    ~DataGrid() override;
+
+    void setDataSource(store::DataSource *source);
+    store::DataSource *dataSource() const { return m_source; }
+
+    // The visible columns, left to right.
+    void setColumns(const QList<Column> &columns);
+    const QList<Column> &columns() const { return m_columns; }
+    QString columnTitle(int column) const;
+    // Without a reaction the grid writes the field's text itself.
+    void setOnDrawDataCell(DrawDataCell reaction) { m_drawDataCell = std::move(reaction); }
+    void setOnDblClick(DblClick reaction) { m_dblClick = std::move(reaction); }
+
+    // The 0-based row of the cursor's current record; -1 when it has none.
+    int currentRow() const;
+    int rowHeight() const { return m_rowHeight; }
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    class Model;
+    class Delegate;
+    class Indicator;
+    friend class Model;
+    friend class Delegate;
+    friend class Indicator;
+
+    store::Table *table() const;
+    const store::Field *field(int column) const;
+    void paintCell(QPainter &painter, const QRect &rect, int row, int column);
+    void followCursor();
+    void retitle();
+    void applySizes();
+
+    Model *m_model;
+    QPointer<store::DataSource> m_source;
+    QList<QMetaObject::Connection> m_connections;
+    QList<Column> m_columns;
+    DrawDataCell m_drawDataCell;
+    DblClick m_dblClick;
+    int m_rowHeight = 18;
+    bool m_following = false;
+};
+
+} // namespace zil::framework

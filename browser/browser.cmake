@@ -6,3 +6,10 @@ target_sources(zilapp PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/materiallist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Progres.cpp ${CMAKE_CURRENT_LIST_DIR}/Progres.h
 )
+
+# The material detail pane and the supplier browser.
+target_sources(zilapp PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/linkedlists.cpp ${CMAKE_CURRENT_LIST_DIR}/linkedlists.h
+    ${CMAKE_CURRENT_LIST_DIR}/detailpane.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/supplierbrowser.cpp
+)

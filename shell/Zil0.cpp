@@ -2,6 +2,7 @@
 
 #include "browser/searchclass.h"
 #include "framework/databinding.h"
+#include "framework/picture.h"
 #include "framework/platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
@@ -227,21 +228,10 @@ QPlainTextEdit *makeMemo(
 
 // A grid over a cursor: title row, row indicator, lines between cells and a
 // whole-row selection that stays visible without the focus.
-QTableView *makeDataGrid(QWidget *parent, const char *name)
+zil::framework::DataGrid *makeDataGrid(QWidget *parent, const char *name)
 {
-    auto *grid = named(new QTableView(parent), name);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
+    auto *grid = named(new zil::framework::DataGrid(parent), name);
     grid->horizontalHeader()->setFont(arialFont());
-    QPalette pal = grid->palette();
-    pal.setColor(
-        QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-        pal.color(QPalette::Active, QPalette::HighlightedText));
-    grid->setPalette(pal);
     return grid;
 }
 
@@ -386,14 +376,6 @@ QPixmap glyphStrip(Glyph glyph)
     return QPixmap::fromImage(strip);
 }
 
-QIcon stripIcon(const QPixmap &strip)
-{
-    QIcon icon;
-    icon.addPixmap(strip.copy(0, 0, 16, 16), QIcon::Normal);
-    icon.addPixmap(strip.copy(16, 0, 16, 16), QIcon::Disabled);
-    return icon;
-}
-
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
@@ -444,6 +426,8 @@ TMainForm::TMainForm(QWidget *parent)
 
     createCursors();
     bindDataFields();
+    connectDetailPane();
+    connectSupplierBrowser();
 
     connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -564,7 +548,7 @@ void TMainForm::createButtonBar(QWidget *parent)
     dock->dock(Panel2, DockLayout::Right, 100);
     HideShowButton
         = button("HideShowButton", 0, 100, QStringLiteral("Hide details"), Glyph::Hide, Panel2);
-    HideShowButton->setIcon(stripIcon(HideBmp->pixmap()));
+    HideShowButton->setIcon(zil::framework::twoImageIcon(HideBmp->pixmap()));
     HideShowButton->setEnabled(false);
 }
 

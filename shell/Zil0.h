@@ -4,6 +4,7 @@
 // layout that adapts the detail panes to the window's size.
 #pragma once
 
+#include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 
 #include <QMainWindow>
@@ -17,7 +18,6 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-class QTableView;
 
 class TAboutBox;
 class TGaugeWindow;
@@ -68,6 +68,41 @@ public:
     void ExitMenuClick();
     void About1Click();
     void Contents1Click();
+
+    // The material detail pane: synonyms and the counted title of the
+    // supplier list at each change of material, supplier names in the list,
+    // the supplier sub-pane and the Hide/Show button.
+    void SourceMaterialDataChange();
+    void UpdateMaterialDetails();
+    static QString CountText(qint32 count, const QString &noun, const QString &pluralSuffix);
+    void SupplierGridDrawDataCell(
+        QPainter &canvas, const QRect &rect, const zil::framework::CellField &field);
+    void DrawSupplierName(
+        QPainter &canvas, const QRect &rect, const zil::framework::CellField &field);
+    void ToggleSupplierDetails();
+    void SupplierGridDblClick();
+    void HideShowButtonClick();
+    void DetailClick();
+
+    // The supplier browser, and the tab switch that keeps the two tabs in
+    // step.
+    void EditSupplierNameChange();
+    void FindSupplierName();
+    void SourceSupplierNameDataChange();
+    void MaterialGrid2DrawDataCell(
+        QPainter &canvas, const QRect &rect, const zil::framework::CellField &field);
+    void DrawMaterialName(
+        QPainter &canvas, const QRect &rect, const zil::framework::CellField &field);
+    void SourceMaterial2DataChange();
+    void UpdateLinkedSynonyms();
+    void ToggleMaterialDetails();
+    void MaterialGrid2DblClick();
+    void MainTabNotebookClick(int page);
+    void Materials1Click();
+    void Suppliers1Click();
+    void SelectMainPage(int page);
+    void UpdateTabState();
+    void NavigateSuppliers(const QString &word);
 
     QString ProgramDir;
     QString ProgramBaseName;
@@ -144,7 +179,7 @@ public:
     QPlainTextEdit *DBLiterature = nullptr;
 
     // Materials tab: the detail pane, page "Suppliers".
-    QTableView *SupplierGrid = nullptr;
+    zil::framework::DataGrid *SupplierGrid = nullptr;
     QTabWidget *TabDetailsSuppliers = nullptr;
     QLineEdit *DBSupplierName = nullptr;
     QLineEdit *DBAddress = nullptr;
@@ -156,14 +191,14 @@ public:
     zil::shell::BevelPanel *PanelSuppliersList = nullptr;
     QLabel *LabelSearchSupplier = nullptr;
     QLineEdit *EditSupplierName = nullptr;
-    QTableView *DBGrid1 = nullptr;
+    zil::framework::DataGrid *DBGrid1 = nullptr;
     QTabWidget *SuppliersDetailTabNotebook = nullptr;
     QLineEdit *DBEditName = nullptr;
     QLineEdit *DBEditAddress = nullptr;
     QLineEdit *DBEditCity = nullptr;
     QLineEdit *DbEditCountry = nullptr;
     QLineEdit *DBEditPhone = nullptr;
-    QTableView *MaterialGrid2 = nullptr;
+    zil::framework::DataGrid *MaterialGrid2 = nullptr;
     QTabWidget *TabDetailsMaterial = nullptr;
     QLineEdit *DBMaterialCAS = nullptr;
     QLineEdit *DBMaterialCE = nullptr;
@@ -207,6 +242,11 @@ private:
     void createMaterialSuppliers(QWidget *page);
     void createSuppliersPage(QWidget *page);
     void createCursors();
+    // Connects the detail pane's and the supplier browser's controls to their
+    // cursors and reactions; before the cursors open, whose first notices
+    // they receive.
+    void connectDetailPane();
+    void connectSupplierBrowser();
 
     bool m_placed = false;
 };

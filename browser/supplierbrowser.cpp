@@ -1,0 +1,192 @@
+// The Suppliers tab: the supplier list with its search field, the supplier's
+// materials with the picked material's numbers and synonyms; and the tab
+// switch, which sets the button bar and the Report menu for the tab in view
+// and brings the entered tab's list to the item last picked on the other.
+#include "linkedlists.h"
+#include "searchclass.h"
+
+#include "framework/notebook.h"
+#include "shell/Zil0.h"
+#include "store/table.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+void TMainForm::connectSupplierBrowser()
+{
+    using zil::framework::CellField;
+    connect(EditSupplierName, &QLineEdit::textChanged, this, &TMainForm::EditSupplierNameChange);
+    DBGrid1->setDataSource(SourceSupplierName);
+    DBGrid1->setColumns({{QStringLiteral("name"), 100, QStringLiteral("Supplier name")}});
+    MaterialGrid2->setDataSource(SourceLink2);
+    MaterialGrid2->setColumns(
+        {{QStringLiteral("materialid"), 200, QStringLiteral("Material name")}});
+    MaterialGrid2->setOnDrawDataCell(
+        [this](QPainter &canvas, const QRect &rect, const CellField &field) {
+            MaterialGrid2DrawDataCell(canvas, rect, field);
+        });
+    MaterialGrid2->setOnDblClick([this] { MaterialGrid2DblClick(); });
+    // Tied to the controls they fill, as the detail pane's notice is.
+    connect(SourceSupplierName, &zil::store::DataSource::dataChange, MaterialGrid2,
+        [this] { SourceSupplierNameDataChange(); });
+    connect(SourceMaterial2, &zil::store::DataSource::dataChange, MemoSynonyms,
+        [this] { SourceMaterial2DataChange(); });
+    zil::framework::onUserPageChange(
+        MainTabNotebook, [this](int page) { MainTabNotebookClick(page); });
+    connect(Materials1, &QAction::triggered, this, &TMainForm::Materials1Click);
+    connect(Suppliers1, &QAction::triggered, this, &TMainForm::Suppliers1Click);
+}
+
+void TMainForm::EditSupplierNameChange()
+{
+    FindSupplierName();
+}
+
+void TMainForm::FindSupplierName()
+{
+    if (!EventsEnabled)
+        return;
+    // The key holds no more than the field does: typing past the width of a
+    // supplier name changes nothing.
+    const zil::store::Field &name = TableSupplierName->fieldByName(QStringLiteral("name"));
+    TableSupplierName->findNearest(EditSupplierName->text().left(name.size()));
+}
+
+void TMainForm::SourceSupplierNameDataChange()
+{
+    if (!TableSupLink2->active() || !TableSupplierName->active())
+        return;
+    const QString title
+        = CountText(TableSupLink2->recordCount(), QStringLiteral("material"), QStringLiteral("s"))
+        + QStringLiteral(" from: ")
+        + TableSupplierName->fieldByName(QStringLiteral("name")).asString();
+    TableSupLink2->fieldByName(QStringLiteral("materialid")).setDisplayLabel(title);
+}
+
+void TMainForm::MaterialGrid2DrawDataCell(
+    QPainter &canvas, const QRect &rect, const zil::framework::CellField &field)
+{
+    DrawMaterialName(canvas, rect, field);
+}
+
+void TMainForm::DrawMaterialName(
+    QPainter &canvas, const QRect &rect, const zil::framework::CellField &field)
+{
+    zil::browser::drawNameById(
+        canvas, rect, field, QStringLiteral("materialid"), *TableMaterialSearch);
+}
+
+void TMainForm::SourceMaterial2DataChange()
+{
+    UpdateLinkedSynonyms();
+}
+
+void TMainForm::UpdateLinkedSynonyms()
+{
+    zil::browser::showSynonyms(*TableSinon2, MemoSynonyms);
+}
+
+void TMainForm::ToggleMaterialDetails()
+{
+    const bool shown = zil::browser::toggleSubPane(TabDetailsMaterial);
+    zil::browser::showHideShowState(HideShowButton, shown, ShowBmp, HideBmp);
+}
+
+void TMainForm::MaterialGrid2DblClick()
+{
+    ToggleMaterialDetails();
+}
+
+void TMainForm::MainTabNotebookClick(int page)
+{
+    SelectMainPage(page);
+}
+
+void TMainForm::Materials1Click()
+{
+    SelectMainPage(0);
+}
+
+void TMainForm::Suppliers1Click()
+{
+    SelectMainPage(1);
+}
+
+void TMainForm::SelectMainPage(int page)
+{
+    MainTabNotebook->setCurrentIndex(page);
+    // Emptying a field that holds text runs its search with the empty text.
+    SearchField->clear();
+    EditSupplierName->clear();
+    UpdateTabState();
+}
+
+namespace {
+
+// Switches a cursor to another index for a lookup and back to its own,
+// keeping the record found, also when the lookup raises.
+class IndexSwitch
+{
+public:
+    IndexSwitch(zil::store::Table *table, const QString &index)
+        : m_table(table)
+        , m_previous(table->indexName())
+    {
+        m_table->setIndexName(index);
+    }
+    ~IndexSwitch() { m_table->setIndexName(m_previous); }
+
+private:
+    zil::store::Table *m_table;
+    QString m_previous;
+};
+
+} // namespace
+
+void TMainForm::UpdateTabState()
+{
+    const bool materials = MainTabNotebook->currentIndex() == 0;
+    PrintButton->setText(
+        materials ? QStringLiteral("&Print Material") : QStringLiteral("&Print Supplier"));
+    MenuPrintMaterial->setEnabled(materials);
+    MenuPrintSupplier->setEnabled(!materials);
+    HideShowButton->setEnabled(
+        (materials ? DetailTabNotebook : SuppliersDetailTabNotebook)->currentIndex() == 1);
+
+    if (EventsEnabled && materials && SearchClass && !TableSupLink2->eof()) {
+        // The material picked in the supplier's list, if the list holds it.
+        const qint32 id = TableSupLink2->fieldByName(QStringLiteral("materialid")).asInteger();
+        if (id >= 1 && size_t(id) < SearchClass->Selected.size() && SearchClass->Selected[id]) {
+            SearchClass->GotoMaterial(id);
+            SearchClass->ShowCurrent();
+        } else {
+            SearchClass->GotoFirst();
+        }
+    } else if (EventsEnabled && !materials && !TableSupLink->eof()) {
+        // The supplier picked in the material's list; the list stays where
+        // it was when there is no such supplier.
+        const qint32 id = TableSupLink->fieldByName(QStringLiteral("supplierid")).asInteger();
+        IndexSwitch byId(TableSupplierName, QString());
+        TableSupplierName->findKey({id});
+    }
+
+    zil::browser::showHideShowState(HideShowButton,
+        !(materials ? TabDetailsSuppliers : TabDetailsMaterial)->isHidden(), ShowBmp, HideBmp);
+    OrderButton->setEnabled(materials);
+    SearchButton->setEnabled(materials);
+}
+
+void TMainForm::NavigateSuppliers(const QString &word)
+{
+    if (word == QLatin1String("first"))
+        TableSupplierName->first();
+    else if (word == QLatin1String("prior"))
+        TableSupplierName->prior();
+    else if (word == QLatin1String("next"))
+        TableSupplierName->next();
+    else if (word == QLatin1String("last"))
+        TableSupplierName->last();
+}

@@ -1,0 +1,52 @@
+// The database of the detail pane and supplier browser tests: materials with
+// three, two, one and no suppliers, synonyms in an order that is neither
+// alphabetical nor the order of the file, suppliers whose names differ only
+// in case, and links to a supplier and a material that do not exist, written
+// into the table file as another program would.
+#pragma once
+
+#include <QList>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class TMainForm;
+
+namespace zil::framework {
+class CellField;
+class DataGrid;
+} // namespace zil::framework
+
+namespace zil::test {
+
+// Names of the suppliers, by id.
+inline constexpr int kZeta = 10; // "Zeta Oils"
+inline constexpr int kAlphaAromatics = 20; // "alpha Aromatics"
+inline constexpr int kMid = 30; // "Mid Chem"
+inline constexpr int kAlphaBlends = 40; // "ALPHA Blends"
+inline constexpr int kIdle = 50; // "Idle Trading"
+inline constexpr int kAlphaCitrus = 60; // "Alpha Citrus"
+inline constexpr int kNordic = 70; // "Nordic Essential Oils Trade Co", 30 characters
+inline constexpr int kMissingSupplier = 99;
+inline constexpr int kMissingMaterial = 999;
+
+// Makes the database in dbDir, its sources in srcDir.
+bool makeLinkDatabase(const QString &srcDir, const QString &dbDir);
+
+// The path of a table file of a database directory, whatever its case.
+QString tableFile(const QString &dbDir, const QString &fileName);
+
+// The id of the material of that name.
+qint32 materialId(TMainForm &form, const QString &name);
+
+// The text each visible row of a link grid shows, top to bottom, drawn by
+// the grid's own drawing reaction; an empty string for a cell drawn without
+// text.
+QStringList drawnRows(zil::framework::DataGrid *grid,
+    const std::function<void(QPainter &, const QRect &, const zil::framework::CellField &)>
+        &reaction);
+
+} // namespace zil::test

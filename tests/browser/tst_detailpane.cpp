@@ -1,0 +1,283 @@
+// The material detail pane in the started main window: the Details page, the
+// synonyms, the supplier list with its counted title and the names drawn in
+// it, the supplier sub-pane with the Hide/Show button, and the detail pages.
+#include "common/appfixture.h"
+#include "linkdb.h"
+
+#include "browser/searchclass.h"
+#include "common/testdb.h"
+#include "shell/Zil0.h"
+#include "store/table.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zil;
+
+namespace {
+
+QImage image(const QPixmap &p)
+{
+    return p.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The normal image of the button's picture and of a holder's picture.
+QImage buttonPicture(QPushButton *b)
+{
+    return image(b->icon().pixmap(16, 16, QIcon::Normal));
+}
+QImage holderPicture(QLabel *holder)
+{
+    return image(holder->pixmap().copy(0, 0, 16, 16));
+}
+
+void clickTab(QTabWidget *notebook, int page)
+{
+    QTabBar *bar = notebook->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+}
+
+} // namespace
+
+class TestDetailPane : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_db;
+    test::RunningApp m_app;
+    TMainForm *f = nullptr;
+
+    void gotoMaterial(const QString &name)
+    {
+        f->SearchClass->GotoMaterial(test::materialId(*f, name));
+        f->SearchClass->ShowCurrent();
+        QCOMPARE(f->TableMaterial->fieldByName("name").asString(), name);
+    }
+
+    QString supplierTitle() const
+    {
+        return f->SupplierGrid->model()->headerData(0, Qt::Horizontal).toString();
+    }
+
+    QStringList supplierRows()
+    {
+        return test::drawnRows(f->SupplierGrid,
+            [this](QPainter &canvas, const QRect &rect, const framework::CellField &field) {
+                f->SupplierGridDrawDataCell(canvas, rect, field);
+            });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        m_db = m_tmp.filePath("db");
+        QVERIFY(test::makeLinkDatabase(m_tmp.filePath("src"), m_db));
+        QVERIFY(m_app.start(m_db));
+        m_app.show();
+        f = m_app.form();
+        QVERIFY(m_app.messages.isEmpty());
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+    }
+
+    void detailsPageShowsTheMaterialAsPlainText()
+    {
+        QCOMPARE(f->DetailTabNotebook->currentIndex(), 0);
+        gotoMaterial("Damascone <b>beta</b>");
+        QCOMPARE(f->DBCas->text(), test::withCheckDigit("23726-91"));
+        QCOMPARE(f->DBFema->text(), QStringLiteral("3243"));
+        QCOMPARE(f->DBName->text(), QStringLiteral("Damascone <b>beta</b>"));
+        QCOMPARE(f->DBFlavour->toPlainText(), QStringLiteral("<i>Fruity</i>."));
+        QCOMPARE(supplierTitle(), QStringLiteral("1 supplier for: Damascone <b>beta</b>"));
+
+        // Captions in bold Arial beside their fields; the fields in tab order.
+        QWidget *page = f->DetailTabNotebook->widget(0);
+        QStringList captions;
+        for (QLabel *label : page->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY(label->font().bold());
+            captions << label->text();
+        }
+        QCOMPARE(captions,
+            QStringList({"CAS", "CE", "FEMA", "Material", "Synonyms", "Occurrence", "Flavour",
+                "Application", "Literature"}));
+        const QList<QWidget *> order {f->DBCas, f->DBCE, f->DBFema, f->DBName, f->synonyms,
+            f->DBOccurence, f->DBFlavour, f->DBApplication, f->DBLiterature};
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            QWidget *next = order[i - 1]->nextInFocusChain();
+            while (!(next->focusPolicy() & Qt::TabFocus))
+                next = next->nextInFocusChain();
+            QCOMPARE(next, order[i]);
+        }
+
+        // Focusing a field leaves its text unselected.
+        f->DBName->setFocus(Qt::TabFocusReason);
+        QVERIFY(!f->DBName->hasSelectedText());
+    }
+
+    void synonymsInPosOrder()
+    {
+        // The synonym written last into the file comes first by pos.
+        gotoMaterial("Anethole");
+        QCOMPARE(f->synonyms->toPlainText().split('\n'),
+            QStringList(
+                {"Anise oil stearoptene", "trans-Anethole", "Anise camphor", "p-Propenylanisole"}));
+        QCOMPARE(f->synonyms->textCursor().position(), 0);
+        QVERIFY(!f->synonyms->textCursor().hasSelection());
+
+        gotoMaterial("Benzaldehyde");
+        QCOMPARE(f->synonyms->toPlainText(), QString());
+        gotoMaterial("Citral");
+        QCOMPARE(f->synonyms->toPlainText(), QStringLiteral("Geranial and neral"));
+
+        // More lines than fit: the first ones are in view.
+        f->synonyms->verticalScrollBar()->setValue(3);
+        gotoMaterial("Eugenol");
+        QCOMPARE(f->synonyms->document()->blockCount(), 7);
+        QCOMPARE(f->synonyms->verticalScrollBar()->value(), 0);
+        QVERIFY(f->synonyms->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(f->synonyms->textCursor().position(), 0);
+
+        // A synonym that another workstation adds shows at the next change.
+        QVERIFY(test::execSql(test::tableFile(m_db, "SYNON.DB"),
+            "INSERT INTO synon (name, materialid, pos, sf) VALUES ('Citral A', 3, 2, 'CITRAL A')"));
+        gotoMaterial("Citral");
+        QCOMPARE(f->synonyms->toPlainText(), QStringLiteral("Geranial and neral\nCitral A"));
+    }
+
+    void supplierListTitleAndRows()
+    {
+        f->DetailTabNotebook->setCurrentIndex(1);
+        QCOMPARE(f->SupplierGrid->columns().size(), 1);
+        QCOMPARE(f->SupplierGrid->columns()[0].fieldName, QStringLiteral("supplierid"));
+        QCOMPARE(f->SupplierGrid->columnWidth(0),
+            200 * f->SupplierGrid->fontMetrics().horizontalAdvance('0') + 4);
+
+        // Three links: rows by supplier id, not by name.
+        gotoMaterial("Anethole");
+        QCOMPARE(supplierTitle(), QStringLiteral("3 suppliers for: Anethole"));
+        QCOMPARE(supplierRows(), QStringList({"Zeta Oils", "alpha Aromatics", "Mid Chem"}));
+        QCOMPARE(f->DBSupplierName->text(), QStringLiteral("Zeta Oils"));
+        QCOMPARE(f->DBAddress->text(), QStringLiteral("1 Harbour Road"));
+        QCOMPARE(f->DBCity->text(), QStringLiteral("Rotterdam"));
+        QCOMPARE(f->DBCountry->text(), QStringLiteral("Netherlands"));
+        QCOMPARE(f->DBPhone->text(), QStringLiteral("+31 10 000 00 00"));
+
+        // A link to a supplier that does not exist: an empty cell and an
+        // empty sub-pane.
+        gotoMaterial("Benzaldehyde");
+        QCOMPARE(supplierTitle(), QStringLiteral("2 suppliers for: Benzaldehyde"));
+        QCOMPARE(supplierRows(), QStringList({"alpha Aromatics", ""}));
+        QTest::mouseClick(f->SupplierGrid->viewport(), Qt::LeftButton, {},
+            f->SupplierGrid->visualRect(f->SupplierGrid->model()->index(1, 0)).center());
+        QCOMPARE(f->TableSupLink->recNo(), 2);
+        QCOMPARE(f->DBSupplierName->text(), QString());
+        QCOMPARE(f->DBAddress->text(), QString());
+
+        gotoMaterial("Citral");
+        QCOMPARE(supplierTitle(), QStringLiteral("No suppliers for: Citral"));
+        QCOMPARE(f->SupplierGrid->model()->rowCount(), 0);
+        QCOMPARE(f->DBSupplierName->text(), QString());
+
+        gotoMaterial("Vanillin");
+        QCOMPARE(supplierTitle(), QStringLiteral("2 suppliers for: Vanillin"));
+
+        QCOMPARE(TMainForm::CountText(0, "material", "s"), QStringLiteral("No materials"));
+        QCOMPARE(TMainForm::CountText(1, "material", "s"), QStringLiteral("1 material"));
+        QCOMPARE(TMainForm::CountText(12, "box", "es"), QStringLiteral("12 boxes"));
+        QCOMPARE(TMainForm::CountText(-1, "box", "es"), QStringLiteral("-1 boxes"));
+        f->DetailTabNotebook->setCurrentIndex(0);
+    }
+
+    void subPaneTogglesByDoubleClickAndButton()
+    {
+        clickTab(f->DetailTabNotebook, 1);
+        gotoMaterial("Anethole");
+        QVERIFY(f->HideShowButton->isEnabled());
+        QWidget *page = f->DetailTabNotebook->widget(1);
+        QVERIFY(f->TabDetailsSuppliers->isVisible());
+        const int shownHeight = f->SupplierGrid->height();
+
+        QTest::mouseDClick(f->SupplierGrid->viewport(), Qt::LeftButton, {},
+            f->SupplierGrid->visualRect(f->SupplierGrid->model()->index(1, 0)).center());
+        QVERIFY(f->TabDetailsSuppliers->isHidden());
+        QCOMPARE(f->TableSupLink->recNo(), 2);
+        QCOMPARE(f->HideShowButton->text(), QStringLiteral("Show details"));
+        QCOMPARE(buttonPicture(f->HideShowButton), holderPicture(f->ShowBmp));
+        // The list grows to fill the page.
+        QCoreApplication::processEvents();
+        QCOMPARE(f->SupplierGrid->height(), page->height());
+        QVERIFY(f->SupplierGrid->height() > shownHeight);
+
+        // Moving between materials, pages and tabs leaves the sub-pane hidden.
+        gotoMaterial("Vanillin");
+        clickTab(f->DetailTabNotebook, 0);
+        clickTab(f->DetailTabNotebook, 1);
+        QVERIFY(f->TabDetailsSuppliers->isHidden());
+        QCOMPARE(f->HideShowButton->text(), QStringLiteral("Show details"));
+
+        QTest::mouseDClick(f->SupplierGrid->viewport(), Qt::LeftButton, {},
+            f->SupplierGrid->visualRect(f->SupplierGrid->model()->index(0, 0)).center());
+        QVERIFY(!f->TabDetailsSuppliers->isHidden());
+        QCOMPARE(f->HideShowButton->text(), QStringLiteral("Hide details"));
+        QCOMPARE(buttonPicture(f->HideShowButton), holderPicture(f->HideBmp));
+        QCoreApplication::processEvents();
+        QCOMPARE(f->SupplierGrid->height(), shownHeight);
+
+        QTest::mouseClick(f->HideShowButton, Qt::LeftButton);
+        QVERIFY(f->TabDetailsSuppliers->isHidden());
+        QCOMPARE(f->HideShowButton->text(), QStringLiteral("Show details"));
+        QCOMPARE(buttonPicture(f->HideShowButton), holderPicture(f->ShowBmp));
+        QTest::mouseClick(f->HideShowButton, Qt::LeftButton);
+        QVERIFY(!f->TabDetailsSuppliers->isHidden());
+        QCOMPARE(f->HideShowButton->text(), QStringLiteral("Hide details"));
+        QCOMPARE(buttonPicture(f->HideShowButton), holderPicture(f->HideBmp));
+        // The other tab's sub-pane is not touched.
+        QVERIFY(!f->TabDetailsMaterial->isHidden());
+        clickTab(f->DetailTabNotebook, 0);
+    }
+
+    void detailPagesSetTheButtonWithoutMovingTheList()
+    {
+        // The supplier browser's material list stands on another material, to
+        // which the tab state's cross-positioning would move the list.
+        QVERIFY(!f->TableSupLink2->eof());
+        QCOMPARE(f->TableSupLink2->fieldByName("materialid").asInteger(),
+            test::materialId(*f, "Anethole"));
+        gotoMaterial("Citral");
+        const int row = f->MaterialGrid->row();
+        QVERIFY(!f->HideShowButton->isEnabled());
+
+        clickTab(f->DetailTabNotebook, 1);
+        QCOMPARE(f->DetailTabNotebook->currentIndex(), 1);
+        QVERIFY(f->HideShowButton->isEnabled());
+        QVERIFY(f->EventsEnabled);
+        QCOMPARE(f->MaterialGrid->row(), row);
+        QCOMPARE(f->TableMaterial->fieldByName("name").asString(), QStringLiteral("Citral"));
+
+        // The arrow keys on the tabs are a change by the user too.
+        f->DetailTabNotebook->tabBar()->setFocus();
+        QTest::keyClick(f->DetailTabNotebook->tabBar(), Qt::Key_Left);
+        QCOMPARE(f->DetailTabNotebook->currentIndex(), 0);
+        QVERIFY(!f->HideShowButton->isEnabled());
+        QCOMPARE(f->MaterialGrid->row(), row);
+
+        // A page set by the program is no click.
+        f->DetailTabNotebook->setCurrentIndex(1);
+        QVERIFY(!f->HideShowButton->isEnabled());
+        f->DetailTabNotebook->setCurrentIndex(0);
+        QCOMPARE(f->TableMaterial->fieldByName("name").asString(), QStringLiteral("Citral"));
+    }
+};
+
+QTEST_MAIN(TestDetailPane)
+#include "tst_detailpane.moc"

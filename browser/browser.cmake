@@ -5,4 +5,5 @@ target_sources(zilapp PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/progress.h
     ${CMAKE_CURRENT_LIST_DIR}/materiallist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Progres.cpp ${CMAKE_CURRENT_LIST_DIR}/Progres.h
+    ${CMAKE_CURRENT_LIST_DIR}/Search.cpp ${CMAKE_CURRENT_LIST_DIR}/Search.h
 )

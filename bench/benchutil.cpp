@@ -24,6 +24,20 @@ Sample measure(int runs, const std::function<void()> &work)
     return {times[times.size() / 2], times.back()};
 }
 
+Sample measureEach(int count, const std::function<void(int)> &work)
+{
+    std::vector<double> times;
+    times.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work(i);
+        times.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
 static QString cpuModel()
 {
     QFile f(QStringLiteral("/proc/cpuinfo"));

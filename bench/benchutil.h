@@ -16,6 +16,10 @@ struct Sample
 // Runs work `runs` times and returns the median and worst time of one run.
 Sample measure(int runs, const std::function<void()> &work);
 
+// Runs work(i) for i = 0..count-1, timing each call on its own, and returns
+// the median and worst of those calls.
+Sample measureEach(int count, const std::function<void(int)> &work);
+
 // Prints the machine and build lines that head every report.
 void printHeader();
 

@@ -29,6 +29,14 @@ void printRow(const QString &operation, const QString &size, const Sample &ours,
     const Sample &baseline, const QString &baselineName);
 void printTableHeader();
 
+// Message boxes go to standard error instead of waiting for a click.
+void reportMessages();
+
+// A program directory of its own under work, with a settings file naming the
+// database directory db; the program path is pointed into it, so that a main
+// window started now reads that database. Returns the directory.
+QString installProgram(const QString &work, const QString &name, const QString &db);
+
 // Builds a synthetic database of n materials in dir and its indexes.
 bool makeDatabase(const QString &dir, int n, bool indexed = true);
 

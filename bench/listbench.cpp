@@ -48,22 +48,13 @@ const char *const kFlavour = "caramellic";
 
 void runList(const QString &work, const QList<int> &sizes)
 {
-    platform::setMessageBoxHook([](platform::MessageKind, const QString &, const QString &text) {
-        std::fprintf(stderr, "zil-bench: message: %s\n", qPrintable(text));
-    });
+    reportMessages();
     for (int n : sizes) {
         const QString dir = QDir(work).filePath(QStringLiteral("list-%1").arg(n));
-        const QString program = QDir(work).filePath(QStringLiteral("list-prog-%1").arg(n));
         QDir().mkpath(dir);
-        QDir().mkpath(program);
         if (!makeDatabase(dir, n))
             qFatal("bench: cannot make a database of %d materials", n);
-        QFile ini(program + QStringLiteral("/zil.INI"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[Database]\nPath=" + dir.toUtf8() + "/\n");
-        ini.close();
-        const QString programFile = program + QStringLiteral("/zil");
-        platform::setProgramFilePathHook([programFile] { return programFile; });
+        installProgram(work, QStringLiteral("list-prog-%1").arg(n), dir);
         const QString size = QString::number(n);
 
         TMainForm form;

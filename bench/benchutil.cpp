@@ -1,7 +1,10 @@
 #include "benchutil.h"
 
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
 #include "store/indexfile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -18,6 +21,20 @@ Sample measure(int runs, const std::function<void()> &work)
         QElapsedTimer timer;
         timer.start();
         work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+Sample measureEach(int count, const std::function<void(int)> &work)
+{
+    std::vector<double> times;
+    times.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work(i);
         times.push_back(double(timer.nsecsElapsed()) / 1e9);
     }
     std::sort(times.begin(), times.end());
@@ -72,6 +89,27 @@ void printRow(const QString &operation, const QString &size, const Sample &ours,
             ours.median / baseline.median, qPrintable(baselineName));
     }
     std::fflush(stdout);
+}
+
+void reportMessages()
+{
+    platform::setMessageBoxHook([](platform::MessageKind, const QString &, const QString &text) {
+        std::fprintf(stderr, "zil-bench: message: %s\n", qPrintable(text));
+    });
+}
+
+QString installProgram(const QString &work, const QString &name, const QString &db)
+{
+    const QString program = QDir(work).filePath(name);
+    QDir().mkpath(program);
+    QFile ini(program + QStringLiteral("/zil.INI"));
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("bench: cannot write %s", qPrintable(ini.fileName()));
+    ini.write("[Database]\nPath=" + db.toUtf8() + "/\n");
+    ini.close();
+    const QString programFile = program + QStringLiteral("/zil");
+    platform::setProgramFilePathHook([programFile] { return programFile; });
+    return program;
 }
 
 bool makeDatabase(const QString &dir, int n, bool indexed)

@@ -16,6 +16,10 @@ struct Sample
 // Runs work `runs` times and returns the median and worst time of one run.
 Sample measure(int runs, const std::function<void()> &work);
 
+// Runs work(i) for i = 0..count-1, timing each call on its own, and returns
+// the median and worst of those calls.
+Sample measureEach(int count, const std::function<void(int)> &work);
+
 // Prints the machine and build lines that head every report.
 void printHeader();
 
@@ -24,6 +28,14 @@ void printHeader();
 void printRow(const QString &operation, const QString &size, const Sample &ours,
     const Sample &baseline, const QString &baselineName);
 void printTableHeader();
+
+// Message boxes go to standard error instead of waiting for a click.
+void reportMessages();
+
+// A program directory of its own under work, with a settings file naming the
+// database directory db; the program path is pointed into it, so that a main
+// window started now reads that database. Returns the directory.
+QString installProgram(const QString &work, const QString &name, const QString &db);
 
 // Builds a synthetic database of n materials in dir and its indexes.
 bool makeDatabase(const QString &dir, int n, bool indexed = true);

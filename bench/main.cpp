@@ -9,6 +9,7 @@
 namespace zil::bench {
 void runStore(const QString &work, const QList<int> &sizes);
 void runStartUp(const QString &work, const QList<int> &sizes);
+void runList(const QString &work, const QList<int> &sizes);
 } // namespace zil::bench
 
 int main(int argc, char **argv)
@@ -19,9 +20,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
-    if (what != QLatin1String("all") && what != QLatin1String("store")
-        && what != QLatin1String("startup")) {
-        std::fprintf(stderr, "usage: zil-bench [all|store|startup] [SIZE...]\n");
+    const QStringList parts {
+        QStringLiteral("store"), QStringLiteral("startup"), QStringLiteral("list")};
+    if (what != QLatin1String("all") && !parts.contains(what)) {
+        std::fprintf(stderr, "usage: zil-bench [all|%s] [SIZE...]\n",
+            qPrintable(parts.join(QLatin1Char('|'))));
         return 2;
     }
     QList<int> sizes;
@@ -37,9 +40,14 @@ int main(int argc, char **argv)
     }
     zil::bench::printHeader();
     zil::bench::printTableHeader();
-    if (what != QLatin1String("startup"))
+    auto wanted = [&what](const char *part) {
+        return what == QLatin1String("all") || what == QLatin1String(part);
+    };
+    if (wanted("store"))
         zil::bench::runStore(work.path(), sizes);
-    if (what != QLatin1String("store"))
+    if (wanted("startup"))
         zil::bench::runStartUp(work.path(), sizes);
+    if (wanted("list"))
+        zil::bench::runList(work.path(), sizes);
     return 0;
 }

@@ -76,22 +76,13 @@ double timeStartUp(bool &ok)
 
 void runStartUp(const QString &work, const QList<int> &sizes)
 {
-    platform::setMessageBoxHook([](platform::MessageKind, const QString &, const QString &text) {
-        std::fprintf(stderr, "zil-bench: message: %s\n", qPrintable(text));
-    });
+    reportMessages();
     for (int n : sizes) {
         const QString dir = QDir(work).filePath(QStringLiteral("startup-%1").arg(n));
-        const QString program = QDir(work).filePath(QStringLiteral("prog-%1").arg(n));
         QDir().mkpath(dir);
-        QDir().mkpath(program);
         if (!makeDatabase(dir, n, false))
             qFatal("bench: cannot make a database of %d materials", n);
-        QFile ini(program + QStringLiteral("/zil.INI"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[Database]\nPath=" + dir.toUtf8() + "/\n");
-        ini.close();
-        const QString programFile = program + QStringLiteral("/zil");
-        platform::setProgramFilePathHook([programFile] { return programFile; });
+        const QString program = installProgram(work, QStringLiteral("prog-%1").arg(n), dir);
 
         bool ok = false;
         const Sample first {timeStartUp(ok), 0};

@@ -1,5 +1,7 @@
 // The material list of the main window: its order, caption and search field
-// state, and the drawing and row selection of the material grid.
+// state, search as you type, the navigation buttons, and the drawing, row
+// selection and scrolling of the material grid.
+#include "Search.h"
 #include "searchclass.h"
 
 #include "framework/stringgrid.h"
@@ -9,6 +11,181 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+
+void TMainForm::connectMaterialList()
+{
+    connect(SearchField, &QLineEdit::textChanged, this, &TMainForm::SearchFieldChange);
+    connect(OrderButton, &QPushButton::clicked, this, &TMainForm::OrderButtonClick);
+    connect(FirstButton, &QPushButton::clicked, this, &TMainForm::FirstButtonClick);
+    connect(PriorButton, &QPushButton::clicked, this, &TMainForm::PriorButtonClick);
+    connect(NextButton, &QPushButton::clicked, this, &TMainForm::NextButtonClick);
+    connect(LastButton, &QPushButton::clicked, this, &TMainForm::LastButtonClick);
+    connect(SearchButton, &QPushButton::clicked, this, &TMainForm::SearchButtonClick);
+    MaterialGrid->setOnSelectCell(
+        [this](int col, int row, bool &canSelect) { MaterialGridSelectCell(col, row, canSelect); });
+    MaterialGrid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
+                                    zil::framework::GridDrawState state) {
+        MaterialGridDrawCell(painter, col, row, rect, state);
+    });
+    MaterialGrid->setOnTopLeftChanged([this] { MaterialGridTopLeftChanged(); });
+}
+
+void TMainForm::SearchFieldChange()
+{
+    SearchMaterial();
+}
+
+void TMainForm::SearchMaterial()
+{
+    if (!EventsEnabled || !SearchClass)
+        return;
+    TSearchClass &list = *SearchClass;
+    const QString text = SearchField->text();
+    if (list.GetOrder() == QLatin1String("Name")) {
+        TableMaterialSelect->setIndexName(QStringLiteral("NameOrder"));
+        TableMaterialSelect->findNearest(text);
+        const qint32 found = TableMaterialSelect->fieldByName(QStringLiteral("id")).asInteger();
+        // The first selected material at or after the match in name order,
+        // else the last selected one before it, else the first material.
+        qint32 id = std::max(found, 1);
+        while (id <= MaterialCount && !list.IsSelected(id))
+            ++id;
+        if (id > MaterialCount) {
+            id = std::min(found, MaterialCount + 1) - 1;
+            while (id > 0 && !list.IsSelected(id))
+                --id;
+            if (id == 0)
+                id = 1;
+        }
+        list.GotoMaterial(id);
+        list.ShowCurrent();
+    } else {
+        TableMaterialSelect->setIndexName(QStringLiteral("CASOrder"));
+        TableMaterialSelect->findNearest(text);
+        const qint32 id = TableMaterialSelect->fieldByName(QStringLiteral("id")).asInteger();
+        // A match outside the selection moves nothing.
+        if (list.IsSelected(id)) {
+            list.GotoMaterial(id);
+            list.ShowCurrent();
+        }
+    }
+}
+
+void TMainForm::OrderButtonClick()
+{
+    ToggleOrder();
+    MaterialGrid->repaintAll();
+}
+
+void TMainForm::ToggleOrder()
+{
+    if (!SearchClass)
+        return;
+    if (SearchClass->GetOrder() == QLatin1String("CAS")) {
+        SetListOrder(QStringLiteral("Name"));
+        OrderButton->setText(QStringLiteral("&Order by CAS"));
+    } else {
+        SetListOrder(QStringLiteral("CAS"));
+        OrderButton->setText(QStringLiteral("&Order by name"));
+    }
+    // The field is emptied without a search, so the current material stays.
+    EventsEnabled = false;
+    SearchField->clear();
+    EventsEnabled = true;
+}
+
+void TMainForm::FirstButtonClick()
+{
+    Navigate(QStringLiteral("first"));
+}
+
+void TMainForm::PriorButtonClick()
+{
+    Navigate(QStringLiteral("prior"));
+}
+
+void TMainForm::NextButtonClick()
+{
+    Navigate(QStringLiteral("next"));
+}
+
+void TMainForm::LastButtonClick()
+{
+    Navigate(QStringLiteral("last"));
+}
+
+void TMainForm::Navigate(const QString &word)
+{
+    if (MainTabNotebook->currentIndex() == 0)
+        NavigateMaterials(word);
+    else
+        NavigateSuppliers(word);
+}
+
+void TMainForm::NavigateMaterials(const QString &word)
+{
+    const int r = MaterialGrid->row();
+    const int rows = MaterialGrid->rowCount();
+    if (word == QLatin1String("first"))
+        MaterialGrid->setRow(1);
+    else if (word == QLatin1String("prior")) {
+        if (r > 1)
+            MaterialGrid->setRow(r - 1);
+    } else if (word == QLatin1String("next")) {
+        if (r < rows - 1)
+            MaterialGrid->setRow(r + 1);
+    } else if (word == QLatin1String("last"))
+        MaterialGrid->setRow(rows - 1);
+}
+
+void TMainForm::NavigateSuppliers(const QString &word)
+{
+    if (!TableSupplierName->active())
+        return;
+    if (word == QLatin1String("first"))
+        TableSupplierName->first();
+    else if (word == QLatin1String("prior"))
+        TableSupplierName->prior();
+    else if (word == QLatin1String("next"))
+        TableSupplierName->next();
+    else if (word == QLatin1String("last"))
+        TableSupplierName->last();
+}
+
+void TMainForm::MaterialGridTopLeftChanged()
+{
+    if (!SearchClass)
+        return;
+    const int visible = MaterialGrid->visibleRowCount();
+    // A grid with no room for a row shows nothing to keep in view.
+    if (visible < 1)
+        return;
+    const int current = MaterialGrid->row();
+    const int top = MaterialGrid->topRow();
+    const int bottom = top + visible - 1;
+    if (current < top) {
+        SearchClass->SelectRow(top);
+        SearchClass->ShowCurrent();
+    } else if (current > bottom) {
+        SearchClass->SelectRow(bottom);
+        SearchClass->ShowCurrent();
+    }
+}
+
+void TMainForm::SearchButtonClick()
+{
+    if (!SearchWindow || !SearchClass)
+        return;
+    const int choice = SearchWindow->Execute();
+    if (choice == 1)
+        ApplySelection();
+    else if (choice == 2)
+        RestoreAll();
+    UpdateListCaption();
+    UpdateSearchEnabled();
+}
 
 void TMainForm::SetListOrder(const QString &order)
 {
@@ -64,7 +241,7 @@ void TMainForm::MaterialGridDrawCell(
     QString name;
     if (state.fixed) {
         name = MaterialGrid->cell(0, 0);
-    } else {
+    } else if (SearchClass) {
         TableMaterialSelect->setIndexName(QString());
         TableMaterialSelect->findKey({SearchClass->IdOfRow(row)});
         name = TableMaterialSelect->fieldByName(QStringLiteral("name")).asString();

@@ -27,7 +27,7 @@ void TSearchClass::ensureCapacity(qint32 count)
     NameList.resize(needed, 0);
 }
 
-bool TSearchClass::isSelected(qint32 id) const
+bool TSearchClass::IsSelected(qint32 id) const
 {
     return id >= 1 && size_t(id) < Selected.size() && Selected[id];
 }
@@ -62,6 +62,15 @@ void TSearchClass::ApplyCriteria()
         Gauge->ShowProgress();
     }
     SelectedCount = 0;
+    // The grid draws its rows by moving the scan cursor, so it must not paint
+    // while the scan walks that cursor.
+    struct PaintPause
+    {
+        QWidget *grid;
+        bool was;
+        ~PaintPause() { grid->setUpdatesEnabled(was); }
+    } pause {Grid, Grid->updatesEnabled()};
+    Grid->setUpdatesEnabled(false);
     SelectTable->first();
     int i = 0;
     while (!SelectTable->eof()) {
@@ -79,6 +88,7 @@ void TSearchClass::ApplyCriteria()
         ++i;
         SelectTable->next();
     }
+    Grid->setUpdatesEnabled(pause.was);
     if (Gauge)
         Gauge->HideProgress();
     if (SelectedCount == 0) {
@@ -99,7 +109,7 @@ void TSearchClass::Rebuild()
     UpdateRowCount();
     if (CurrentId < 1 || CurrentId > MaterialCount)
         CurrentId = 1;
-    if (isSelected(CurrentId))
+    if (IsSelected(CurrentId))
         ShowCurrent();
     else
         GotoFirst();
@@ -128,7 +138,7 @@ void TSearchClass::BuildAllCASList()
     const qint32 last = qint32(AllCASList.size()) - 1;
     while (!SelectTable->eof()) {
         const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
-        if (isSelected(id) && id <= MaterialCount && k < last) {
+        if (IsSelected(id) && id <= MaterialCount && k < last) {
             ++k;
             AllCASList[k] = id;
             CASList[k] = id;
@@ -145,7 +155,7 @@ void TSearchClass::BuildCASList()
     qint32 k = 0;
     for (qint32 j = 1; j <= MaterialCount; ++j) {
         const qint32 id = AllCASList[j];
-        if (isSelected(id))
+        if (IsSelected(id))
             CASList[++k] = id;
     }
 }
@@ -205,7 +215,7 @@ void TSearchClass::ShowCurrent()
         return;
     if (CurrentId < 1 || CurrentId > MaterialCount)
         CurrentId = 1;
-    if (!isSelected(CurrentId)) {
+    if (!IsSelected(CurrentId)) {
         GotoFirst();
         return;
     }

@@ -62,10 +62,11 @@ public:
 
     // The id shown in a grid row of the current list; 0 outside the list.
     qint32 IdOfRow(qint32 row) const;
+    // Whether material id is in the selection; false for ids outside the list.
+    bool IsSelected(qint32 id) const;
 
 private:
     bool nameOrder() const { return OrderName == QLatin1String("Name"); }
     const std::vector<qint32> &currentList() const { return nameOrder() ? NameList : CASList; }
     void ensureCapacity(qint32 count);
-    bool isSelected(qint32 id) const;
 };

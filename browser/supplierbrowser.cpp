@@ -158,13 +158,15 @@ void TMainForm::UpdateTabState()
 
     if (EventsEnabled && materials && SearchClass && !TableSupLink2->eof()) {
         // The material picked in the supplier's list, if the list holds it.
+        // A link to a material that does not exist is not in the list either.
         const qint32 id = TableSupLink2->fieldByName(QStringLiteral("materialid")).asInteger();
-        if (id >= 1 && size_t(id) < SearchClass->Selected.size() && SearchClass->Selected[id]) {
+        if (SearchClass->IsSelected(id)) {
             SearchClass->GotoMaterial(id);
             SearchClass->ShowCurrent();
         } else {
             SearchClass->GotoFirst();
         }
+        MaterialGridTopLeftChanged();
     } else if (EventsEnabled && !materials && !TableSupLink->eof()) {
         // The supplier picked in the material's list; the list stays where
         // it was when there is no such supplier.
@@ -177,16 +179,4 @@ void TMainForm::UpdateTabState()
         !(materials ? TabDetailsSuppliers : TabDetailsMaterial)->isHidden(), ShowBmp, HideBmp);
     OrderButton->setEnabled(materials);
     SearchButton->setEnabled(materials);
-}
-
-void TMainForm::NavigateSuppliers(const QString &word)
-{
-    if (word == QLatin1String("first"))
-        TableSupplierName->first();
-    else if (word == QLatin1String("prior"))
-        TableSupplierName->prior();
-    else if (word == QLatin1String("next"))
-        TableSupplierName->next();
-    else if (word == QLatin1String("last"))
-        TableSupplierName->last();
 }

@@ -93,6 +93,8 @@ StringGrid::StringGrid(QWidget *parent)
     setShowGrid(true);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab leaves the grid instead of moving its row.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
@@ -282,7 +284,9 @@ void StringGrid::resizeEvent(QResizeEvent *event)
 
 void StringGrid::focusInEvent(QFocusEvent *event)
 {
-    QTableView::focusInEvent(event);
+    // Taking the focus leaves the current row where it is: the item view's
+    // own handler would step to the next row when it has no current index.
+    QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
 }
 

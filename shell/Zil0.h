@@ -23,6 +23,7 @@ class TAboutBox;
 class TGaugeWindow;
 class TLogoDialog;
 class TSearchClass;
+class TSearchWindow;
 class TSizerData;
 
 namespace zil::shell {
@@ -53,6 +54,21 @@ public:
     void MaterialGridDrawCell(
         QPainter &canvas, int col, int row, const QRect &rect, zil::framework::GridDrawState state);
     void MaterialGridSelectCell(int col, int row, bool &canSelect);
+    void MaterialGridTopLeftChanged();
+    void SearchFieldChange();
+    void SearchMaterial();
+    void OrderButtonClick();
+    void ToggleOrder();
+    void FirstButtonClick();
+    void PriorButtonClick();
+    void NextButtonClick();
+    void LastButtonClick();
+    // Moves the list of the tab in view: "first", "prior", "next" or "last".
+    void Navigate(const QString &word);
+    void NavigateMaterials(const QString &word);
+    void NavigateSuppliers(const QString &word);
+    // The "&Select" button: the criteria dialog, then the list it asks for.
+    void SearchButtonClick();
     // After the criteria dialog: narrow the list by the criteria, or bring
     // back every material; the current material stays current when it can.
     void ApplySelection();
@@ -102,7 +118,6 @@ public:
     void Suppliers1Click();
     void SelectMainPage(int page);
     void UpdateTabState();
-    void NavigateSuppliers(const QString &word);
 
     QString ProgramDir;
     QString ProgramBaseName;
@@ -120,6 +135,7 @@ public:
     TLogoDialog *LogoDialog = nullptr;
     TAboutBox *AboutBox = nullptr;
     TGaugeWindow *GaugeWindow = nullptr;
+    TSearchWindow *SearchWindow = nullptr;
     class TIndexForm *IndexForm = nullptr;
     QWidget *SizerWindow = nullptr;
 
@@ -235,6 +251,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The reactions of the material list's controls and buttons.
+    void connectMaterialList();
     void createMenus();
     void createButtonBar(QWidget *parent);
     void createMaterialsPage(QWidget *page);

@@ -6,6 +6,7 @@
 #include "Zil0.h"
 
 #include "browser/Progres.h"
+#include "browser/Search.h"
 #include "browser/searchclass.h"
 #include "framework/platform/files.h"
 #include "framework/platform/messagebox.h"
@@ -99,6 +100,7 @@ bool TMainForm::StartUp()
 
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
+        SearchWindow = new TSearchWindow(this);
         SizerWindow = new TSizerWindow(this);
 
         if (!OpenDatabase())
@@ -147,13 +149,10 @@ bool TMainForm::OpenDatabase()
         SearchClass->Grid = MaterialGrid;
         SearchClass->MaterialCount = MaterialCount;
         SearchClass->Gauge = GaugeWindow;
-        MaterialGrid->setOnSelectCell([this](int col, int row, bool &canSelect) {
-            MaterialGridSelectCell(col, row, canSelect);
-        });
-        MaterialGrid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
-                                        zil::framework::GridDrawState state) {
-            MaterialGridDrawCell(painter, col, row, rect, state);
-        });
+        if (SearchWindow) {
+            SearchWindow->SetScanCursors(TableMaterialSelect, TableSinonSelect);
+            SearchClass->Predicate = [this] { return SearchWindow->MaterialMatches(); };
+        }
         SearchClass->SelectAll();
         SearchClass->BuildNameList();
         SearchClass->BuildAllCASList();

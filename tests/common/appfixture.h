@@ -13,8 +13,9 @@ class TMainForm;
 
 namespace zil::test {
 
-// One material of a source directory. The key only ties synonyms and links to
-// it; ids are given by the maker in name order.
+// One material of a source directory. The key, a positive integer written as
+// text, only ties synonyms and links to it; ids are given by the maker in name
+// order.
 struct SourceMaterial
 {
     QString key;

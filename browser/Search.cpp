@@ -1,0 +1,300 @@
+#include "Search.h"
+
+#include "store/field.h"
+#include "store/table.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace {
+
+QFont arial(int pixels, bool bold)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+enum class Picture { Select, SelectAll, Clear, Close };
+
+// The small pictures of the four buttons.
+QIcon buttonIcon(Picture picture)
+{
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor teal(0, 128, 128);
+    switch (picture) {
+    case Picture::Select: {
+        QPainterPath funnel;
+        funnel.moveTo(1, 2);
+        funnel.lineTo(15, 2);
+        funnel.lineTo(9.5, 8);
+        funnel.lineTo(9.5, 14);
+        funnel.lineTo(6.5, 12);
+        funnel.lineTo(6.5, 8);
+        funnel.closeSubpath();
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(teal);
+        p.drawPath(funnel);
+        break;
+    }
+    case Picture::SelectAll:
+        for (int y : {3, 7, 11}) {
+            p.fillRect(QRectF(1, y, 2, 2), teal);
+            p.fillRect(QRectF(5, y, 10, 2), Qt::black);
+        }
+        break;
+    case Picture::Clear:
+        p.setPen(QPen(QColor(192, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    case Picture::Close:
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor(160, 96, 32));
+        p.drawRect(QRectF(3.5, 1.5, 8, 13));
+        p.fillRect(QRectF(8.5, 7.5, 1.5, 1.5), QColor(255, 215, 0));
+        break;
+    }
+    p.end();
+    return QIcon(QPixmap::fromImage(image));
+}
+
+bool isBlank(QChar c)
+{
+    return c.unicode() == 32;
+}
+
+// a to z only; accented letters and every other byte stay as they are, so a
+// UTF-8 text keeps its multi-byte characters intact.
+inline char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
+}
+
+} // namespace
+
+QString TrimSpaces(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size() - 1;
+    while (first <= last && isBlank(text.at(first)))
+        ++first;
+    while (last >= first && isBlank(text.at(last)))
+        --last;
+    return text.mid(first, last - first + 1);
+}
+
+QString UpperAscii(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u >= u'a' && u <= u'z')
+            c = QChar(char16_t(u - (u'a' - u'A')));
+    }
+    return out;
+}
+
+QString CriterionForm(const QString &text)
+{
+    return UpperAscii(TrimSpaces(text));
+}
+
+TSearchWindow::TSearchWindow(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("SearchWindow"));
+    setWindowTitle(QStringLiteral("Search"));
+    setFont(arial(12, false));
+    setFixedSize(444, 171);
+    setSizeGripEnabled(false);
+
+    addRow(QStringLiteral("&Material"), Material, "Material", 8, 78, 358);
+    QLabel *casLabel = addRow(QStringLiteral("C&AS"), CAS, "CAS", 8, 328, 108);
+    casLabel->hide();
+    CAS->hide();
+    addRow(QStringLiteral("&Occurrence"), Occurence, "Occurence", 40, 78, 358);
+    addRow(QStringLiteral("&Flavour"), Flavour, "Flavour", 72, 78, 359);
+    addRow(QStringLiteral("A&pplication"), Application, "Application", 104, 78, 359);
+    setTabOrder(Material, CAS);
+    setTabOrder(CAS, Occurence);
+    setTabOrder(Occurence, Flavour);
+    setTabOrder(Flavour, Application);
+
+    // The button bar along the bottom edge.
+    const int barTop = height() - 35;
+    auto button = [this, barTop](QPushButton *&b, const char *name, const QString &caption, int x,
+                      int width, Picture picture) {
+        b = new QPushButton(buttonIcon(picture), caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(x, barTop + 2, width, 30);
+        b->setAutoDefault(false);
+    };
+    button(SearchButton, "SearchButton", QStringLiteral("&Select"), 8, 83, Picture::Select);
+    button(SearchAllButton, "SearchAllButton", QStringLiteral("Select &all"), 95, 83,
+        Picture::SelectAll);
+    button(ClearButton, "ClearButton", QStringLiteral("C&lear"), 182, 83, Picture::Clear);
+    button(
+        CloseButton, "CloseButton", QStringLiteral("&Close"), width() - 8 - 75, 75, Picture::Close);
+    // Enter anywhere selects; Esc closes without a choice.
+    SearchButton->setDefault(true);
+    setTabOrder(Application, SearchButton);
+    setTabOrder(SearchButton, SearchAllButton);
+    setTabOrder(SearchAllButton, ClearButton);
+    setTabOrder(ClearButton, CloseButton);
+
+    connect(SearchButton, &QPushButton::clicked, this, &TSearchWindow::SearchButtonClick);
+    connect(SearchAllButton, &QPushButton::clicked, this, &TSearchWindow::SearchAllButtonClick);
+    connect(ClearButton, &QPushButton::clicked, this, &TSearchWindow::ClearButtonClick);
+    connect(CloseButton, &QPushButton::clicked, this, &TSearchWindow::CloseButtonClick);
+}
+
+QLabel *TSearchWindow::addRow(
+    const QString &caption, QLineEdit *&field, const char *name, int top, int x, int width)
+{
+    field = new QLineEdit(this);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setGeometry(x, top, width, 22);
+    auto *label = new QLabel(caption, this);
+    label->setFont(arial(11, true));
+    label->setBuddy(field);
+    label->adjustSize();
+    label->move(x == 78 ? 8 : x - 4 - label->width(), top + (22 - label->height()) / 2);
+    return label;
+}
+
+int TSearchWindow::Execute()
+{
+    Choice = 0;
+    exec();
+    return Choice;
+}
+
+void TSearchWindow::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            const QRect frame = frameGeometry();
+            move(area.left() + (area.width() - frame.width()) / 2,
+                area.top() + (area.height() - frame.height()) / 2);
+        }
+        FormShow();
+    }
+    QDialog::showEvent(event);
+}
+
+void TSearchWindow::FormShow()
+{
+    // The first field that holds anything, blanks included; CAS never counts.
+    for (QLineEdit *field : {Material, Occurence, Flavour, Application}) {
+        if (!field->text().isEmpty()) {
+            field->setFocus();
+            return;
+        }
+    }
+    Material->setFocus();
+}
+
+void TSearchWindow::SearchButtonClick()
+{
+    Choice = 1;
+    accept();
+}
+
+void TSearchWindow::SearchAllButtonClick()
+{
+    Choice = 2;
+    accept();
+}
+
+void TSearchWindow::ClearButtonClick()
+{
+    for (QLineEdit *field : {Material, CAS, Occurence, Flavour, Application})
+        field->clear();
+    Material->setFocus();
+}
+
+void TSearchWindow::CloseButtonClick()
+{
+    Choice = 0;
+    reject();
+}
+
+void TSearchWindow::SetScanCursors(zil::store::Table *materials, zil::store::Table *synonyms)
+{
+    m_materials = materials;
+    m_synonyms = synonyms;
+}
+
+bool TSearchWindow::MaterialMatches()
+{
+    if (!m_materials)
+        return true;
+    const QString material = CriterionForm(Material->text());
+    const QString cas = CriterionForm(CAS->text());
+    const QString occurrence = CriterionForm(Occurence->text());
+    const QString flavour = CriterionForm(Flavour->text());
+    const QString application = CriterionForm(Application->text());
+
+    bool result = true;
+    if (!material.isEmpty()) {
+        const QString name
+            = UpperAscii(m_materials->fieldByName(QStringLiteral("name")).asString());
+        result = name.contains(material);
+        // The synonyms are read only when the name itself does not match.
+        if (!result && m_synonyms) {
+            zil::store::Field &synonym = m_synonyms->fieldByName(QStringLiteral("name"));
+            for (m_synonyms->first(); !m_synonyms->eof(); m_synonyms->next()) {
+                if (UpperAscii(synonym.asString()).contains(material)) {
+                    result = true;
+                    break;
+                }
+            }
+        }
+    }
+    if (result && !cas.isEmpty()
+        && !UpperAscii(m_materials->fieldByName(QStringLiteral("cas")).asString()).contains(cas))
+        result = false;
+    if (result)
+        result = MemoContains(occurrence, QStringLiteral("occur"));
+    if (result)
+        result = MemoContains(application, QStringLiteral("applic"));
+    if (result)
+        result = MemoContains(flavour, QStringLiteral("flavor"));
+    return result;
+}
+
+bool TSearchWindow::MemoContains(const QString &criterion, const QString &memoField)
+{
+    if (criterion.isEmpty())
+        return true;
+    if (!m_materials)
+        return false;
+    QByteArray stored = m_materials->fieldByName(memoField).asBytes();
+    if (stored.isEmpty())
+        return false;
+    // The text ends at its first zero byte; the whole of it takes part, its
+    // last character included, whatever its length.
+    qsizetype length = stored.indexOf('\0');
+    if (length < 0)
+        length = stored.size();
+    m_folded.resize(length);
+    const char *from = stored.constData();
+    char *to = m_folded.data();
+    for (qsizetype i = 0; i < length; ++i)
+        to[i] = upperAscii(from[i]);
+    stored.clear();
+    const QByteArray needle = criterion.toUtf8();
+    return QByteArrayView(m_folded).indexOf(QByteArrayView(needle)) >= 0;
+}

@@ -387,9 +387,13 @@ TMainForm::TMainForm(QWidget *parent)
     setFont(arialFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    pal.setColor(QPalette::WindowText, Qt::black);
-    pal.setColor(QPalette::ButtonText, Qt::black);
-    pal.setColor(QPalette::Text, Qt::black);
+    // Black text, except on disabled controls, which keep the style's grey
+    // so that a disabled button or label looks disabled.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::WindowText, Qt::black);
+        pal.setColor(group, QPalette::ButtonText, Qt::black);
+        pal.setColor(group, QPalette::Text, Qt::black);
+    }
     setPalette(pal);
     setMinimumSize(590, 450);
     resize(590, 450);

@@ -256,6 +256,9 @@ private slots:
         gotoMaterial("Citral");
         const int row = f->MaterialGrid->row();
         QVERIFY(!f->HideShowButton->isEnabled());
+        // A disabled button's caption is not drawn in the black of an enabled one.
+        QVERIFY(f->HideShowButton->palette().color(QPalette::Disabled, QPalette::ButtonText)
+            != QColor(Qt::black));
 
         clickTab(f->DetailTabNotebook, 1);
         QCOMPARE(f->DetailTabNotebook->currentIndex(), 1);

@@ -126,4 +126,14 @@ bool makeDatabase(const QString &dir, int n, bool indexed)
     return true;
 }
 
+QString prepareDatabase(const QString &work, const QString &name, int n)
+{
+    const QString dir = QDir(work).filePath(QStringLiteral("%1-%2").arg(name).arg(n));
+    QDir().mkpath(dir);
+    if (!makeDatabase(dir, n))
+        qFatal("bench: cannot make a database of %d materials", n);
+    installProgram(work, QStringLiteral("%1-prog-%2").arg(name).arg(n), dir);
+    return dir;
+}
+
 } // namespace zil::bench

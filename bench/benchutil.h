@@ -40,4 +40,9 @@ QString installProgram(const QString &work, const QString &name, const QString &
 // Builds a synthetic database of n materials in dir and its indexes.
 bool makeDatabase(const QString &dir, int n, bool indexed = true);
 
+// An indexed synthetic database of n materials in work/<name>-<n> and a
+// program directory whose settings name it (installProgram); returns the
+// database directory. A failure ends zil-bench.
+QString prepareDatabase(const QString &work, const QString &name, int n);
+
 } // namespace zil::bench

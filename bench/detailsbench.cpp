@@ -126,11 +126,7 @@ void runDetails(const QString &work, const QList<int> &sizes)
 {
     reportMessages();
     for (int n : sizes) {
-        const QString dir = QDir(work).filePath(QStringLiteral("details-%1").arg(n));
-        QDir().mkpath(dir);
-        if (!makeDatabase(dir, n))
-            qFatal("bench: cannot make a database of %d materials", n);
-        installProgram(work, QStringLiteral("details-prog-%1").arg(n), dir);
+        const QString dir = prepareDatabase(work, QStringLiteral("details"), n);
         const QString size = QString::number(n);
 
         TMainForm form;

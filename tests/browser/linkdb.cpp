@@ -1,5 +1,6 @@
 #include "linkdb.h"
 
+#include "browser/searchclass.h"
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "framework/datagrid.h"
@@ -151,6 +152,18 @@ qint32 materialId(TMainForm &form, const QString &name)
             break;
     }
     return 0;
+}
+
+void gotoMaterial(TMainForm &form, const QString &name)
+{
+    form.SearchClass->GotoMaterial(materialId(form, name));
+    form.SearchClass->ShowCurrent();
+    QCOMPARE(form.TableMaterial->fieldByName("name").asString(), name);
+}
+
+QString gridTitle(const zil::framework::DataGrid *grid)
+{
+    return grid->model()->headerData(0, Qt::Horizontal).toString();
 }
 
 QStringList drawnRows(zil::framework::DataGrid *grid,

@@ -42,6 +42,12 @@ QString tableFile(const QString &dbDir, const QString &fileName);
 // The id of the material of that name.
 qint32 materialId(TMainForm &form, const QString &name);
 
+// Makes the material of that name current and shows it in the list.
+void gotoMaterial(TMainForm &form, const QString &name);
+
+// The title of a link grid's one column.
+QString gridTitle(const zil::framework::DataGrid *grid);
+
 // The text each visible row of a link grid shows, top to bottom, drawn by
 // the grid's own drawing reaction; an empty string for a cell drawn without
 // text.

@@ -56,17 +56,8 @@ class TestDetailPane : public QObject
     test::RunningApp m_app;
     TMainForm *f = nullptr;
 
-    void gotoMaterial(const QString &name)
-    {
-        f->SearchClass->GotoMaterial(test::materialId(*f, name));
-        f->SearchClass->ShowCurrent();
-        QCOMPARE(f->TableMaterial->fieldByName("name").asString(), name);
-    }
-
-    QString supplierTitle() const
-    {
-        return f->SupplierGrid->model()->headerData(0, Qt::Horizontal).toString();
-    }
+    void gotoMaterial(const QString &name) { test::gotoMaterial(*f, name); }
+    QString supplierTitle() const { return test::gridTitle(f->SupplierGrid); }
 
     QStringList supplierRows()
     {

@@ -56,10 +56,7 @@ class TestSupplierBrowser : public QObject
 
     QString supplier() const { return f->TableSupplierName->fieldByName("name").asString(); }
     QString material() const { return f->TableMaterial->fieldByName("name").asString(); }
-    QString materialTitle() const
-    {
-        return f->MaterialGrid2->model()->headerData(0, Qt::Horizontal).toString();
-    }
+    QString materialTitle() const { return test::gridTitle(f->MaterialGrid2); }
     QStringList materialRows()
     {
         return test::drawnRows(f->MaterialGrid2,
@@ -75,12 +72,7 @@ class TestSupplierBrowser : public QObject
         return names;
     }
 
-    void gotoMaterial(const QString &name)
-    {
-        f->SearchClass->GotoMaterial(test::materialId(*f, name));
-        f->SearchClass->ShowCurrent();
-        QCOMPARE(material(), name);
-    }
+    void gotoMaterial(const QString &name) { test::gotoMaterial(*f, name); }
     void gotoSupplier(const QString &name)
     {
         f->TableSupplierName->findNearest(name);

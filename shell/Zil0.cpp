@@ -448,6 +448,7 @@ TMainForm::TMainForm(QWidget *parent)
     connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
+    createPrintDispatch();
 
     FormCreate();
 }

@@ -25,6 +25,13 @@ class TLogoDialog;
 class TSearchClass;
 class TSizerData;
 
+// Printing (reports/).
+class TPrintMaterial;
+class TPrintSupplier;
+namespace zil::platform {
+class PrintDialog;
+}
+
 namespace zil::shell {
 class BevelPanel;
 }
@@ -68,6 +75,20 @@ public:
     void ExitMenuClick();
     void About1Click();
     void Contents1Click();
+
+    // Printing, in reports/printdispatch.cpp: the button and the Report menu
+    // print the sheet of the tab in view; the Report menu also saves it as a
+    // PDF file. The two report holders are created by start-up.
+    void createPrintDispatch();
+    void PrintCurrent();
+    void PrintButtonClick();
+    void MenuPrintMaterialClick();
+    void MenuPrintSupplierClick();
+    void MenuSavePdfClick();
+    zil::platform::PrintDialog *MainPrintDialog = nullptr;
+    TPrintMaterial *PrintMaterial = nullptr;
+    TPrintSupplier *PrintSupplier = nullptr;
+    QAction *MenuSavePdf = nullptr;
 
     QString ProgramDir;
     QString ProgramBaseName;

@@ -11,6 +11,8 @@
 #include "framework/platform/messagebox.h"
 #include "framework/settings.h"
 #include "framework/stringgrid.h"
+#include "reports/Printm.h"
+#include "reports/Prints.h"
 #include "store/Zilidx00.h"
 #include "store/database.h"
 #include "store/schema.h"
@@ -99,6 +101,8 @@ bool TMainForm::StartUp()
 
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
+        PrintMaterial = new TPrintMaterial(this);
+        PrintSupplier = new TPrintSupplier(this);
         SizerWindow = new TSizerWindow(this);
 
         if (!OpenDatabase())

@@ -159,7 +159,7 @@ void layElement(const ReportElement &element, int index, double bandWidth, doubl
         else if (element.alignment() & Qt::AlignHCenter)
             x = left + (width - lines[i].width) / 2;
         Piece piece {top, top + spacing, true, {}, {}, element.stretch() ? index : -1};
-        piece.text = {QPointF(x, top + ascent), lines[i].text, font, top, lines[i].width};
+        piece.text = {QPointF(x, top + ascent), lines[i].text, font, top, spacing, lines[i].width};
         laid.pieces.push_back(piece);
     }
     const double needed = double(lines.size()) * spacing;

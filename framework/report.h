@@ -235,6 +235,7 @@ struct ReportPage
         QString text;
         QFont font;
         double top; // the top of the line's box
+        double height; // the height of the line's box
         double width; // the width of the text
     };
     std::vector<Text> texts;

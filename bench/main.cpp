@@ -9,6 +9,7 @@
 namespace zil::bench {
 void runStore(const QString &work, const QList<int> &sizes);
 void runStartUp(const QString &work, const QList<int> &sizes);
+void runReport(const QString &work);
 } // namespace zil::bench
 
 int main(int argc, char **argv)
@@ -20,8 +21,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
     if (what != QLatin1String("all") && what != QLatin1String("store")
-        && what != QLatin1String("startup")) {
-        std::fprintf(stderr, "usage: zil-bench [all|store|startup] [SIZE...]\n");
+        && what != QLatin1String("startup") && what != QLatin1String("report")) {
+        std::fprintf(stderr, "usage: zil-bench [all|store|startup|report] [SIZE...]\n");
         return 2;
     }
     QList<int> sizes;
@@ -37,9 +38,12 @@ int main(int argc, char **argv)
     }
     zil::bench::printHeader();
     zil::bench::printTableHeader();
-    if (what != QLatin1String("startup"))
+    const bool all = what == QLatin1String("all");
+    if (all || what == QLatin1String("store"))
         zil::bench::runStore(work.path(), sizes);
-    if (what != QLatin1String("store"))
+    if (all || what == QLatin1String("startup"))
         zil::bench::runStartUp(work.path(), sizes);
+    if (all || what == QLatin1String("report"))
+        zil::bench::runReport(work.path());
     return 0;
 }

@@ -169,32 +169,33 @@ void layElement(const ReportElement &element, int index, double bandWidth, doubl
         growth = std::max(growth, element.top() + needed - bandHeight);
 }
 
-// Moves a break so that a stretching text split by it keeps at least two
-// lines on each side: a last line alone goes over with the line before it, and
-// a text that would leave fewer than two lines above the break goes over with
-// the whole band (a break at 0).
+// Moves a break so that every stretching text split by it keeps at least two
+// lines on each side: a last line alone takes the line before it along when
+// three or more stand above the break; otherwise the whole band goes over (a
+// break at 0).
 double keepLinesTogether(const LaidBand &laid, double cut)
 {
-    std::map<int, std::vector<double>> above;
-    std::map<int, int> below;
-    for (const Piece &p : laid.pieces) {
-        if (p.stretchGroup < 0)
-            continue;
-        if (p.top < cut - epsilon)
-            above[p.stretchGroup].push_back(p.top);
-        else
-            ++below[p.stretchGroup];
+    auto split = [&laid](double at) {
+        std::map<int, std::pair<std::vector<double>, int>> groups; // tops above, count below
+        for (const Piece &p : laid.pieces) {
+            if (p.stretchGroup < 0)
+                continue;
+            auto &group = groups[p.stretchGroup];
+            if (p.top < at - epsilon)
+                group.first.push_back(p.top);
+            else
+                ++group.second;
+        }
+        return groups;
+    };
+    for (const auto &[group, sides] : split(cut)) {
+        const auto &[above, below] = sides;
+        if (below == 1 && above.size() >= 3)
+            cut = std::min(cut, *std::max_element(above.begin(), above.end()));
     }
-    for (const auto &[group, count] : below) {
-        std::vector<double> &tops = above[group];
-        if (count == 1 && tops.size() >= 3)
-            cut = std::min(cut, *std::max_element(tops.begin(), tops.end()));
-    }
-    for (const auto &[group, count] : below) {
-        const auto &tops = above[group];
-        const auto kept = std::count_if(
-            tops.begin(), tops.end(), [cut](double top) { return top < cut - epsilon; });
-        if (kept < 2)
+    for (const auto &[group, sides] : split(cut)) {
+        const auto &[above, below] = sides;
+        if (below > 0 && (above.size() < 2 || below < 2))
             return 0;
     }
     return cut;
@@ -336,9 +337,11 @@ void Composer::printBand(const ReportBand *band)
     }
 }
 
-// Puts a laid band on the pages at the current position, moving it to the
-// next page when it does not fit, and continuing a band taller than a page on
-// the pages after, line by line.
+// Puts a laid band on the pages at the current position. A band that does
+// not fit on the rest of the page moves to the next page, unless it holds a
+// stretching text: that text runs on over the page break line by line, as far
+// as it needs, keeping two lines together on each side of a break. A band
+// taller than a whole page is broken in any case.
 void Composer::flow(LaidBand laid)
 {
     if (laid.height <= m_bodyBottom - m_y + epsilon) {
@@ -346,7 +349,9 @@ void Composer::flow(LaidBand laid)
         m_y += laid.height;
         return;
     }
-    if (!m_bodyEmpty && laid.height <= m_bodyBottom - m_bodyTop + epsilon) {
+    const bool runsOn = std::any_of(
+        laid.pieces.begin(), laid.pieces.end(), [](const Piece &p) { return p.stretchGroup >= 0; });
+    if (!m_bodyEmpty && !runsOn && laid.height <= m_bodyBottom - m_bodyTop + epsilon) {
         endPage();
         beginPage();
         place(laid, m_y);

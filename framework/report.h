@@ -14,9 +14,10 @@
 // top of every page, the page footer at the bottom of every page.
 //
 // Page breaking: a band that does not fit on the rest of a page moves to the
-// next page. A band taller than a whole page (a long stretching text) starts
-// where it stands and continues on the following pages line by line; no line
-// is lost or cut.
+// next page. A band with a stretching text that does not fit starts where it
+// stands and its text continues on the following pages line by line, with at
+// least two lines on each side of a break (otherwise the band moves over
+// whole); no line is lost or cut.
 //
 // Everything taken from the database is printed as plain text.
 #pragma once

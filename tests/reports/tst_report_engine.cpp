@@ -37,7 +37,8 @@ QString tallText()
 }
 
 // Materials M01..M08 (ids 1..8); M01 has the tall text, M02 three lines of
-// occurrence, M03 none. M01 and M02 have two synonyms and two suppliers each.
+// occurrence, M03 none, M04 twenty lines r01..r20. M01 and M02 have two
+// synonyms and two suppliers each.
 bool makeEngineDatabase(const QString &root, QString &db)
 {
     QList<zil::test::SourceMaterial> materials;
@@ -51,6 +52,10 @@ bool makeEngineDatabase(const QString &root, QString &db)
     materials[0].synonyms = {QStringLiteral("S1a"), QStringLiteral("S1b")};
     materials[1].occur = QStringLiteral("one\ntwo\nthree");
     materials[1].synonyms = {QStringLiteral("S2a"), QStringLiteral("S2b")};
+    QStringList twenty;
+    for (int i = 1; i <= 20; ++i)
+        twenty << QStringLiteral("r%1").arg(i, 2, 10, QLatin1Char('0'));
+    materials[3].occur = twenty.join(QLatin1Char('\n'));
     const QList<zil::test::SourceSupplier> suppliers {
         {5, QStringLiteral("Five"), {}, {}, {}, {}}, {6, QStringLiteral("Six"), {}, {}, {}, {}}};
     const QList<zil::test::SourceLink> links {
@@ -130,6 +135,7 @@ private slots:
     void bandThatDoesNotFitMovesToTheNextPage();
     void subDetailsAndChildChainsFollowTheirParents();
     void stretchingTextLengthensItsBand();
+    void stretchingTextRunsOnKeepingTwoLinesTogether();
     void fixedWidthTextKeepsItsWidth();
     void emptyMasterGivesNoReportUnlessAsked();
 
@@ -415,6 +421,67 @@ void TestReportEngine::stretchingTextLengthensItsBand()
     pages = report.compose();
     QCOMPARE(texts(pages), QStringList({"OCCURENCE", "NEXT"}));
     QVERIFY(qAbs(find(pages[0], QStringLiteral("NEXT"))->top - (20 + 14.82)) < 1e-9);
+}
+
+void TestReportEngine::stretchingTextRunsOnKeepingTwoLinesTogether()
+{
+    auto material = cursor(QStringLiteral("MATERIAL.DB"));
+    material->setRange(4, 4);
+    Report report;
+    a4(report);
+    report.setDataSet(material.get());
+    auto *filler = new ReportBand(BandKind::Detail, &report);
+    label(filler, QStringLiteral("FILLER"), 0, 0);
+    auto *section = new ReportBand(BandKind::Child, &report);
+    section->setHeight(14.82);
+    filler->setChildBand(section);
+    label(section, QStringLiteral("OCCURENCE"), 0, 5.03);
+    stretch(section, material.get(), QStringLiteral("occur"));
+
+    filler->setHeight(10);
+    std::vector<ReportPage> pages = report.compose();
+    QCOMPARE(pages.size(), size_t(1));
+    const double spacing
+        = find(pages[0], QStringLiteral("r02"))->top - find(pages[0], QStringLiteral("r01"))->top;
+
+    // The lines printed on the first page when room is left for `fit` lines
+    // of the text below the filler.
+    auto firstPage = [&](double fit) {
+        filler->setHeight(267 - 10.05 - fit * spacing);
+        pages = report.compose();
+        QStringList all = texts(pages);
+        all.removeAll(QStringLiteral("FILLER"));
+        all.removeAll(QStringLiteral("OCCURENCE"));
+        const QStringList expected
+            = QStringList({"r01", "r02", "r03", "r04", "r05", "r06", "r07", "r08", "r09", "r10",
+                "r11", "r12", "r13", "r14", "r15", "r16", "r17", "r18", "r19", "r20"});
+        if (all != expected)
+            return QStringList {QStringLiteral("lines lost or repeated")};
+        return texts(pages, 0);
+    };
+    // Five lines fit: the text starts on the first page and runs on.
+    QCOMPARE(
+        firstPage(5.5), QStringList({"FILLER", "OCCURENCE", "r01", "r02", "r03", "r04", "r05"}));
+    QCOMPARE(pages.size(), size_t(2));
+    QCOMPARE(find(pages[1], QStringLiteral("r06"))->top, 20.0);
+    // Nineteen fit: the last line does not stand alone on the next page.
+    QCOMPARE(firstPage(19.5).size(), 2 + 18);
+    QCOMPARE(texts(pages, 1), QStringList({"r19", "r20"}));
+    // One fits: the heading does not stay behind with a single line.
+    QCOMPARE(firstPage(1.5), QStringList({"FILLER"}));
+    QCOMPARE(texts(pages, 1).mid(0, 2), QStringList({"OCCURENCE", "r01"}));
+
+    // A band without a stretching text that fits on a page moves over whole.
+    auto *fixed = new ReportBand(BandKind::Child, &report);
+    fixed->setHeight(20);
+    section->setChildBand(fixed);
+    label(fixed, QStringLiteral("FIXED"), 0, 0);
+    label(fixed, QStringLiteral("FIXED END"), 0, 15);
+    const double sectionHeight = 14.82 + 20 * spacing - 4.5;
+    filler->setHeight(267 - sectionHeight - 10);
+    pages = report.compose();
+    QCOMPARE(pages.size(), size_t(2));
+    QCOMPARE(texts(pages, 1), QStringList({"FIXED", "FIXED END"}));
 }
 
 void TestReportEngine::fixedWidthTextKeepsItsWidth()

@@ -1,7 +1,9 @@
 #include "benchutil.h"
 
+#include "framework/platform/files.h"
 #include "store/indexfile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -86,6 +88,18 @@ bool makeDatabase(const QString &dir, int n, bool indexed)
         return true;
     store::indexDatabase(dir);
     return true;
+}
+
+void pointProgramAt(const QString &programDir, const QString &dbDir)
+{
+    QDir().mkpath(programDir);
+    QFile ini(programDir + QStringLiteral("/zil.INI"));
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("bench: cannot write %s", qPrintable(ini.fileName()));
+    ini.write("[Database]\nPath=" + dbDir.toUtf8() + "/\n");
+    ini.close();
+    const QString programFile = programDir + QStringLiteral("/zil");
+    platform::setProgramFilePathHook([programFile] { return programFile; });
 }
 
 } // namespace zil::bench

@@ -28,4 +28,9 @@ void printTableHeader();
 // Builds a synthetic database of n materials in dir and its indexes.
 bool makeDatabase(const QString &dir, int n, bool indexed = true);
 
+// Makes the program's start-up find a settings file naming the database
+// directory dbDir: the file is written into programDir, and the program path
+// is taken to be a program file "zil" there until the hook is removed.
+void pointProgramAt(const QString &programDir, const QString &dbDir);
+
 } // namespace zil::bench

@@ -97,15 +97,9 @@ void runReport(const QString &work)
     });
     const QString dir = QDir(work).filePath(QStringLiteral("report-demo"));
     const QString program = QDir(work).filePath(QStringLiteral("report-prog"));
-    QDir().mkpath(program);
     if (!makeDemo(dir))
         qFatal("bench: cannot make the demo database");
-    QFile ini(program + QStringLiteral("/zil.INI"));
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[Database]\nPath=" + dir.toUtf8() + "/\n");
-    ini.close();
-    const QString programFile = program + QStringLiteral("/zil");
-    platform::setProgramFilePathHook([programFile] { return programFile; });
+    pointProgramAt(program, dir);
 
     TMainForm form;
     if (!form.StartUp())

@@ -83,15 +83,9 @@ void runStartUp(const QString &work, const QList<int> &sizes)
         const QString dir = QDir(work).filePath(QStringLiteral("startup-%1").arg(n));
         const QString program = QDir(work).filePath(QStringLiteral("prog-%1").arg(n));
         QDir().mkpath(dir);
-        QDir().mkpath(program);
         if (!makeDatabase(dir, n, false))
             qFatal("bench: cannot make a database of %d materials", n);
-        QFile ini(program + QStringLiteral("/zil.INI"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[Database]\nPath=" + dir.toUtf8() + "/\n");
-        ini.close();
-        const QString programFile = program + QStringLiteral("/zil");
-        platform::setProgramFilePathHook([programFile] { return programFile; });
+        pointProgramAt(program, dir);
 
         bool ok = false;
         const Sample first {timeStartUp(ok), 0};

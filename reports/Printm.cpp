@@ -8,15 +8,11 @@ using namespace zil::framework;
 using namespace zil::reports;
 
 TPrintMaterial::TPrintMaterial(TMainForm *mainForm)
-    : QObject(mainForm)
-    , m_mainForm(mainForm)
+    : SheetHolder(mainForm, QStringLiteral("PrintMaterial"))
 {
-    setObjectName(QStringLiteral("PrintMaterial"));
     createCursors();
     createBands();
 }
-
-TPrintMaterial::~TPrintMaterial() = default;
 
 void TPrintMaterial::createCursors()
 {
@@ -37,9 +33,6 @@ void TPrintMaterial::createCursors()
 
 void TPrintMaterial::createBands()
 {
-    Report = new zil::framework::Report(this);
-    Report->setObjectName(QStringLiteral("Report"));
-    setUpPage(*Report);
     Report->setDataSet(TableMaterial);
 
     PageHeaderBand1 = makeBand(*Report, BandKind::PageHeader, "PageHeaderBand1", 24.87);
@@ -130,14 +123,14 @@ QList<zil::store::Table *> TPrintMaterial::cursorOrder() const
     return {TableSupplier, TableMatSupp, TableSin, TableMaterial2, TableMaterial};
 }
 
-void TPrintMaterial::RunReport()
+zil::store::Table &TPrintMaterial::master() const
 {
-    runSheet(*m_mainForm, *Report, cursorOrder(), *TableMaterial, *m_mainForm->TableMaterial);
+    return *TableMaterial;
 }
 
-bool TPrintMaterial::SaveAsPdf(const QString &path)
+zil::store::Table &TPrintMaterial::mainCursor() const
 {
-    return saveSheet(*Report, cursorOrder(), *TableMaterial, *m_mainForm->TableMaterial, path);
+    return *m_mainForm->TableMaterial;
 }
 
 void TPrintMaterial::QRSysData1Print(QObject *Sender, QString &Value)

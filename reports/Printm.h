@@ -5,42 +5,18 @@
 // report runs.
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QString>
+#include "reports/sheet.h"
 
-class TMainForm;
-
-namespace zil::framework {
-class Report;
-class ReportBand;
-class ReportDBText;
-class ReportLabel;
-class ReportShape;
-class ReportSysData;
-} // namespace zil::framework
-namespace zil::store {
-class DataSource;
-class Table;
-} // namespace zil::store
-
-class TPrintMaterial : public QObject
+class TPrintMaterial : public zil::reports::SheetHolder
 {
     Q_OBJECT
 public:
     explicit TPrintMaterial(TMainForm *mainForm);
-    ~TPrintMaterial() override;
 
-    // Previews the sheet of the main window's current material, or, where the
-    // print dialog comes first, prints it once per copy asked for.
-    void RunReport();
-    // Writes the same sheet to a PDF file; false when it cannot be written.
-    bool SaveAsPdf(const QString &path);
     // The page number's text hook: "Page " before the number.
     void QRSysData1Print(QObject *Sender, QString &Value);
 
-    // The cursors, in the order in which a run opens and closes them.
-    QList<zil::store::Table *> cursorOrder() const;
+    QList<zil::store::Table *> cursorOrder() const override;
 
     zil::store::Table *TableMaterial = nullptr;
     zil::store::DataSource *SourceMaterial = nullptr;
@@ -49,8 +25,6 @@ public:
     zil::store::DataSource *SourceMatSupp = nullptr;
     zil::store::Table *TableSupplier = nullptr;
     zil::store::Table *TableMaterial2 = nullptr;
-
-    zil::framework::Report *Report = nullptr;
 
     zil::framework::ReportBand *PageHeaderBand1 = nullptr;
     zil::framework::ReportDBText *QRDBText2 = nullptr;
@@ -89,9 +63,11 @@ public:
     zil::framework::ReportLabel *QRLabel9 = nullptr;
     zil::framework::ReportSysData *QRSysData1 = nullptr;
 
+protected:
+    zil::store::Table &master() const override;
+    zil::store::Table &mainCursor() const override;
+
 private:
     void createCursors();
     void createBands();
-
-    TMainForm *m_mainForm;
 };

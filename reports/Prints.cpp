@@ -8,15 +8,11 @@ using namespace zil::framework;
 using namespace zil::reports;
 
 TPrintSupplier::TPrintSupplier(TMainForm *mainForm)
-    : QObject(mainForm)
-    , m_mainForm(mainForm)
+    : SheetHolder(mainForm, QStringLiteral("PrintSupplier"))
 {
-    setObjectName(QStringLiteral("PrintSupplier"));
     createCursors();
     createBands();
 }
-
-TPrintSupplier::~TPrintSupplier() = default;
 
 void TPrintSupplier::createCursors()
 {
@@ -33,9 +29,6 @@ void TPrintSupplier::createCursors()
 
 void TPrintSupplier::createBands()
 {
-    Report = new zil::framework::Report(this);
-    Report->setObjectName(QStringLiteral("Report"));
-    setUpPage(*Report);
     Report->setDataSet(TableSupplier);
 
     PageHeaderBand1 = makeBand(*Report, BandKind::PageHeader, "PageHeaderBand1", 24.87);
@@ -86,14 +79,14 @@ QList<zil::store::Table *> TPrintSupplier::cursorOrder() const
     return {TableMaterial, TableLink, TableSupplier};
 }
 
-void TPrintSupplier::RunReport()
+zil::store::Table &TPrintSupplier::master() const
 {
-    runSheet(*m_mainForm, *Report, cursorOrder(), *TableSupplier, *m_mainForm->TableSupplierName);
+    return *TableSupplier;
 }
 
-bool TPrintSupplier::SaveAsPdf(const QString &path)
+zil::store::Table &TPrintSupplier::mainCursor() const
 {
-    return saveSheet(*Report, cursorOrder(), *TableSupplier, *m_mainForm->TableSupplierName, path);
+    return *m_mainForm->TableSupplierName;
 }
 
 void TPrintSupplier::QRSysData2Print(QObject *Sender, QString &Value)

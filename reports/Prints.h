@@ -4,50 +4,24 @@
 // layout and its own cursors, which are open only while a report runs.
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QString>
+#include "reports/sheet.h"
 
-class TMainForm;
-
-namespace zil::framework {
-class Report;
-class ReportBand;
-class ReportDBText;
-class ReportLabel;
-class ReportShape;
-class ReportSysData;
-} // namespace zil::framework
-namespace zil::store {
-class DataSource;
-class Table;
-} // namespace zil::store
-
-class TPrintSupplier : public QObject
+class TPrintSupplier : public zil::reports::SheetHolder
 {
     Q_OBJECT
 public:
     explicit TPrintSupplier(TMainForm *mainForm);
-    ~TPrintSupplier() override;
 
-    // Previews the sheet of the main window's current supplier, or, where the
-    // print dialog comes first, prints it once per copy asked for.
-    void RunReport();
-    // Writes the same sheet to a PDF file; false when it cannot be written.
-    bool SaveAsPdf(const QString &path);
     // The page number's text hook: "Page " before the number.
     void QRSysData2Print(QObject *Sender, QString &Value);
 
-    // The cursors, in the order in which a run opens and closes them.
-    QList<zil::store::Table *> cursorOrder() const;
+    QList<zil::store::Table *> cursorOrder() const override;
 
     zil::store::Table *TableSupplier = nullptr;
     zil::store::DataSource *SourceSupplier = nullptr;
     zil::store::Table *TableLink = nullptr;
     zil::store::DataSource *SourceLink = nullptr;
     zil::store::Table *TableMaterial = nullptr;
-
-    zil::framework::Report *Report = nullptr;
 
     zil::framework::ReportBand *PageHeaderBand1 = nullptr;
     zil::framework::ReportDBText *QRDBText1 = nullptr;
@@ -70,9 +44,11 @@ public:
     zil::framework::ReportLabel *QRLabel5 = nullptr;
     zil::framework::ReportSysData *QRSysData2 = nullptr;
 
+protected:
+    zil::store::Table &master() const override;
+    zil::store::Table &mainCursor() const override;
+
 private:
     void createCursors();
     void createBands();
-
-    TMainForm *m_mainForm;
 };

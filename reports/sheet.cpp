@@ -14,31 +14,6 @@ using framework::BandKind;
 using framework::Report;
 using framework::ReportBand;
 
-namespace {
-
-// Opens the cursors in the given order. A table that the main window holds
-// open is shared with it, so each is re-read as well: the run shows the tables
-// as they are now, changes by other programs included.
-void openAfresh(const QList<store::Table *> &order)
-{
-    for (store::Table *table : order)
-        table->open();
-    for (store::Table *table : order)
-        table->refresh();
-}
-
-// The key range of master on the current record of mainCursor, which leaves
-// master on that record; the report's title is the record's name.
-void restrictToCurrent(Report &report, store::Table &master, store::Table &mainCursor)
-{
-    const qint32 id = mainCursor.fieldByName(QStringLiteral("id")).asInteger();
-    master.setRange(id, id);
-    report.setTitle(
-        master.isEmpty() ? QString() : master.fieldByName(QStringLiteral("name")).asString());
-}
-
-} // namespace
-
 QString productLine()
 {
     return QStringLiteral("ZIL \u2013 reference data on flavour and fragrance raw materials");
@@ -157,36 +132,72 @@ ReportBand *makePageFooter(Report &report, const char *productName, const char *
     return footer;
 }
 
-void runSheet(TMainForm &mainForm, Report &report, const QList<store::Table *> &order,
-    store::Table &master, store::Table &mainCursor)
+SheetHolder::SheetHolder(TMainForm *mainForm, const QString &name)
+    : QObject(mainForm)
+    , m_mainForm(mainForm)
 {
-    const bool nt = platform::isNTPlatform();
-    platform::PrintDialog &dialog = *mainForm.MainPrintDialog;
-    if (!nt) {
-        if (!dialog.execute())
-            return;
-        report.setPrinterIndex(dialog.printerIndex());
-    }
-    openAfresh(order);
-    restrictToCurrent(report, master, mainCursor);
-    if (nt) {
-        report.preview(&mainForm);
-    } else {
-        for (int copy = 0; copy < dialog.copies(); ++copy)
-            report.print();
-    }
+    setObjectName(name);
+    Report = new framework::Report(this);
+    Report->setObjectName(QStringLiteral("Report"));
+    setUpPage(*Report);
+}
+
+SheetHolder::~SheetHolder() = default;
+
+// A table that the main window holds open is shared with it, so each cursor is
+// re-read after opening: the run shows the tables as they are now, changes by
+// other programs included.
+void SheetHolder::openAfresh()
+{
+    const QList<store::Table *> order = cursorOrder();
     for (store::Table *table : order)
+        table->open();
+    for (store::Table *table : order)
+        table->refresh();
+}
+
+// The key range of the master on the id of the main window's current record,
+// which leaves the master on that record; the report's title is its name.
+void SheetHolder::restrictToCurrent()
+{
+    const qint32 id = mainCursor().fieldByName(QStringLiteral("id")).asInteger();
+    master().setRange(id, id);
+    Report->setTitle(
+        master().isEmpty() ? QString() : master().fieldByName(QStringLiteral("name")).asString());
+}
+
+void SheetHolder::closeCursors()
+{
+    for (store::Table *table : cursorOrder())
         table->close();
 }
 
-bool saveSheet(Report &report, const QList<store::Table *> &order, store::Table &master,
-    store::Table &mainCursor, const QString &path)
+void SheetHolder::RunReport()
 {
-    openAfresh(order);
-    restrictToCurrent(report, master, mainCursor);
-    const bool written = report.exportPdf(path);
-    for (store::Table *table : order)
-        table->close();
+    const bool nt = platform::isNTPlatform();
+    platform::PrintDialog &dialog = *m_mainForm->MainPrintDialog;
+    if (!nt) {
+        if (!dialog.execute())
+            return;
+        Report->setPrinterIndex(dialog.printerIndex());
+    }
+    openAfresh();
+    restrictToCurrent();
+    if (nt) {
+        Report->preview(m_mainForm);
+    } else {
+        for (int copy = 0; copy < dialog.copies(); ++copy)
+            Report->print();
+    }
+    closeCursors();
+}
+
+bool SheetHolder::SaveAsPdf(const QString &path)
+{
+    openAfresh();
+    restrictToCurrent();
+    const bool written = Report->exportPdf(path);
+    closeCursors();
     return written;
 }
 

@@ -58,18 +58,45 @@ framework::ReportShape *makeRule(
 framework::ReportBand *makePageFooter(framework::Report &report, const char *productName,
     const char *pageName, framework::ReportSysData::PrintHook hook);
 
-// The run of a sheet for the main window's current record, read from
-// mainCursor: without the NT platform's printing the print dialog is asked
-// first and a cancel ends the run before anything is opened. The cursors open
-// in the given order; the master is restricted to the current record's id;
-// then the sheet is previewed, or printed once per copy as separate print
-// runs; the cursors close in the same order.
-void runSheet(TMainForm &mainForm, framework::Report &report, const QList<store::Table *> &order,
-    store::Table &master, store::Table &mainCursor);
+// A report holder: a sheet's layout and its own cursors, which are open only
+// while a report runs. It is never shown.
+class SheetHolder : public QObject
+{
+    Q_OBJECT
+public:
+    ~SheetHolder() override;
 
-// The same sheet written to a PDF file; false when it could not be written
-// (or when there is no current record).
-bool saveSheet(framework::Report &report, const QList<store::Table *> &order, store::Table &master,
-    store::Table &mainCursor, const QString &path);
+    // Prints or previews the sheet of the main window's current record.
+    // Without the NT platform's printing the print dialog is asked first, and a
+    // cancel ends the run before anything is opened. The cursors open in
+    // cursorOrder(); the master is restricted to the current record's id; the
+    // sheet is then previewed, or printed once per copy asked for, each copy a
+    // print run of its own; the cursors close in the same order.
+    void RunReport();
+    // Writes the same sheet to a PDF file; false when it cannot be written or
+    // there is no current record.
+    bool SaveAsPdf(const QString &path);
+
+    // The cursors, in the order in which a run opens and closes them.
+    virtual QList<store::Table *> cursorOrder() const = 0;
+
+    framework::Report *Report = nullptr;
+
+protected:
+    // A holder named name, owned by the main window, with an empty report on
+    // the sheets' page.
+    SheetHolder(TMainForm *mainForm, const QString &name);
+    // The report's master, and the main window's cursor whose current record
+    // the sheet prints.
+    virtual store::Table &master() const = 0;
+    virtual store::Table &mainCursor() const = 0;
+
+    TMainForm *m_mainForm;
+
+private:
+    void openAfresh();
+    void restrictToCurrent();
+    void closeCursors();
+};
 
 } // namespace zil::reports

@@ -68,9 +68,11 @@ bool makeEngineDatabase(const QString &root, QString &db)
     return true;
 }
 
-// The A4 page of the sheets: margins top 20, bottom 10, left 20, right 10.
-void a4(Report &report)
+// The A4 page of the sheets: margins top 20, bottom 10, left 20, right 10;
+// the master cursor when given.
+void a4(Report &report, Table *master = nullptr)
 {
+    report.setDataSet(master);
     report.setPageSize(QPageSize(QPageSize::A4));
     report.setMargins(20, 10, 20, 10);
     QFont font(QStringLiteral("Arial"));
@@ -242,8 +244,7 @@ void TestReportEngine::textTallerThanAPageLosesNoLine()
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     material->setRange(1, 1);
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *header = new ReportBand(BandKind::PageHeader, &report);
     header->setHeight(24.87);
     field(header, material.get(), QStringLiteral("name"), 0, 6.61);
@@ -314,8 +315,7 @@ void TestReportEngine::bandThatDoesNotFitMovesToTheNextPage()
 {
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *detail = new ReportBand(BandKind::Detail, &report);
     detail->setHeight(50);
     field(detail, material.get(), QStringLiteral("name"), 0, 0);
@@ -354,8 +354,7 @@ void TestReportEngine::subDetailsAndChildChainsFollowTheirParents()
         QStringLiteral("id"));
 
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *detail = new ReportBand(BandKind::Detail, &report);
     detail->setHeight(6);
     field(detail, material.get(), QStringLiteral("name"), 0, 0);
@@ -395,8 +394,7 @@ void TestReportEngine::stretchingTextLengthensItsBand()
 {
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *section = new ReportBand(BandKind::Detail, &report);
     section->setHeight(14.82);
     label(section, QStringLiteral("OCCURENCE"), 0, 5.03);
@@ -428,8 +426,7 @@ void TestReportEngine::stretchingTextRunsOnKeepingTwoLinesTogether()
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     material->setRange(4, 4);
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *filler = new ReportBand(BandKind::Detail, &report);
     label(filler, QStringLiteral("FILLER"), 0, 0);
     auto *section = new ReportBand(BandKind::Child, &report);
@@ -489,8 +486,7 @@ void TestReportEngine::fixedWidthTextKeepsItsWidth()
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     material->setRange(1, 1);
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *band = new ReportBand(BandKind::Detail, &report);
     band->setHeight(5.03);
     auto *narrow = new ReportDBText(band, material.get(), QStringLiteral("liter"));
@@ -513,8 +509,7 @@ void TestReportEngine::emptyMasterGivesNoReportUnlessAsked()
     auto material = cursor(QStringLiteral("MATERIAL.DB"));
     material->setRange(99, 99);
     Report report;
-    a4(report);
-    report.setDataSet(material.get());
+    a4(report, material.get());
     auto *header = new ReportBand(BandKind::PageHeader, &report);
     header->setHeight(10);
     label(header, QStringLiteral("HEADER"), 0, 0);

@@ -152,6 +152,10 @@ void layElement(const ReportElement &element, int index, double bandWidth, doubl
 
     const double left = boxLeft(width);
     for (size_t i = 0; i < lines.size(); ++i) {
+        // An empty line between paragraphs only takes its room: it neither
+        // counts as a line kept at a page break nor opens a continued page.
+        if (lines[i].text.isEmpty())
+            continue;
         const double top = element.top() + double(i) * spacing;
         double x = left;
         if (element.alignment() & Qt::AlignRight)

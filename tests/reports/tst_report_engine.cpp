@@ -37,8 +37,8 @@ QString tallText()
 }
 
 // Materials M01..M08 (ids 1..8); M01 has the tall text, M02 three lines of
-// occurrence, M03 none, M04 twenty lines r01..r20. M01 and M02 have two
-// synonyms and two suppliers each.
+// occurrence, M03 none, M04 twenty lines r01..r20, M05 two paragraphs of two
+// lines. M01 and M02 have two synonyms and two suppliers each.
 bool makeEngineDatabase(const QString &root, QString &db)
 {
     QList<zil::test::SourceMaterial> materials;
@@ -56,6 +56,7 @@ bool makeEngineDatabase(const QString &root, QString &db)
     for (int i = 1; i <= 20; ++i)
         twenty << QStringLiteral("r%1").arg(i, 2, 10, QLatin1Char('0'));
     materials[3].occur = twenty.join(QLatin1Char('\n'));
+    materials[4].occur = QStringLiteral("para 1a\npara 1b\n\npara 2a\npara 2b");
     const QList<zil::test::SourceSupplier> suppliers {
         {5, QStringLiteral("Five"), {}, {}, {}, {}}, {6, QStringLiteral("Six"), {}, {}, {}, {}}};
     const QList<zil::test::SourceLink> links {
@@ -467,6 +468,15 @@ void TestReportEngine::stretchingTextRunsOnKeepingTwoLinesTogether()
     // One fits: the heading does not stay behind with a single line.
     QCOMPARE(firstPage(1.5), QStringList({"FILLER"}));
     QCOMPARE(texts(pages, 1).mid(0, 2), QStringList({"OCCURENCE", "r01"}));
+
+    // A break that falls on the empty line between paragraphs: the next page
+    // starts with the second paragraph at the top of its body.
+    material->setRange(5, 5);
+    filler->setHeight(267 - 10.05 - 2.5 * spacing);
+    pages = report.compose();
+    QCOMPARE(texts(pages, 1), QStringList({"para 2a", "para 2b"}));
+    QCOMPARE(find(pages[1], QStringLiteral("para 2a"))->top, 20.0);
+    material->setRange(4, 4);
 
     // A band without a stretching text that fits on a page moves over whole.
     auto *fixed = new ReportBand(BandKind::Child, &report);

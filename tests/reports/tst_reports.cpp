@@ -138,7 +138,7 @@ private slots:
     void previewReturnsWhenClosed();
     void everyClickPrintsTheTabInView();
     void eachRunReadsTheTablesAfresh();
-    void storeErrorIsReportedAndTheNextRunWorks();
+    void storeAndPrinterErrorsAreReported();
     void saveAsPdfCancelledOrUnwritable();
 
 private:
@@ -464,7 +464,7 @@ void TestReports::eachRunReadsTheTablesAfresh()
     QCOMPARE(pdfLines(savePdf(QStringLiteral("moved.pdf"))).value(0).value(0), betaName);
 }
 
-void TestReports::storeErrorIsReportedAndTheNextRunWorks()
+void TestReports::storeAndPrinterErrorsAreReported()
 {
     takePrintRuns(true, 1);
     showMaterial(1);
@@ -484,6 +484,15 @@ void TestReports::storeErrorIsReportedAndTheNextRunWorks()
     QCOMPARE(pdfLines(m_runs[0]).size(), 2);
     for (zil::store::Table *t : form()->PrintMaterial->cursorOrder())
         QVERIFY(!t->active());
+
+    // A printer that cannot be started is reported, not passed over.
+    zil::platform::setPrintRunHook([this](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_dir.filePath(QStringLiteral("no/such/dir/run.pdf")));
+    });
+    form()->PrintButton->click();
+    QCOMPARE(m_app->messages.size(), 2);
+    QCOMPARE(m_app->messages[1], QStringLiteral("Error: The printer could not be started"));
 }
 
 void TestReports::saveAsPdfCancelledOrUnwritable()

@@ -10,6 +10,7 @@ namespace zil::bench {
 void runStore(const QString &work, const QList<int> &sizes);
 void runStartUp(const QString &work, const QList<int> &sizes);
 void runList(const QString &work, const QList<int> &sizes);
+void runReport(const QString &work);
 void runDetails(const QString &work, const QList<int> &sizes);
 } // namespace zil::bench
 
@@ -22,7 +23,7 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
     const QStringList parts {QStringLiteral("store"), QStringLiteral("startup"),
-        QStringLiteral("list"), QStringLiteral("details")};
+        QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details")};
     if (what != QLatin1String("all") && !parts.contains(what)) {
         std::fprintf(stderr, "usage: zil-bench [all|%s] [SIZE...]\n",
             qPrintable(parts.join(QLatin1Char('|'))));
@@ -50,6 +51,8 @@ int main(int argc, char **argv)
         zil::bench::runStartUp(work.path(), sizes);
     if (wanted("list"))
         zil::bench::runList(work.path(), sizes);
+    if (wanted("report"))
+        zil::bench::runReport(work.path());
     if (wanted("details"))
         zil::bench::runDetails(work.path(), sizes);
     return 0;

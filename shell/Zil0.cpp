@@ -437,6 +437,7 @@ TMainForm::TMainForm(QWidget *parent)
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
     connectMaterialList();
+    createPrintDispatch();
 
     FormCreate();
 }

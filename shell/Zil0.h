@@ -26,6 +26,13 @@ class TSearchClass;
 class TSearchWindow;
 class TSizerData;
 
+// Printing (reports/).
+class TPrintMaterial;
+class TPrintSupplier;
+namespace zil::platform {
+class PrintDialog;
+}
+
 namespace zil::shell {
 class BevelPanel;
 }
@@ -118,6 +125,20 @@ public:
     void Suppliers1Click();
     void SelectMainPage(int page);
     void UpdateTabState();
+
+    // Printing, in reports/printdispatch.cpp: the button and the Report menu
+    // print the sheet of the tab in view; the Report menu also saves it as a
+    // PDF file. The two report holders are created by start-up.
+    void createPrintDispatch();
+    void PrintCurrent();
+    void PrintButtonClick();
+    void MenuPrintMaterialClick();
+    void MenuPrintSupplierClick();
+    void MenuSavePdfClick();
+    zil::platform::PrintDialog *MainPrintDialog = nullptr;
+    TPrintMaterial *PrintMaterial = nullptr;
+    TPrintSupplier *PrintSupplier = nullptr;
+    QAction *MenuSavePdf = nullptr;
 
     QString ProgramDir;
     QString ProgramBaseName;

@@ -12,6 +12,8 @@
 #include "framework/platform/messagebox.h"
 #include "framework/settings.h"
 #include "framework/stringgrid.h"
+#include "reports/Printm.h"
+#include "reports/Prints.h"
 #include "store/Zilidx00.h"
 #include "store/database.h"
 #include "store/schema.h"
@@ -100,6 +102,8 @@ bool TMainForm::StartUp()
 
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
+        PrintMaterial = new TPrintMaterial(this);
+        PrintSupplier = new TPrintSupplier(this);
         SearchWindow = new TSearchWindow(this);
         SizerWindow = new TSizerWindow(this);
 

@@ -145,7 +145,8 @@ void TestFrame::startState()
     QCOMPARE(items("ReportMenu"),
         QStringList({"MenuPrintMaterial=Print &material",
             "MenuPrintSupplier=Print &supplier "
-            "(disabled)"}));
+            "(disabled)",
+            "MenuSavePdf=Save as &PDF..."}));
     QCOMPARE(
         items("HelpMenu"), QStringList({"Contents1=&Contents", "N1=-", "About1=&About ZIL..."}));
     QCOMPARE(form.Contents1->shortcut(), QKeySequence(Qt::Key_F1));

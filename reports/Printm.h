@@ -1,0 +1,73 @@
+// The material sheet: the main window's current material with its name and
+// CAS number as the page heading, its FEMA and CE numbers, its synonyms, its
+// four texts and the names of its suppliers, on A4. The holder is never shown;
+// it owns the sheet's layout and its own cursors, which are open only while a
+// report runs.
+#pragma once
+
+#include "reports/sheet.h"
+
+class TPrintMaterial : public zil::reports::SheetHolder
+{
+    Q_OBJECT
+public:
+    explicit TPrintMaterial(TMainForm *mainForm);
+
+    // The page number's text hook: "Page " before the number.
+    void QRSysData1Print(QObject *Sender, QString &Value);
+
+    QList<zil::store::Table *> cursorOrder() const override;
+
+    zil::store::Table *TableMaterial = nullptr;
+    zil::store::DataSource *SourceMaterial = nullptr;
+    zil::store::Table *TableSin = nullptr;
+    zil::store::Table *TableMatSupp = nullptr;
+    zil::store::DataSource *SourceMatSupp = nullptr;
+    zil::store::Table *TableSupplier = nullptr;
+    zil::store::Table *TableMaterial2 = nullptr;
+
+    zil::framework::ReportBand *PageHeaderBand1 = nullptr;
+    zil::framework::ReportDBText *QRDBText2 = nullptr;
+    zil::framework::ReportDBText *QRDBText4 = nullptr;
+    zil::framework::ReportShape *QRShape1 = nullptr;
+
+    zil::framework::ReportBand *DetailBand1 = nullptr;
+    zil::framework::ReportLabel *QRLabel7 = nullptr;
+    zil::framework::ReportDBText *QRDBText9 = nullptr;
+    zil::framework::ReportLabel *QRLabel8 = nullptr;
+    zil::framework::ReportDBText *QRDBText10 = nullptr;
+    zil::framework::ReportLabel *QRLabel1 = nullptr;
+
+    zil::framework::ReportBand *QRSubDetail1 = nullptr;
+    zil::framework::ReportDBText *QRDBText1 = nullptr;
+
+    zil::framework::ReportBand *QRSubDetail2 = nullptr;
+    zil::framework::ReportLabel *QRLabel2 = nullptr;
+    zil::framework::ReportDBText *QRDBText5 = nullptr;
+    zil::framework::ReportBand *ChildBand1 = nullptr;
+    zil::framework::ReportLabel *QRLabel3 = nullptr;
+    zil::framework::ReportDBText *QRDBText6 = nullptr;
+    zil::framework::ReportBand *ChildBand2 = nullptr;
+    zil::framework::ReportLabel *QRLabel4 = nullptr;
+    zil::framework::ReportDBText *QRDBText7 = nullptr;
+    zil::framework::ReportBand *ChildBand3 = nullptr;
+    zil::framework::ReportLabel *QRLabel5 = nullptr;
+    zil::framework::ReportDBText *QRDBText8 = nullptr;
+    zil::framework::ReportBand *ChildBand4 = nullptr;
+    zil::framework::ReportLabel *QRLabel6 = nullptr;
+
+    zil::framework::ReportBand *QRSubDetail3 = nullptr;
+    zil::framework::ReportDBText *QRDBText3 = nullptr;
+
+    zil::framework::ReportBand *PageFooterBand1 = nullptr;
+    zil::framework::ReportLabel *QRLabel9 = nullptr;
+    zil::framework::ReportSysData *QRSysData1 = nullptr;
+
+protected:
+    zil::store::Table &master() const override;
+    zil::store::Table &mainCursor() const override;
+
+private:
+    void createCursors();
+    void createBands();
+};

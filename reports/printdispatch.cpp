@@ -1,0 +1,117 @@
+// The main window's print dispatch: the print button and both print items of
+// the Report menu print the sheet of the tab in view, the material sheet on
+// the Materials tab and the supplier sheet on the Suppliers tab; "Save as
+// PDF..." writes that sheet to a file.
+#include "reports/Printm.h"
+#include "reports/Prints.h"
+#include "shell/Zil0.h"
+
+#include "framework/platform/messagebox.h"
+#include "framework/platform/printing.h"
+#include "store/field.h"
+#include "store/table.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+// An error of the store or the report engine ends what was running and is
+// shown to the user; the program goes on.
+template<typename Work>
+void reportErrors(QWidget *parent, Work work)
+{
+    try {
+        work();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "zil: %s\n", e.what());
+        zil::platform::showError(parent, QString::fromUtf8(e.what()));
+    }
+}
+
+// The name proposed for the PDF file of a sheet: the record's name with the
+// characters that file systems refuse replaced.
+QString proposedFileName(zil::store::Table *current)
+{
+    QString name;
+    if (current && current->active() && !current->isEmpty())
+        name = current->fieldByName(QStringLiteral("name")).asString().trimmed();
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    for (QChar &c : name)
+        if (refused.contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    if (name.isEmpty())
+        name = QStringLiteral("sheet");
+    return QDir::home().filePath(name + QStringLiteral(".pdf"));
+}
+
+} // namespace
+
+void TMainForm::createPrintDispatch()
+{
+    MainPrintDialog = new zil::platform::PrintDialog(this);
+    MainPrintDialog->setObjectName(QStringLiteral("MainPrintDialog"));
+
+    MenuSavePdf = ReportMenu->addAction(QStringLiteral("Save as &PDF..."));
+    MenuSavePdf->setObjectName(QStringLiteral("MenuSavePdf"));
+
+    connect(PrintButton, &QPushButton::clicked, this, &TMainForm::PrintButtonClick);
+    connect(MenuPrintMaterial, &QAction::triggered, this, &TMainForm::MenuPrintMaterialClick);
+    connect(MenuPrintSupplier, &QAction::triggered, this, &TMainForm::MenuPrintSupplierClick);
+    connect(MenuSavePdf, &QAction::triggered, this, &TMainForm::MenuSavePdfClick);
+}
+
+void TMainForm::PrintCurrent()
+{
+    reportErrors(this, [this] {
+        if (MainTabNotebook->currentIndex() == 0) {
+            if (PrintMaterial)
+                PrintMaterial->RunReport();
+        } else if (PrintSupplier) {
+            PrintSupplier->RunReport();
+        }
+    });
+}
+
+void TMainForm::PrintButtonClick()
+{
+    PrintCurrent();
+}
+
+void TMainForm::MenuPrintMaterialClick()
+{
+    PrintCurrent();
+}
+
+void TMainForm::MenuPrintSupplierClick()
+{
+    PrintCurrent();
+}
+
+void TMainForm::MenuSavePdfClick()
+{
+    if (!PrintMaterial || !PrintSupplier)
+        return;
+    const bool materials = MainTabNotebook->currentIndex() == 0;
+    QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
+        proposedFileName(materials ? TableMaterial : TableSupplierName),
+        QStringLiteral("PDF files (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    reportErrors(this, [&] {
+        const bool written
+            = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
+        if (!written)
+            zil::platform::showError(this,
+                QStringLiteral("The sheet could not be written to\n%1")
+                    .arg(QDir::toNativeSeparators(path)));
+    });
+}

@@ -1,0 +1,204 @@
+#include "sheet.h"
+
+#include "framework/platform/printing.h"
+#include "framework/platform/version.h"
+#include "shell/Zil0.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "store/table.h"
+
+namespace zil::reports {
+
+using framework::BandEdge;
+using framework::BandKind;
+using framework::Report;
+using framework::ReportBand;
+
+QString productLine()
+{
+    return QStringLiteral("ZIL \u2013 reference data on flavour and fragrance raw materials");
+}
+
+QFont arial(double pointSize, bool bold)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+void setUpPage(Report &report)
+{
+    report.setPageSize(QPageSize(QPageSize::A4));
+    report.setLandscape(false);
+    report.setMargins(20, 10, 20, 10);
+    report.setFont(arial(10));
+    report.setPrintIfEmpty(false);
+}
+
+store::Table *makeCursor(QObject *holder, const char *name, const QString &tableFile,
+    store::DataSource *master, const QString &masterField, const QString &keyField)
+{
+    auto *table = new store::Table(holder);
+    table->setObjectName(QString::fromLatin1(name));
+    table->setDatabaseName(QStringLiteral("ZIL"));
+    table->setTableName(tableFile);
+    table->setReadOnly(true);
+    if (master) {
+        table->setMasterSource(master);
+        table->setMasterFields(masterField);
+        table->setIndexFieldNames(keyField);
+    }
+    return table;
+}
+
+store::DataSource *makeSource(QObject *holder, const char *name, store::Table *table)
+{
+    auto *source = new store::DataSource(holder);
+    source->setObjectName(QString::fromLatin1(name));
+    source->setDataSet(table);
+    return source;
+}
+
+ReportBand *makeBand(Report &report, BandKind kind, const char *name, double height)
+{
+    auto *band = new ReportBand(kind, &report);
+    band->setObjectName(QString::fromLatin1(name));
+    band->setHeight(height);
+    return band;
+}
+
+framework::ReportLabel *makeHeading(
+    ReportBand *band, const char *name, const QString &caption, double left, double top)
+{
+    auto *label = new framework::ReportLabel(band, caption);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(left, top, 0, 0);
+    label->setEdge(left == 0 ? BandEdge::Left : BandEdge::None);
+    label->setFont(arial(11, true));
+    return label;
+}
+
+framework::ReportDBText *makeFieldText(ReportBand *band, const char *name, store::Table *table,
+    const QString &field, double left, double top)
+{
+    auto *text = new framework::ReportDBText(band, table, field);
+    text->setObjectName(QString::fromLatin1(name));
+    text->setGeometry(left, top, 0, 0);
+    text->setEdge(left == 0 ? BandEdge::Left : BandEdge::None);
+    text->setAutoSize(true);
+    return text;
+}
+
+framework::ReportDBText *makeStretchText(ReportBand *band, const char *name, store::Table *table,
+    const QString &field, double left, double top, double width, double height)
+{
+    auto *text = new framework::ReportDBText(band, table, field);
+    text->setObjectName(QString::fromLatin1(name));
+    text->setGeometry(left, top, width, height);
+    text->setEdge(left == 0 ? BandEdge::Left : BandEdge::None);
+    text->setStretch(true);
+    return text;
+}
+
+framework::ReportShape *makeRule(
+    ReportBand *band, const char *name, double top, double boxHeight, int penWidth)
+{
+    auto *shape = new framework::ReportShape(band);
+    shape->setObjectName(QString::fromLatin1(name));
+    shape->setGeometry(0, top, band->report()->bandWidth(), boxHeight);
+    shape->setEdge(BandEdge::Left);
+    shape->setPenWidth(penWidth);
+    return shape;
+}
+
+ReportBand *makePageFooter(Report &report, const char *productName, const char *pageName,
+    framework::ReportSysData::PrintHook hook)
+{
+    ReportBand *footer = makeBand(report, BandKind::PageFooter, "PageFooterBand1", 11.91);
+    footer->setTopRule(true);
+    auto *product = new framework::ReportLabel(footer, productLine());
+    product->setObjectName(QString::fromLatin1(productName));
+    product->setGeometry(0, 2.65, 0, 0);
+    product->setEdge(BandEdge::Left);
+    product->setFont(arial(8));
+    auto *page = new framework::ReportSysData(footer);
+    page->setObjectName(QString::fromLatin1(pageName));
+    page->setGeometry(0, 2.65, 0, 0);
+    page->setEdge(BandEdge::Right);
+    page->setAlignment(Qt::AlignRight);
+    page->setFont(arial(8));
+    page->setOnPrint(std::move(hook));
+    return footer;
+}
+
+SheetHolder::SheetHolder(TMainForm *mainForm, const QString &name)
+    : QObject(mainForm)
+    , m_mainForm(mainForm)
+{
+    setObjectName(name);
+    Report = new framework::Report(this);
+    Report->setObjectName(QStringLiteral("Report"));
+    setUpPage(*Report);
+}
+
+SheetHolder::~SheetHolder() = default;
+
+// A table that the main window holds open is shared with it, so each cursor is
+// re-read after opening: the run shows the tables as they are now, changes by
+// other programs included.
+void SheetHolder::openAfresh()
+{
+    const QList<store::Table *> order = cursorOrder();
+    for (store::Table *table : order)
+        table->open();
+    for (store::Table *table : order)
+        table->refresh();
+}
+
+// The key range of the master on the id of the main window's current record,
+// which leaves the master on that record; the report's title is its name.
+void SheetHolder::restrictToCurrent()
+{
+    const qint32 id = mainCursor().fieldByName(QStringLiteral("id")).asInteger();
+    master().setRange(id, id);
+    Report->setTitle(
+        master().isEmpty() ? QString() : master().fieldByName(QStringLiteral("name")).asString());
+}
+
+void SheetHolder::closeCursors()
+{
+    for (store::Table *table : cursorOrder())
+        table->close();
+}
+
+void SheetHolder::RunReport()
+{
+    const bool nt = platform::isNTPlatform();
+    platform::PrintDialog &dialog = *m_mainForm->MainPrintDialog;
+    if (!nt) {
+        if (!dialog.execute())
+            return;
+        Report->setPrinterIndex(dialog.printerIndex());
+    }
+    openAfresh();
+    restrictToCurrent();
+    if (nt) {
+        Report->preview(m_mainForm);
+    } else {
+        for (int copy = 0; copy < dialog.copies(); ++copy)
+            Report->print();
+    }
+    closeCursors();
+}
+
+bool SheetHolder::SaveAsPdf(const QString &path)
+{
+    openAfresh();
+    restrictToCurrent();
+    const bool written = Report->exportPdf(path);
+    closeCursors();
+    return written;
+}
+
+} // namespace zil::reports

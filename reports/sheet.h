@@ -1,0 +1,102 @@
+// What the material sheet and the supplier sheet have in common: the A4 page
+// with its margins and fonts, the page footer with the product line and the
+// page number, the making of the sheets' cursors, bands and elements, and the
+// run of a sheet for the main window's current record.
+#pragma once
+
+#include "framework/report.h"
+
+#include <QList>
+#include <QString>
+
+class TMainForm;
+
+namespace zil::store {
+class DataSource;
+class Table;
+} // namespace zil::store
+
+namespace zil::reports {
+
+// The line at the foot of every sheet.
+QString productLine();
+
+// Arial at the given size; headings are 11 pt bold, page titles 14 pt bold,
+// the footer 8 pt.
+QFont arial(double pointSize, bool bold = false);
+
+// A4 portrait, margins top 20, bottom 10, left 20, right 10 mm, Arial 10 pt,
+// no report when the master cursor is empty.
+void setUpPage(framework::Report &report);
+
+// A cursor of a report holder on the database "ZIL", named name; linked to
+// master's field masterField by its own field keyField when master is given.
+store::Table *makeCursor(QObject *holder, const char *name, const QString &tableFile,
+    store::DataSource *master = nullptr, const QString &masterField = QString(),
+    const QString &keyField = QString());
+store::DataSource *makeSource(QObject *holder, const char *name, store::Table *table);
+
+framework::ReportBand *makeBand(
+    framework::Report &report, framework::BandKind kind, const char *name, double height);
+
+// A heading sized to its text: Arial 11 pt bold.
+framework::ReportLabel *makeHeading(
+    framework::ReportBand *band, const char *name, const QString &caption, double left, double top);
+// A field text sized to its text, in the report's font unless given one.
+framework::ReportDBText *makeFieldText(framework::ReportBand *band, const char *name,
+    store::Table *table, const QString &field, double left, double top);
+// A field text of fixed width and design height that stretches its band.
+framework::ReportDBText *makeStretchText(framework::ReportBand *band, const char *name,
+    store::Table *table, const QString &field, double left, double top, double width,
+    double height);
+// A horizontal line across the whole band.
+framework::ReportShape *makeRule(
+    framework::ReportBand *band, const char *name, double top, double boxHeight, int penWidth);
+
+// The page footer: a rule along its top edge, the product line on the left and
+// the page number on the right, whose text passes through hook.
+framework::ReportBand *makePageFooter(framework::Report &report, const char *productName,
+    const char *pageName, framework::ReportSysData::PrintHook hook);
+
+// A report holder: a sheet's layout and its own cursors, which are open only
+// while a report runs. It is never shown.
+class SheetHolder : public QObject
+{
+    Q_OBJECT
+public:
+    ~SheetHolder() override;
+
+    // Prints or previews the sheet of the main window's current record.
+    // Without the NT platform's printing the print dialog is asked first, and a
+    // cancel ends the run before anything is opened. The cursors open in
+    // cursorOrder(); the master is restricted to the current record's id; the
+    // sheet is then previewed, or printed once per copy asked for, each copy a
+    // print run of its own; the cursors close in the same order.
+    void RunReport();
+    // Writes the same sheet to a PDF file; false when it cannot be written or
+    // there is no current record.
+    bool SaveAsPdf(const QString &path);
+
+    // The cursors, in the order in which a run opens and closes them.
+    virtual QList<store::Table *> cursorOrder() const = 0;
+
+    framework::Report *Report = nullptr;
+
+protected:
+    // A holder named name, owned by the main window, with an empty report on
+    // the sheets' page.
+    SheetHolder(TMainForm *mainForm, const QString &name);
+    // The report's master, and the main window's cursor whose current record
+    // the sheet prints.
+    virtual store::Table &master() const = 0;
+    virtual store::Table &mainCursor() const = 0;
+
+    TMainForm *m_mainForm;
+
+private:
+    void openAfresh();
+    void restrictToCurrent();
+    void closeCursors();
+};
+
+} // namespace zil::reports

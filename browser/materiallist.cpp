@@ -242,9 +242,12 @@ void TMainForm::MaterialGridDrawCell(
     if (state.fixed) {
         name = MaterialGrid->cell(0, 0);
     } else if (SearchClass) {
+        // A row outside the list, or an id the table no longer has, stays
+        // empty rather than showing the scan cursor's record.
+        const qint32 id = SearchClass->IdOfRow(row);
         TableMaterialSelect->setIndexName(QString());
-        TableMaterialSelect->findKey({SearchClass->IdOfRow(row)});
-        name = TableMaterialSelect->fieldByName(QStringLiteral("name")).asString();
+        if (id > 0 && TableMaterialSelect->findKey({id}))
+            name = TableMaterialSelect->fieldByName(QStringLiteral("name")).asString();
     }
     canvas.save();
     canvas.setPen(text);

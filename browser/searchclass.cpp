@@ -56,21 +56,39 @@ void TSearchClass::ApplyCriteria()
     if (!IsReady())
         return;
     ensureCapacity(MaterialCount);
+    // The progress window goes and the list paints again however the run
+    // ends. The grid draws its rows by moving the scan cursor, so it must not
+    // paint while the scan walks that cursor, nor before the list is rebuilt.
+    struct RunEnd
+    {
+        TSearchClass *set;
+        bool painting;
+        bool gaugeShown = false;
+        void hideGauge()
+        {
+            if (gaugeShown)
+                set->Gauge->HideProgress();
+            gaugeShown = false;
+        }
+        ~RunEnd()
+        {
+            hideGauge();
+            set->Grid->setUpdatesEnabled(painting);
+        }
+    } runEnd {this, Grid->updatesEnabled()};
     const int n = SelectTable->recordCount();
     if (Gauge) {
         Gauge->SetProgressRange(0, n);
         Gauge->ShowProgress();
+        runEnd.gaugeShown = true;
     }
-    SelectedCount = 0;
-    // The grid draws its rows by moving the scan cursor, so it must not paint
-    // while the scan walks that cursor.
-    struct PaintPause
-    {
-        QWidget *grid;
-        bool was;
-        ~PaintPause() { grid->setUpdatesEnabled(was); }
-    } pause {Grid, Grid->updatesEnabled()};
     Grid->setUpdatesEnabled(false);
+
+    // The flags are written into a copy that replaces the selection only once
+    // every material has been tested: a test that fails with an error leaves
+    // the list as it was.
+    m_scan.assign(Selected.begin(), Selected.end());
+    qint32 count = 0;
     SelectTable->first();
     int i = 0;
     while (!SelectTable->eof()) {
@@ -79,18 +97,18 @@ void TSearchClass::ApplyCriteria()
         // A material whose id lies outside the list is never shown, so it
         // does not count as selected either.
         if (id >= 1 && id <= MaterialCount) {
-            Selected[id] = r;
+            m_scan[size_t(id)] = r;
             if (r)
-                ++SelectedCount;
+                ++count;
         }
         if (Gauge)
             Gauge->ReportProgress(i);
         ++i;
         SelectTable->next();
     }
-    Grid->setUpdatesEnabled(pause.was);
-    if (Gauge)
-        Gauge->HideProgress();
+    runEnd.hideGauge();
+    Selected.swap(m_scan);
+    SelectedCount = count;
     if (SelectedCount == 0) {
         zil::platform::showWarning(Grid->window(),
             QStringLiteral("There are no records with the specified "

@@ -69,4 +69,6 @@ private:
     bool nameOrder() const { return OrderName == QLatin1String("Name"); }
     const std::vector<qint32> &currentList() const { return nameOrder() ? NameList : CASList; }
     void ensureCapacity(qint32 count);
+    // The flags of a criteria run while it tests the materials.
+    std::vector<uint8_t> m_scan;
 };

@@ -116,6 +116,10 @@ void StringGrid::setRowCount(int rows)
         return;
     m_rowCount = rows;
     m_model->reset();
+    // The scroll range follows the new row count at once, so that a row set
+    // right after this can be scrolled into view.
+    executeDelayedItemsLayout();
+    updateGeometries();
     // The current row stays within the data rows; a grid with data rows
     // always has one.
     if (m_row > m_rowCount - 1)

@@ -99,9 +99,15 @@ void TMainForm::MenuSavePdfClick()
     if (!PrintMaterial || !PrintSupplier)
         return;
     const bool materials = MainTabNotebook->currentIndex() == 0;
+    zil::store::Table *current = materials ? TableMaterial : TableSupplierName;
+    if (!current->active() || current->isEmpty()) {
+        zil::platform::showWarning(this,
+            materials ? QStringLiteral("There is no material to save.")
+                      : QStringLiteral("There is no supplier to save."));
+        return;
+    }
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
-        proposedFileName(materials ? TableMaterial : TableSupplierName),
-        QStringLiteral("PDF files (*.pdf)"));
+        proposedFileName(current), QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

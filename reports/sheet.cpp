@@ -174,7 +174,7 @@ void SheetHolder::closeCursors()
 
 void SheetHolder::RunReport()
 {
-    const bool nt = platform::isNTPlatform();
+    const bool nt = platform::IsNTPlatform();
     platform::PrintDialog &dialog = *m_mainForm->MainPrintDialog;
     if (!nt) {
         if (!dialog.execute())

@@ -12,7 +12,7 @@ std::function<bool()> &hook()
 
 } // namespace
 
-bool isNTPlatform()
+bool IsNTPlatform()
 {
     // Every platform this program is built for has the NT line's printing
     // behaviour; only tests ask for the other answer.

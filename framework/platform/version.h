@@ -8,9 +8,9 @@
 namespace zil::platform {
 
 // True on every platform the program runs on, unless a hook answers.
-bool isNTPlatform();
+bool IsNTPlatform();
 
-// While a hook is set, isNTPlatform() gives its answer. An empty function
+// While a hook is set, IsNTPlatform() gives its answer. An empty function
 // removes the hook.
 void setNTPlatformHook(std::function<bool()> hook);
 

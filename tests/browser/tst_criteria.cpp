@@ -10,6 +10,7 @@
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/datasource.h"
+#include "store/storeerror.h"
 #include "store/table.h"
 
 #include <QLineEdit>
@@ -249,6 +250,9 @@ private slots:
                 seen << title + ": " + text;
                 QCOMPARE(kind, platform::MessageKind::Warning);
                 QVERIFY(!form().GaugeWindow->isVisible());
+                // The list does not paint behind the message: its rows are
+                // those of the last list until the full one is built.
+                QVERIFY(!form().MaterialGrid->updatesEnabled());
             });
         QCOMPARE(select("xyzzy", "rose"), (QList<qint32> {1, 2, 3, 4, 5, 6}));
         QCOMPARE(seen, QStringList {kNoMatch});
@@ -256,6 +260,28 @@ private slots:
         QCOMPARE(form().TableMaterial->fieldByName("id").asInteger(), 4);
         QCOMPARE(form().MaterialGrid->row(), 4);
         QVERIFY(form().SearchField->isEnabled());
+        QVERIFY(form().MaterialGrid->updatesEnabled());
+    }
+
+    void aFailingRunLeavesTheListAsItWas()
+    {
+        QCOMPARE(select("menthol"), QList<qint32> {6});
+        const std::function<bool()> test = list().Predicate;
+        int tested = 0;
+        list().Predicate = [&] {
+            if (++tested == 3)
+                throw store::StoreError(QStringLiteral("Cannot read MATERIAL.DB"));
+            return test();
+        };
+        dialog().Material->setText("o");
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, form().ApplySelection());
+        QVERIFY(!form().GaugeWindow->isVisible());
+        QVERIFY(form().MaterialGrid->updatesEnabled());
+        QCOMPARE(list().SelectedCount, 1);
+        for (qint32 id = 1; id <= 6; ++id)
+            QCOMPARE(list().IsSelected(id), id == 6);
+        QCOMPARE(form().MaterialGrid->rowCount(), 2);
+        QCOMPARE(form().TableMaterial->fieldByName("id").asInteger(), 6);
     }
 
     void currentMaterialAfterARun()

@@ -54,8 +54,15 @@ bool makeDatabase(const QString &srcDir, const QString &dbDir,
     return runMakeDb({srcDir, dbDir});
 }
 
+namespace {
+// The newest fixture owns the hooks; replacing a fixture by a new one must not
+// take the new one's hooks away when the old one goes.
+RunningApp *s_owner = nullptr;
+} // namespace
+
 RunningApp::RunningApp()
 {
+    s_owner = this;
     platform::setMessageBoxHook([this](platform::MessageKind, const QString &title,
                                     const QString &text) { messages << title + ": " + text; });
 }
@@ -63,6 +70,9 @@ RunningApp::RunningApp()
 RunningApp::~RunningApp()
 {
     m_form.reset();
+    if (s_owner != this)
+        return;
+    s_owner = nullptr;
     platform::setMessageBoxHook({});
     platform::setProgramFilePathHook({});
 }

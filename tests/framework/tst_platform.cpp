@@ -324,11 +324,11 @@ void TestPlatform::helpViewer()
 
 void TestPlatform::versionQuery()
 {
-    QVERIFY(isNTPlatform());
+    QVERIFY(IsNTPlatform());
     setNTPlatformHook([] { return false; });
-    QVERIFY(!isNTPlatform());
+    QVERIFY(!IsNTPlatform());
     setNTPlatformHook({});
-    QVERIFY(isNTPlatform());
+    QVERIFY(IsNTPlatform());
 }
 
 QTEST_MAIN(TestPlatform)

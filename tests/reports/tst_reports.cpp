@@ -140,6 +140,7 @@ private slots:
     void eachRunReadsTheTablesAfresh();
     void storeAndPrinterErrorsAreReported();
     void saveAsPdfCancelledOrUnwritable();
+    void saveAsPdfWithoutASupplier();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -520,6 +521,25 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
     zil::platform::setSaveFileHook([bare](const QString &, const QString &) { return bare; });
     form()->MenuSavePdf->trigger();
     QCOMPARE(zil::test::pdfPageCount(bare + QStringLiteral(".pdf")), 2);
+}
+
+void TestReports::saveAsPdfWithoutASupplier()
+{
+    const QString db = m_dir.filePath(QStringLiteral("nosuppliers"));
+    QVERIFY(zil::test::makeDatabase(m_dir.filePath(QStringLiteral("nosuppliers-src")), db,
+        {{.key = "1", .name = "Lonely material"}}));
+    m_app = std::make_unique<zil::test::RunningApp>();
+    QVERIFY(m_app->start(db));
+    form()->MainTabNotebook->setCurrentIndex(1);
+    bool asked = false;
+    zil::platform::setSaveFileHook([&asked](const QString &, const QString &) {
+        asked = true;
+        return QString();
+    });
+    form()->MenuSavePdf->trigger();
+    QVERIFY(!asked);
+    QCOMPARE(
+        m_app->messages, QStringList {QStringLiteral("Warning: There is no supplier to save.")});
 }
 
 QTEST_MAIN(TestReports)

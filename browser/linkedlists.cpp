@@ -38,7 +38,8 @@ void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellFiel
     if (field.fieldName() != idField)
         return;
     QString text;
-    if (lookup.findKey({field.asInteger()}))
+    qint32 id = 0;
+    if (field.asId(id) && lookup.findKey({id}))
         text = lookup.fieldByName(QStringLiteral("name")).asString();
     framework::drawCellText(canvas, rect, text);
 }

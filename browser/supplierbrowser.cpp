@@ -124,27 +124,20 @@ void TMainForm::SelectMainPage(int page)
     UpdateTabState();
 }
 
-namespace {
-
-// Switches a cursor to another index for a lookup and back to its own,
-// keeping the record found, also when the lookup raises.
-class IndexSwitch
+// Looks the supplier up by id and leaves the supplier list on it, in name
+// order; the list stays where it was when there is no such supplier.
+void TMainForm::findSupplierById(qint32 id)
 {
-public:
-    IndexSwitch(zil::store::Table *table, const QString &index)
-        : m_table(table)
-        , m_previous(table->indexName())
-    {
-        m_table->setIndexName(index);
+    const QString names = TableSupplierName->indexName();
+    try {
+        TableSupplierName->setIndexName(QString());
+        TableSupplierName->findKey({id});
+    } catch (...) {
+        TableSupplierName->setIndexName(names);
+        throw;
     }
-    ~IndexSwitch() { m_table->setIndexName(m_previous); }
-
-private:
-    zil::store::Table *m_table;
-    QString m_previous;
-};
-
-} // namespace
+    TableSupplierName->setIndexName(names);
+}
 
 void TMainForm::UpdateTabState()
 {
@@ -159,8 +152,9 @@ void TMainForm::UpdateTabState()
     if (EventsEnabled && materials && SearchClass && !TableSupLink2->eof()) {
         // The material picked in the supplier's list, if the list holds it.
         // A link to a material that does not exist is not in the list either.
-        const qint32 id = TableSupLink2->fieldByName(QStringLiteral("materialid")).asInteger();
-        if (SearchClass->IsSelected(id)) {
+        qint32 id = 0;
+        if (TableSupLink2->fieldByName(QStringLiteral("materialid")).asId(id)
+            && SearchClass->IsSelected(id)) {
             SearchClass->GotoMaterial(id);
             SearchClass->ShowCurrent();
         } else {
@@ -170,9 +164,9 @@ void TMainForm::UpdateTabState()
     } else if (EventsEnabled && !materials && !TableSupLink->eof()) {
         // The supplier picked in the material's list; the list stays where
         // it was when there is no such supplier.
-        const qint32 id = TableSupLink->fieldByName(QStringLiteral("supplierid")).asInteger();
-        IndexSwitch byId(TableSupplierName, QString());
-        TableSupplierName->findKey({id});
+        qint32 id = 0;
+        if (TableSupLink->fieldByName(QStringLiteral("supplierid")).asId(id))
+            findSupplierById(id);
     }
 
     zil::browser::showHideShowState(HideShowButton,

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <limits>
 
 namespace zil::framework {
 
@@ -20,6 +21,16 @@ const QString &CellField::fieldName() const
 QVariant CellField::value() const
 {
     return m_table.valueAt(m_recNo, m_field.column());
+}
+
+bool CellField::asId(qint32 &id) const
+{
+    bool ok = false;
+    const qlonglong v = value().toLongLong(&ok);
+    if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+        return false;
+    id = qint32(v);
+    return true;
 }
 
 void drawCellText(QPainter &painter, const QRect &rect, const QString &text)
@@ -173,6 +184,8 @@ DataGrid::DataGrid(QWidget *parent)
     setShowGrid(true);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab leaves the grid instead of moving its row.
+    setTabKeyNavigation(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);

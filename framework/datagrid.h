@@ -38,6 +38,9 @@ public:
     QVariant value() const;
     bool isNull() const { return value().isNull(); }
     qint32 asInteger() const { return value().toInt(); }
+    // The value as a record id: false when it is not an integer or lies
+    // outside the ids a record can have.
+    bool asId(qint32 &id) const;
     QString asString() const { return value().toString(); }
 
 private:
@@ -89,6 +92,10 @@ public:
     int rowHeight() const { return m_rowHeight; }
 
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
+    // Typing in the grid searches nothing: its cells hold ids and names that
+    // the program draws, and a search over every row would stall a long list.
+    void keyboardSearch(const QString &) override { }
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;

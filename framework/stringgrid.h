@@ -56,6 +56,9 @@ public:
     // Repaints every cell, the caption row included.
     void repaintAll();
 
+    // Typing in the grid searches nothing; the search field does that.
+    void keyboardSearch(const QString &) override { }
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

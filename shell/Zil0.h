@@ -274,6 +274,7 @@ protected:
 private:
     // The reactions of the material list's controls and buttons.
     void connectMaterialList();
+    void findSupplierById(qint32 id);
     void createMenus();
     void createButtonBar(QWidget *parent);
     void createMaterialsPage(QWidget *page);

@@ -2,6 +2,8 @@
 
 #include "table.h"
 
+#include <limits>
+
 namespace zil::store {
 
 void Field::setDisplayLabel(const QString &label)
@@ -27,6 +29,18 @@ qint32 Field::asInteger() const
     if (v.typeId() == QMetaType::QString)
         return v.toString().trimmed().toInt();
     return qint32(v.toLongLong());
+}
+
+bool Field::asId(qint32 &id) const
+{
+    if (m_kind != schema::FieldKind::Integer)
+        return false;
+    bool ok = false;
+    const qlonglong v = m_table->value(m_column).toLongLong(&ok);
+    if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+        return false;
+    id = qint32(v);
+    return true;
 }
 
 QString Field::asString() const

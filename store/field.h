@@ -35,6 +35,9 @@ public:
     // Values of the current record; an empty cursor reads as null.
     bool isNull() const;
     qint32 asInteger() const;
+    // The value as a record id: false when it is not an integer within the
+    // signed 32-bit range that ids have.
+    bool asId(qint32 &id) const;
     QString asString() const;
     // The whole stored bytes, for memos (UTF-8); empty when the memo is empty.
     QByteArray asBytes() const;

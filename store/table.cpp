@@ -11,6 +11,18 @@
 
 namespace zil::store {
 
+namespace {
+
+// The open cursors of the process; a re-read of a table file concerns every
+// cursor on that file.
+std::vector<Table *> &openCursors()
+{
+    static std::vector<Table *> cursors;
+    return cursors;
+}
+
+} // namespace
+
 Table::Table(QObject *parent)
     : QObject(parent)
 { }
@@ -110,6 +122,7 @@ void Table::open()
     }
     m_fields = std::move(fields);
     m_hasRange = false;
+    openCursors().push_back(this);
     if (m_database) {
         m_database->attach(this);
         m_database->open();
@@ -133,6 +146,7 @@ void Table::close()
 {
     if (!m_file)
         return;
+    std::erase(openCursors(), this);
     disconnect(m_masterRecord);
     disconnect(m_masterState);
     m_file.reset();
@@ -633,7 +647,25 @@ void Table::cancelRange()
 void Table::refresh()
 {
     requireActive();
-    m_file->reload();
+    const bool reread = m_file->reload();
+    followFile();
+    if (!reread)
+        return;
+    // The other cursors on the file see the new rows as well; each announces
+    // it, so that the grids and fields that show them follow. A notice may
+    // close or delete a cursor, so each is checked before it is told.
+    const std::shared_ptr<TableFile> file = m_file;
+    QList<QPointer<Table>> others;
+    for (Table *t : openCursors())
+        if (t != this && t->m_file == file)
+            others << t;
+    for (const QPointer<Table> &t : std::as_const(others))
+        if (t && t->m_file == file)
+            t->followFile();
+}
+
+void Table::followFile()
+{
     sync();
     m_rowLoaded = m_memosLoaded = false;
     if (m_pos < 0 && m_lo < m_hi)

@@ -109,6 +109,8 @@ private:
     void detachSource(DataSource *source);
     void masterChanged();
     void closeFromDatabase();
+    // Takes up a re-read of the table file and announces the current record.
+    void followFile();
 
     QString resolveDirectory();
     const IndexOrder &order() const;

@@ -6,6 +6,7 @@
 
 #include "browser/searchclass.h"
 #include "common/testdb.h"
+#include "reports/Printm.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
 
@@ -262,6 +263,77 @@ private slots:
         QVERIFY(!f->HideShowButton->isEnabled());
         f->DetailTabNotebook->setCurrentIndex(0);
         QCOMPARE(f->TableMaterial->fieldByName("name").asString(), QStringLiteral("Citral"));
+    }
+
+    void listsFollowTablesChangedByAnotherProgram()
+    {
+        f->DetailTabNotebook->setCurrentIndex(1);
+        gotoMaterial("Vanillin");
+        const qint32 vanillin = test::materialId(*f, "Vanillin");
+        QTest::mouseClick(f->SupplierGrid->viewport(), Qt::LeftButton, {},
+            f->SupplierGrid->visualRect(f->SupplierGrid->model()->index(1, 0)).center());
+        QCOMPARE(f->DBSupplierName->text(), QStringLiteral("alpha Aromatics"));
+
+        // Another program drops the link; a sheet run reads the tables afresh,
+        // and the pane shows what the table now holds.
+        const QString links = test::tableFile(m_db, "MATSUPP.DB");
+        QVERIFY(test::execSql(links,
+            QStringLiteral("DELETE FROM matsupp WHERE materialid = %1 AND supplierid = %2")
+                .arg(vanillin)
+                .arg(test::kAlphaAromatics)));
+        QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
+        QCOMPARE(f->SupplierGrid->model()->rowCount(), 1);
+        QCOMPARE(f->TableSupLink->recordCount(), 1);
+        QCOMPARE(supplierRows(), QStringList({"Zeta Oils"}));
+        QCOMPARE(f->DBSupplierName->text(), QStringLiteral("Zeta Oils"));
+
+        QVERIFY(test::execSql(links,
+            QStringLiteral("INSERT INTO matsupp (materialid, supplierid) VALUES (%1, %2)")
+                .arg(vanillin)
+                .arg(test::kAlphaAromatics)));
+        QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
+        QCOMPARE(supplierRows(), QStringList({"Zeta Oils", "alpha Aromatics"}));
+        f->DetailTabNotebook->setCurrentIndex(0);
+    }
+
+    void idsBeyondTheIdRangeFindNoRecord()
+    {
+        // A supplier id that only wraps round to an existing one (2^32 + 10)
+        // names no supplier, in the cell and in the tab switch.
+        const qint32 citral = test::materialId(*f, "Citral");
+        const QString links = test::tableFile(m_db, "MATSUPP.DB");
+        QVERIFY(test::execSql(links,
+            QStringLiteral("INSERT INTO matsupp (materialid, supplierid) VALUES (%1, %2)")
+                .arg(citral)
+                .arg(4294967296LL + test::kZeta)));
+        f->DetailTabNotebook->setCurrentIndex(1);
+        gotoMaterial("Citral");
+        f->TableSupLink->refresh();
+        QCOMPARE(supplierRows(), QStringList({""}));
+        f->TableSupplierName->first();
+        const QString before = f->TableSupplierName->fieldByName("name").asString();
+        f->Suppliers1Click();
+        QCOMPARE(f->TableSupplierName->fieldByName("name").asString(), before);
+        f->Materials1Click();
+        QVERIFY(test::execSql(
+            links, QStringLiteral("DELETE FROM matsupp WHERE materialid = %1").arg(citral)));
+        f->TableSupLink->refresh();
+        f->DetailTabNotebook->setCurrentIndex(0);
+    }
+
+    void tabLeavesTheGridAndTypingSearchesNothing()
+    {
+        f->DetailTabNotebook->setCurrentIndex(1);
+        gotoMaterial("Anethole");
+        f->SupplierGrid->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f->TableSupLink->recNo(), 1);
+        // Typing a supplier id that the grid holds moves nothing either.
+        QTest::keyClicks(f->SupplierGrid, QString::number(test::kMid));
+        QCOMPARE(f->TableSupLink->recNo(), 1);
+        QTest::keyClick(f->SupplierGrid, Qt::Key_Tab);
+        QCOMPARE(f->TableSupLink->recNo(), 1);
+        QVERIFY(!f->SupplierGrid->hasFocus());
+        f->DetailTabNotebook->setCurrentIndex(0);
     }
 };
 

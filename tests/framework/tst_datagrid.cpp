@@ -220,7 +220,7 @@ private slots:
         m_suppliers->setIndexName("supname");
         QCOMPARE(m_grid->currentIndex().row(), 4);
 
-        // A master moving to a record without details empties the grid.
+        // A closed cursor empties its grid; opening it fills it again.
         m_material->findKey({2});
         m_links->close();
         QCOMPARE(m_linkGrid->model()->rowCount(), 0);

@@ -480,6 +480,36 @@ private slots:
         QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("alpha Essences"));
     }
 
+    void refreshIsAnnouncedByEveryCursorOnTheFile()
+    {
+        // Two cursors of the process on one table file, say the main
+        // window's and a report's: a re-read through one shows in the other
+        // and is announced there.
+        auto reading = cursor("MATSUPP.DB");
+        auto shown = cursor("MATSUPP.DB");
+        reading->open();
+        shown->open();
+        shown->setRange(5, 5); // Vanillin, with suppliers 1 and 3
+        QCOMPARE(shown->recordCount(), 2);
+        store::DataSource source;
+        source.setDataSet(shown.get());
+        QList<int> counts; // the records in view at each notice
+        connect(&source, &store::DataSource::recordChanged, this,
+            [&] { counts << shown->recordCount(); });
+        QVERIFY(test::execSql(
+            m_db + "/MATSUPP.DB", "DELETE FROM matsupp WHERE materialid = 5 AND supplierid = 3"));
+        reading->refresh();
+        QCOMPARE(counts, QList<int> {1});
+        QCOMPARE(shown->fieldByName("supplierid").asInteger(), 1);
+        // Nothing re-read, nothing announced elsewhere.
+        reading->refresh();
+        QCOMPARE(counts, QList<int> {1});
+        QVERIFY(test::execSql(
+            m_db + "/MATSUPP.DB", "INSERT INTO matsupp (materialid, supplierid) VALUES (5, 3)"));
+        reading->refresh();
+        QCOMPARE(counts, (QList<int> {1, 2}));
+    }
+
     void protectedTableNeedsThePassword()
     {
         store::Session::instance().removeAllPasswords();

@@ -1,5 +1,6 @@
 #include "Search.h"
 
+#include "framework/picture.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -33,20 +33,9 @@ QIcon buttonIcon(Picture picture)
     p.setRenderHint(QPainter::Antialiasing);
     const QColor teal(0, 128, 128);
     switch (picture) {
-    case Picture::Select: {
-        QPainterPath funnel;
-        funnel.moveTo(1, 2);
-        funnel.lineTo(15, 2);
-        funnel.lineTo(9.5, 8);
-        funnel.lineTo(9.5, 14);
-        funnel.lineTo(6.5, 12);
-        funnel.lineTo(6.5, 8);
-        funnel.closeSubpath();
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(teal);
-        p.drawPath(funnel);
+    case Picture::Select:
+        zil::framework::paintFunnel(p);
         break;
-    }
     case Picture::SelectAll:
         for (int y : {3, 7, 11}) {
             p.fillRect(QRectF(1, y, 2, 2), teal);

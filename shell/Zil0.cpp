@@ -296,20 +296,9 @@ QImage drawGlyph(Glyph glyph)
         p.fillRect(QRectF(11.5, 2, 2, 9), kGlyphInk);
         triangle(p, {9, 10}, {16, 10}, {12.5, 14.5}, kGlyphInk);
         break;
-    case Glyph::Select: {
-        QPainterPath funnel;
-        funnel.moveTo(1, 2);
-        funnel.lineTo(15, 2);
-        funnel.lineTo(9.5, 8);
-        funnel.lineTo(9.5, 14);
-        funnel.lineTo(6.5, 12);
-        funnel.lineTo(6.5, 8);
-        funnel.closeSubpath();
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(QColor(0, 128, 128));
-        p.drawPath(funnel);
+    case Glyph::Select:
+        zil::framework::paintFunnel(p);
         break;
-    }
     case Glyph::Print:
         p.setPen(QPen(Qt::black, 1));
         p.setBrush(Qt::white);

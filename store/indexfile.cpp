@@ -151,6 +151,15 @@ std::vector<IndexInfo> readIndexes(const QString &tablePath)
     return result;
 }
 
+QStringList indexFilePaths(const QString &tablePath)
+{
+    const QDir dir = QFileInfo(tablePath).absoluteDir();
+    QStringList paths;
+    for (const QString &name : indexFileNames(tablePath))
+        paths << dir.filePath(name);
+    return paths;
+}
+
 void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
     const QString &fields, IndexOption option)
 {

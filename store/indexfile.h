@@ -35,6 +35,10 @@ bool isIndexFile(const QString &path);
 // order of their file numbers.
 std::vector<IndexInfo> readIndexes(const QString &tablePath);
 
+// The paths of the files that may hold a table's indexes (by its file path):
+// "<base>.px" and "<base>.xg<n>", whatever their case.
+QStringList indexFilePaths(const QString &tablePath);
+
 // Adds an index to a closed table: the table file `fileName` in `dir`, case of
 // the name ignored. `fields` are joined by ";". The table is taken for
 // exclusive use while the index is added; raises StoreError when another

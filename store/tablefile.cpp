@@ -280,6 +280,7 @@ int TableFile::columnIndex(const QString &name) const
 
 void TableFile::readIndexFiles()
 {
+    stampIndexFiles();
     m_indexes.clear();
     for (IndexInfo &info : readIndexes(m_path)) {
         IndexOrder order;
@@ -520,21 +521,51 @@ bool TableFile::reload()
     // A table file replaced by a new one (as the database maker does) keeps
     // the old file open here; the stamp of the path tells, and the data
     // version tells of changes written into the open file.
-    std::vector<IndexInfo> before;
-    for (size_t i = 0; i + 1 < m_indexes.size(); ++i)
-        before.push_back(m_indexes[i].info);
-    const std::vector<IndexInfo> after = readIndexes(m_path);
-    bool indexesChanged = before.size() != after.size();
-    for (size_t i = 0; !indexesChanged && i < before.size(); ++i) {
-        indexesChanged = before[i].name != after[i].name || before[i].fields != after[i].fields
-            || before[i].caseInsensitive != after[i].caseInsensitive;
-    }
     const FileStamp stamp = stampOf(m_path);
-    if (!indexesChanged && dataVersion() == m_dataVersion && stamp.modified == m_stampModified
+    if (!indexFilesChanged() && dataVersion() == m_dataVersion && stamp.modified == m_stampModified
         && stamp.size == m_stampSize)
         return false;
     openConnection();
     return true;
+}
+
+void TableFile::stampIndexFiles()
+{
+    m_indexDirModified = QFileInfo(QFileInfo(m_path).absolutePath()).lastModified();
+    m_indexFileStamps.clear();
+    m_indexFileSizes.clear();
+    for (const QString &path : indexFilePaths(m_path)) {
+        const FileStamp stamp = stampOf(path);
+        m_indexFileStamps.emplace_back(path, stamp.modified);
+        m_indexFileSizes.push_back(stamp.size);
+    }
+}
+
+bool TableFile::indexFilesChanged()
+{
+    // Index files come and go with their directory's stamp, and are
+    // rewritten with their own.
+    bool same = QFileInfo(QFileInfo(m_path).absolutePath()).lastModified() == m_indexDirModified;
+    for (size_t i = 0; same && i < m_indexFileStamps.size(); ++i) {
+        const FileStamp stamp = stampOf(m_indexFileStamps[i].first);
+        same = stamp.modified == m_indexFileStamps[i].second && stamp.size == m_indexFileSizes[i];
+    }
+    if (same)
+        return false;
+    // Something in the directory changed, not necessarily an index: compare
+    // what the index files describe with the indexes in use. The stamps are
+    // taken first, so that a file written meanwhile shows at the next check.
+    stampIndexFiles();
+    std::vector<IndexInfo> before;
+    for (size_t i = 0; i + 1 < m_indexes.size(); ++i)
+        before.push_back(m_indexes[i].info);
+    const std::vector<IndexInfo> after = readIndexes(m_path);
+    bool changed = before.size() != after.size();
+    for (size_t i = 0; !changed && i < before.size(); ++i) {
+        changed = before[i].name != after[i].name || before[i].fields != after[i].fields
+            || before[i].caseInsensitive != after[i].caseInsensitive;
+    }
+    return changed;
 }
 
 bool TableFile::isUnique(const std::vector<int> &columns)

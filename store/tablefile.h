@@ -109,6 +109,11 @@ private:
     // Holds in memory the fields of every index, and the extra columns.
     void readKeys(const std::vector<int> &extra = {});
     void readIndexFiles();
+    // Whether the index files say something other than when they were read.
+    // Their directory and their own stamps tell cheaply that nothing changed,
+    // so a refresh does not read them again on every change of record.
+    bool indexFilesChanged();
+    void stampIndexFiles();
     bool tryOpen(const QString *password);
     qint64 dataVersion();
     sqlite3_stmt *prepare(const QString &sql);
@@ -136,6 +141,9 @@ private:
     std::vector<IndexOrder> m_indexes;
     qint64 m_dataVersion = -1;
     QDateTime m_stampModified;
+    QDateTime m_indexDirModified;
+    std::vector<std::pair<QString, QDateTime>> m_indexFileStamps; // path, modified
+    std::vector<qint64> m_indexFileSizes;
     qint64 m_stampSize = -1;
     quint64 m_generation = 0;
     platform::FileLock m_lock;

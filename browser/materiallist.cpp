@@ -4,6 +4,7 @@
 #include "Search.h"
 #include "searchclass.h"
 
+#include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
@@ -237,7 +238,6 @@ void TMainForm::MaterialGridDrawCell(
         background = palette().color(QPalette::Button);
         text = Qt::black;
     }
-    canvas.fillRect(rect, background);
     QString name;
     if (state.fixed) {
         name = MaterialGrid->cell(0, 0);
@@ -249,11 +249,11 @@ void TMainForm::MaterialGridDrawCell(
         if (id > 0 && TableMaterialSelect->findKey({id}))
             name = TableMaterialSelect->fieldByName(QStringLiteral("name")).asString();
     }
+    // The canvas's pen and brush come back as they were.
     canvas.save();
+    canvas.setBrush(background);
     canvas.setPen(text);
-    canvas.setClipRect(rect);
-    const QFontMetrics metrics(canvas.font());
-    canvas.drawText(QPoint(rect.left() + 2, rect.top() + 1 + metrics.ascent()), name);
+    zil::framework::drawCellText(canvas, rect, name);
     canvas.restore();
 }
 

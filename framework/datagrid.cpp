@@ -9,7 +9,6 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <limits>
 
 namespace zil::framework {
 
@@ -25,12 +24,7 @@ QVariant CellField::value() const
 
 bool CellField::asId(qint32 &id) const
 {
-    bool ok = false;
-    const qlonglong v = value().toLongLong(&ok);
-    if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
-        return false;
-    id = qint32(v);
-    return true;
+    return store::toId(value(), id);
 }
 
 void drawCellText(QPainter &painter, const QRect &rect, const QString &text)

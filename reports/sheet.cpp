@@ -144,16 +144,12 @@ SheetHolder::SheetHolder(TMainForm *mainForm, const QString &name)
 
 SheetHolder::~SheetHolder() = default;
 
-// A table that the main window holds open is shared with it, so each cursor is
-// re-read after opening: the run shows the tables as they are now, changes by
-// other programs included.
+// Opening reads each table as it is now, changes by other programs included,
+// also where the main window holds the same table open.
 void SheetHolder::openAfresh()
 {
-    const QList<store::Table *> order = cursorOrder();
-    for (store::Table *table : order)
+    for (store::Table *table : cursorOrder())
         table->open();
-    for (store::Table *table : order)
-        table->refresh();
 }
 
 // The key range of the master on the id of the main window's current record,

@@ -602,6 +602,19 @@ void TMainForm::createMaterialDetails(QWidget *page)
     DBLiterature = makeMemo(page, "DBLiterature", 72, 262, 249, 47, true);
 }
 
+namespace {
+
+// One captioned field of an address block.
+struct AddressRow
+{
+    const char *caption;
+    const char *name;
+    int y;
+    QLineEdit *TMainForm::*field;
+};
+
+} // namespace
+
 void TMainForm::createMaterialSuppliers(QWidget *page)
 {
     auto *dock = new DockLayout(page);
@@ -611,21 +624,14 @@ void TMainForm::createMaterialSuppliers(QWidget *page)
     dock->dock(SupplierGrid, DockLayout::Client);
 
     QWidget *details = addPage(TabDetailsSuppliers, QStringLiteral("Details"));
-    struct Row
-    {
-        const char *caption;
-        const char *name;
-        int y;
-        QLineEdit *TMainForm::*field;
-    };
-    const Row rows[] = {
+    const AddressRow rows[] = {
         {"Supplier", "DBSupplierName", 4, &TMainForm::DBSupplierName},
         {"Address", "DBAddress", 31, &TMainForm::DBAddress},
         {"City", "DBCity", 58, &TMainForm::DBCity},
         {"Country", "DBCountry", 84, &TMainForm::DBCountry},
         {"Phone", "DBPhone", 111, &TMainForm::DBPhone},
     };
-    for (const Row &r : rows) {
+    for (const AddressRow &r : rows) {
         makeLabel(details, QString::fromLatin1(r.caption), 6, r.y + 3);
         this->*r.field = makeField(details, r.name, 64, r.y, 249);
     }
@@ -653,21 +659,14 @@ void TMainForm::createSuppliersPage(QWidget *page)
 
     // Page "Details": the supplier's address.
     QWidget *details = addPage(SuppliersDetailTabNotebook, QStringLiteral("Details"));
-    struct Row
-    {
-        const char *caption;
-        const char *name;
-        int y;
-        QLineEdit *TMainForm::*field;
-    };
-    const Row rows[] = {
+    const AddressRow rows[] = {
         {"Name", "DBEditName", 23, &TMainForm::DBEditName},
         {"Address", "DBEditAddress", 85, &TMainForm::DBEditAddress},
         {"City", "DBEditCity", 147, &TMainForm::DBEditCity},
         {"Country", "DbEditCountry", 209, &TMainForm::DbEditCountry},
         {"Phone", "DBEditPhone", 271, &TMainForm::DBEditPhone},
     };
-    for (const Row &r : rows) {
+    for (const AddressRow &r : rows) {
         makeRightLabel(details, QString::fromLatin1(r.caption), 63, r.y + 3);
         this->*r.field = makeField(details, r.name, 72, r.y, 245);
     }

@@ -31,16 +31,19 @@ qint32 Field::asInteger() const
     return qint32(v.toLongLong());
 }
 
-bool Field::asId(qint32 &id) const
+bool toId(const QVariant &value, qint32 &id)
 {
-    if (m_kind != schema::FieldKind::Integer)
-        return false;
     bool ok = false;
-    const qlonglong v = m_table->value(m_column).toLongLong(&ok);
+    const qlonglong v = value.toLongLong(&ok);
     if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
         return false;
     id = qint32(v);
     return true;
+}
+
+bool Field::asId(qint32 &id) const
+{
+    return m_kind == schema::FieldKind::Integer && toId(m_table->value(m_column), id);
 }
 
 QString Field::asString() const

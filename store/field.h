@@ -6,10 +6,15 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 namespace zil::store {
 
 class Table;
+
+// A value as a record id: false when it is not an integer within the signed
+// 32-bit range that ids have.
+bool toId(const QVariant &value, qint32 &id);
 
 class Field
 {

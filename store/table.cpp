@@ -96,8 +96,9 @@ void Table::open()
         fail(QStringLiteral("Table does not exist: %1")
                  .arg(QDir::cleanPath(dir + "/" + m_tableName)));
 
+    bool reread = false;
     std::shared_ptr<TableFile> file = TableFile::acquire(path, lockFileFor(path),
-        m_exclusive ? TableFile::Lock::Exclusive : TableFile::Lock::Shared);
+        m_exclusive ? TableFile::Lock::Exclusive : TableFile::Lock::Shared, &reread);
 
     std::vector<std::unique_ptr<Field>> fields;
     const auto &columns = file->columns();
@@ -140,6 +141,8 @@ void Table::open()
     m_bof = true;
     m_eof = m_lo >= m_hi;
     announce();
+    if (reread)
+        othersFollowFile();
 }
 
 void Table::close()
@@ -649,8 +652,12 @@ void Table::refresh()
     requireActive();
     const bool reread = m_file->reload();
     followFile();
-    if (!reread)
-        return;
+    if (reread)
+        othersFollowFile();
+}
+
+void Table::othersFollowFile()
+{
     // The other cursors on the file see the new rows as well; each announces
     // it, so that the grids and fields that show them follow. A notice may
     // close or delete a cursor, so each is checked before it is told.

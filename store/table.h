@@ -111,6 +111,8 @@ private:
     void closeFromDatabase();
     // Takes up a re-read of the table file and announces the current record.
     void followFile();
+    // After a re-read of the table file: every other cursor on it follows.
+    void othersFollowFile();
 
     QString resolveDirectory();
     const IndexOrder &order() const;

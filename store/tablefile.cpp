@@ -96,12 +96,19 @@ QString lockFileFor(const QString &tablePath)
 }
 
 std::shared_ptr<TableFile> TableFile::acquire(
-    const QString &path, const QString &lockPath, Lock lock)
+    const QString &path, const QString &lockPath, Lock lock, bool *reread)
 {
+    if (reread)
+        *reread = false;
     const QString key = QFileInfo(path).canonicalFilePath();
     if (lock == Lock::Shared) {
-        if (auto existing = registry().value(key).lock())
+        if (auto existing = registry().value(key).lock()) {
+            // A cursor opened now reads the table as it is now.
+            const bool changed = existing->reload();
+            if (reread)
+                *reread = changed;
             return existing;
+        }
     }
     std::shared_ptr<TableFile> file(new TableFile);
     file->m_path = path;

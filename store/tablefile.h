@@ -52,9 +52,11 @@ public:
     enum class Lock { Shared, Exclusive, None };
 
     // The table file at path, shared with other cursors of the process that
-    // have it open; opened and locked when none has. Raises StoreError.
+    // have it open; opened and locked when none has. A file already open is
+    // re-read when another connection changed it, and *reread tells so.
+    // Raises StoreError.
     static std::shared_ptr<TableFile> acquire(
-        const QString &path, const QString &lockPath, Lock lock);
+        const QString &path, const QString &lockPath, Lock lock, bool *reread = nullptr);
     ~TableFile();
 
     const QString &path() const { return m_path; }

@@ -115,6 +115,9 @@ TSearchWindow::TSearchWindow(QWidget *parent)
     addRow(QStringLiteral("&Occurrence"), Occurence, "Occurence", 40, 78, 358);
     addRow(QStringLiteral("&Flavour"), Flavour, "Flavour", 72, 78, 359);
     addRow(QStringLiteral("A&pplication"), Application, "Application", 104, 78, 359);
+    // The criteria are formed again after any change of a field.
+    for (QLineEdit *field : {Material, CAS, Occurence, Flavour, Application})
+        connect(field, &QLineEdit::textChanged, this, [this] { m_criteria.reset(); });
     setTabOrder(Material, CAS);
     setTabOrder(CAS, Occurence);
     setTabOrder(Occurence, Flavour);
@@ -226,45 +229,56 @@ void TSearchWindow::SetScanCursors(zil::store::Table *materials, zil::store::Tab
     m_synonyms = synonyms;
 }
 
+const TSearchWindow::Criteria &TSearchWindow::criteria()
+{
+    if (!m_criteria) {
+        m_criteria = Criteria {CriterionForm(Material->text()), CriterionForm(CAS->text()),
+            CriterionForm(Occurence->text()).toUtf8(), CriterionForm(Flavour->text()).toUtf8(),
+            CriterionForm(Application->text()).toUtf8()};
+    }
+    return *m_criteria;
+}
+
 bool TSearchWindow::MaterialMatches()
 {
     if (!m_materials)
         return true;
-    const QString material = CriterionForm(Material->text());
-    const QString cas = CriterionForm(CAS->text());
-    const QString occurrence = CriterionForm(Occurence->text());
-    const QString flavour = CriterionForm(Flavour->text());
-    const QString application = CriterionForm(Application->text());
+    const Criteria &c = criteria();
 
     bool result = true;
-    if (!material.isEmpty()) {
+    if (!c.material.isEmpty()) {
         const QString name
             = UpperAscii(m_materials->fieldByName(QStringLiteral("name")).asString());
-        result = name.contains(material);
+        result = name.contains(c.material);
         // The synonyms are read only when the name itself does not match.
         if (!result && m_synonyms) {
             zil::store::Field &synonym = m_synonyms->fieldByName(QStringLiteral("name"));
             for (m_synonyms->first(); !m_synonyms->eof(); m_synonyms->next()) {
-                if (UpperAscii(synonym.asString()).contains(material)) {
+                if (UpperAscii(synonym.asString()).contains(c.material)) {
                     result = true;
                     break;
                 }
             }
         }
     }
-    if (result && !cas.isEmpty()
-        && !UpperAscii(m_materials->fieldByName(QStringLiteral("cas")).asString()).contains(cas))
+    if (result && !c.cas.isEmpty()
+        && !UpperAscii(m_materials->fieldByName(QStringLiteral("cas")).asString()).contains(c.cas))
         result = false;
     if (result)
-        result = MemoContains(occurrence, QStringLiteral("occur"));
+        result = memoHolds(c.occurrence, QStringLiteral("occur"));
     if (result)
-        result = MemoContains(application, QStringLiteral("applic"));
+        result = memoHolds(c.application, QStringLiteral("applic"));
     if (result)
-        result = MemoContains(flavour, QStringLiteral("flavor"));
+        result = memoHolds(c.flavour, QStringLiteral("flavor"));
     return result;
 }
 
 bool TSearchWindow::MemoContains(const QString &criterion, const QString &memoField)
+{
+    return memoHolds(criterion.toUtf8(), memoField);
+}
+
+bool TSearchWindow::memoHolds(QByteArrayView criterion, const QString &memoField)
 {
     if (criterion.isEmpty())
         return true;
@@ -284,6 +298,5 @@ bool TSearchWindow::MemoContains(const QString &criterion, const QString &memoFi
     for (qsizetype i = 0; i < length; ++i)
         to[i] = upperAscii(from[i]);
     stored.clear();
-    const QByteArray needle = criterion.toUtf8();
-    return QByteArrayView(m_folded).indexOf(QByteArrayView(needle)) >= 0;
+    return QByteArrayView(m_folded).indexOf(criterion) >= 0;
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -64,6 +65,20 @@ private:
 
     zil::store::Table *m_materials = nullptr;
     zil::store::Table *m_synonyms = nullptr;
+    // The criteria in normal form, taken from the fields once and kept until
+    // a field changes, so that a scan does not form them for every material.
+    struct Criteria
+    {
+        QString material;
+        QString cas;
+        QByteArray occurrence; // the memo criteria as the memos' bytes
+        QByteArray flavour;
+        QByteArray application;
+    };
+    const Criteria &criteria();
+    bool memoHolds(QByteArrayView criterion, const QString &memoField);
+
+    std::optional<Criteria> m_criteria;
     QByteArray m_folded; // the memo being tested, upper-cased; reused between tests
 };
 

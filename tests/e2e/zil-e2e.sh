@@ -184,7 +184,10 @@ mkdir -p "$out/home" "$out/runtime"
 chmod 700 "$out/runtime"
 (
     cd "$out/home"
-    exec env -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
+    # No scaling or theme from the caller's environment: the clicks below
+    # rely on the window's design size.
+    exec env -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE -u QT_SCALE_FACTOR \
+        -u QT_SCREEN_SCALE_FACTORS -u QT_FONT_DPI -u QT_ENABLE_HIGHDPI_SCALING \
         DISPLAY="$display" XAUTHORITY="$out/Xauthority" QT_QPA_PLATFORM=xcb \
         HOME="$out/home" XDG_RUNTIME_DIR="$out/runtime" XDG_CONFIG_HOME="$out/home/.config" \
         "$prefix/bin/zil"
@@ -204,8 +207,9 @@ x xdotool mousemove --window "$main" 156 89 click 1
 keys alt+e ctrl+a
 
 # save_pdf NAME: Report > Save as PDF..., the file NAME typed into the file
-# dialog, which opens in the home directory. The names have different first
-# letters, so the dialog's completer never has a match that Enter would take.
+# dialog, which opens in the home directory. The names begin with different
+# characters, so the dialog's completer never offers a match that Enter would
+# take instead of saving.
 save_pdf() {
     local name=$1
     local file=$out/home/$name

@@ -59,6 +59,14 @@ screenshot() {
 fail() {
     echo "e2e: FAILED: $*" >&2
     screenshot failure.png
+    if [ -n "$xvfb_pid" ]; then
+        if kill -0 "$xvfb_pid" 2>/dev/null; then
+            echo "Xvfb ($xvfb_pid) runs on display $display" >&2
+        else
+            echo "Xvfb ($xvfb_pid) has ended" >&2
+        fi
+        [ ! -s "$out/xvfb.log" ] || tail -n 20 "$out/xvfb.log" >&2
+    fi
     if [ -s "$out/zil.log" ]; then
         echo "--- zil output ---" >&2
         tail -n 40 "$out/zil.log" >&2
@@ -102,18 +110,33 @@ wait_until() {
 
 # X helpers; the display and its cookie are set once Xvfb runs.
 x() { DISPLAY=$display XAUTHORITY=$out/Xauthority "$@"; }
-# The first mapped window whose title is exactly TITLE.
+# windows [--onlyvisible] TITLE: the windows titled exactly TITLE. xdotool
+# matches titles as regular expressions without regard to case, and the
+# splash window is titled "zil", so each candidate's title is compared again.
+windows() {
+    local only=()
+    if [ "$1" = --onlyvisible ]; then
+        only=(--onlyvisible)
+        shift
+    fi
+    local title=$1 pattern ids id
+    pattern=$(sed 's/[][\.*^$+?(){}|]/\\&/g' <<<"$title")
+    ids=$(x xdotool search "${only[@]}" --name "^$pattern\$" 2>/dev/null) || true
+    for id in $ids; do
+        [ "$(x xdotool getwindowname "$id" 2>/dev/null)" = "$title" ] && echo "$id"
+    done
+    return 0
+}
+# The first mapped window titled exactly TITLE.
 visible_window() {
     local ids
-    ids=$(x xdotool search --onlyvisible --name "^$1\$" 2>/dev/null) || true
+    ids=$(windows --onlyvisible "$1")
     echo "${ids%%$'\n'*}"
 }
 is_visible() { [ -n "$(visible_window "$1")" ]; }
 is_gone() { ! is_visible "$1"; }
 # A window that was created and is now unmapped: shown once and hidden again.
-was_shown_and_hidden() {
-    [ -n "$(x xdotool search --name "^$1\$" 2>/dev/null)" ] && is_gone "$1"
-}
+was_shown_and_hidden() { [ -n "$(windows "$1")" ] && is_gone "$1"; }
 # Keyboard focus straight to a window; there is no window manager to do it.
 focus() {
     timeout "$step_limit" env DISPLAY="$display" XAUTHORITY="$out/Xauthority" \
@@ -156,12 +179,14 @@ INI
 # --- the display -----------------------------------------------------------
 
 # Xvfb picks a free display number itself and writes it to fd 3. Only
-# clients with the cookie may connect.
+# clients with the cookie may connect. Without -noreset the server resets
+# whenever its last client leaves, and drops a client that is connecting at
+# that moment: ZIL starting while an xdotool poll ends.
 cookie=$(od -An -tx1 -N16 /dev/urandom | tr -d ' \n')
 : >"$out/Xauthority.server"
 : >"$out/Xauthority"
 xauth -q -f "$out/Xauthority.server" add :0 MIT-MAGIC-COOKIE-1 "$cookie"
-Xvfb -displayfd 3 -nolisten tcp -auth "$out/Xauthority.server" -screen 0 1024x768x24 \
+Xvfb -displayfd 3 -noreset -nolisten tcp -auth "$out/Xauthority.server" -screen 0 1024x768x24 \
     3>"$out/display" >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 xvfb_ready() {
@@ -277,7 +302,7 @@ keys Return
 wait_until "$step_limit" "closed criteria dialog" is_gone Search
 # The progress window is shown and hidden inside the selection run; once it
 # is hidden the run is over and the main window takes keys again.
-wait_until "$step_limit" "end of the selection run" was_shown_and_hidden 'Selecting\.\.\.'
+wait_until "$step_limit" "end of the selection run" was_shown_and_hidden 'Selecting...'
 focus "$main"
 keys alt+e ctrl+a
 type_text "Vanilla"

@@ -7,7 +7,7 @@
 // found beside it. Message boxes are answered with OK and printed as
 // "message Title: text". After start-up it prints "started" or "failed", then
 // answers each command with one line:
-//   search TEXT   types TEXT into the search field, then as "current"
+//   search TEXT   types TEXT into the emptied search field, then as "current"
 //   row N         makes row N of the material list current, then as "current"
 //   restore       lists all materials again (re-reading the tables)
 //   current       "current" id|name|cas|synonyms|supplier title|caption|count
@@ -90,11 +90,15 @@ int main(int argc, char **argv)
             break;
         try {
             if (command == QLatin1String("search")) {
+                form.SearchField->clear();
                 form.SearchField->setText(argument);
             } else if (command == QLatin1String("row")) {
                 form.MaterialGrid->setRow(argument.toInt());
             } else if (command == QLatin1String("restore")) {
+                // As the criteria dialog's "all materials" choice does.
                 form.RestoreAll();
+                form.UpdateListCaption();
+                form.UpdateSearchEnabled();
             } else if (command != QLatin1String("current")) {
                 say(QStringLiteral("unknown ") + command);
                 continue;

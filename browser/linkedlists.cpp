@@ -1,5 +1,6 @@
 #include "linkedlists.h"
 
+#include "framework/databinding.h"
 #include "framework/datagrid.h"
 #include "framework/picture.h"
 #include "store/table.h"
@@ -24,7 +25,7 @@ void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
     const store::Field &name = synonyms.fieldByName(QStringLiteral("name"));
     for (synonyms.first(); !synonyms.eof(); synonyms.next())
         lines << name.asString();
-    memo->setPlainText(lines.join(QLatin1Char('\n')));
+    framework::setMemoText(memo, lines.join(QLatin1Char('\n')));
     QTextCursor caret = memo->textCursor();
     caret.movePosition(QTextCursor::Start);
     memo->setTextCursor(caret);

@@ -270,7 +270,17 @@ void TMainForm::ApplySelection()
 
 void TMainForm::RestoreAll()
 {
+    // Listing every material again reads the tables afresh, all four of them,
+    // so that a database replaced meanwhile shows its new data throughout:
+    // never new materials beside old synonyms, suppliers, counts or CAS order.
+    for (zil::store::Table *t : {TableSupplier, TableSupLink, TableSinon})
+        t->refresh();
     SearchClass->SelectAll();
+    MaterialCount = SearchClass->SelectedCount;
+    SearchClass->MaterialCount = MaterialCount;
+    const QString index = TableMaterialSelect->indexName();
+    SearchClass->BuildAllCASList();
+    TableMaterialSelect->setIndexName(index);
     SearchClass->Rebuild();
     SearchClass->ShowCurrent();
 }

@@ -43,8 +43,34 @@ void bindMemo(QPlainTextEdit *memo, store::DataSource *source, const QString &fi
 {
     bind(memo, source, field, [](QPlainTextEdit *m, const QString &text) {
         if (m->toPlainText() != text)
-            m->setPlainText(text);
+            setMemoText(m, text);
     });
+}
+
+// A word longer than a line is laid out by Qt in a time that grows with the
+// square of its length; a megabyte without a blank would hold the program
+// for many minutes.
+bool hasLongWord(const QString &text)
+{
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestWrappedWord)
+            return true;
+    }
+    return false;
+}
+
+void setMemoText(QPlainTextEdit *memo, const QString &text)
+{
+    const auto mode
+        = hasLongWord(text) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (memo->wordWrapMode() != mode) {
+        // Changing the mode lays out the text already there anew.
+        memo->clear();
+        memo->setWordWrapMode(mode);
+    }
+    memo->setPlainText(text);
 }
 
 } // namespace zil::framework

@@ -18,5 +18,13 @@ namespace zil::framework {
 void bindField(QLineEdit *edit, store::DataSource *source, const QString &field);
 // The memo shows the field's whole stored text as plain text.
 void bindMemo(QPlainTextEdit *memo, store::DataSource *source, const QString &field);
+// Text holding a word longer than this is wrapped anywhere, not at word
+// boundaries, which Qt does quickly whatever the word's length.
+inline constexpr qsizetype kLongestWrappedWord = 1000;
+bool hasLongWord(const QString &text);
+
+// Puts text into a memo as plain text, wrapped so that a text of any length
+// is laid out quickly.
+void setMemoText(QPlainTextEdit *memo, const QString &text);
 
 } // namespace zil::framework

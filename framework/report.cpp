@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include "framework/databinding.h"
 #include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
 #include "store/field.h"
@@ -50,8 +51,9 @@ struct TextLine
 
 // The lines of text, each paragraph broken at word boundaries (inside a word
 // only when the word alone is too wide) to lines of at most width mm; without
-// a width each paragraph is one line.
-std::vector<TextLine> breakLines(const QString &text, const QFont &font, double width)
+// a width each paragraph is one line. Breaking stops after maxLines lines.
+std::vector<TextLine> breakLines(const QString &text, const QFont &font, double width,
+    size_t maxLines = std::numeric_limits<size_t>::max())
 {
     std::vector<TextLine> lines;
     QString plain = text;
@@ -62,14 +64,20 @@ std::vector<TextLine> breakLines(const QString &text, const QFont &font, double 
     option.setWrapMode(width > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     const double widthDots = width > 0 ? width / mmPerDot : std::numeric_limits<double>::max() / 4;
     for (const QString &paragraph : plain.split(QLatin1Char('\n'))) {
+        if (lines.size() >= maxLines)
+            break;
         if (paragraph.isEmpty()) {
             lines.push_back({QString(), 0});
             continue;
         }
         QTextLayout layout(paragraph, font, layoutDevice());
+        if (width > 0)
+            option.setWrapMode(hasLongWord(paragraph) ? QTextOption::WrapAnywhere
+                                                      : QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout.setTextOption(option);
         layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        for (QTextLine line = layout.createLine(); line.isValid() && lines.size() < maxLines;
+             line = layout.createLine()) {
             line.setLineWidth(widthDots);
             QString part = paragraph.mid(line.textStart(), line.textLength());
             while (!part.isEmpty() && part.back().isSpace())
@@ -100,7 +108,7 @@ struct LaidBand
 };
 
 void layElement(const ReportElement &element, int index, double bandWidth, double bandHeight,
-    LaidBand &laid, double &growth)
+    double maxAutoHeight, LaidBand &laid, double &growth)
 {
     auto boxLeft = [&](double width) {
         switch (element.edge()) {
@@ -135,17 +143,18 @@ void layElement(const ReportElement &element, int index, double bandWidth, doubl
         double room = element.edge() == BandEdge::None ? bandWidth - element.left() : bandWidth;
         if (element.maxWidth() > 0)
             room = std::min(room, element.maxWidth());
-        lines = breakLines(text, font, std::max(room, 1.0));
+        lines = breakLines(text, font, std::max(room, 1.0),
+            std::max<size_t>(1, size_t(maxAutoHeight / spacing + epsilon)));
         width = 0;
         for (const TextLine &line : lines)
             width = std::max(width, line.width);
-    } else {
+    } else if (element.stretch()) {
         lines = breakLines(text, font, width);
-        if (!element.stretch()) {
-            const auto fit = std::max<size_t>(1, size_t(element.height() / spacing + epsilon));
-            if (lines.size() > fit)
-                lines.resize(fit);
-        }
+    } else {
+        // Only the lines that fit are printed, so no more are broken: a long
+        // text in a small box costs no more than a short one.
+        lines = breakLines(
+            text, font, width, std::max<size_t>(1, size_t(element.height() / spacing + epsilon)));
     }
     if (text.isEmpty())
         lines.clear();
@@ -269,12 +278,17 @@ LaidBand Composer::lay(const ReportBand &band) const
 {
     LaidBand laid;
     const double width = m_report.bandWidth();
+    // A text that grows with its content takes at most half the printable
+    // height: a page header holding a huge text still leaves room for the
+    // body on every page, and the text is not broken further than shown.
+    const double maxAutoHeight
+        = (m_paper.height() - m_report.topMargin() - m_report.bottomMargin()) / 2;
     if (band.topRule())
         laid.pieces.push_back({0, thinRule, false, QRectF(0, 0, width, thinRule), {}});
     double growth = 0;
     const QList<ReportElement *> elements = band.elements();
     for (int i = 0; i < elements.size(); ++i)
-        layElement(*elements[i], i, width, band.height(), laid, growth);
+        layElement(*elements[i], i, width, band.height(), maxAutoHeight, laid, growth);
     laid.height = band.height() + std::max(0.0, growth);
     return laid;
 }

@@ -1,12 +1,15 @@
 #include "Zilidx00.h"
 
+#include "framework/platform/filelock.h"
 #include "framework/platform/files.h"
 #include "framework/platform/messagebox.h"
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/table.h"
+#include "store/tablefile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -107,6 +110,27 @@ bool TIndexForm::isOldIndexFile(const QString &name) const
     return zil::store::isIndexFile(m_workDirectory + name);
 }
 
+namespace {
+
+// Whether another program has the table that an index file belongs to open.
+// Its index files are in use there and stay, as files held open do where the
+// system refuses to delete them; adding the index then fails for that table.
+bool tableInUse(const QString &dir, const QString &indexFileName)
+{
+    const QString base = indexFileName.section(QLatin1Char('.'), 0, 0);
+    const QString table = zil::store::findFileNoCase(dir, base + QStringLiteral(".db"));
+    if (base.isEmpty() || table.isEmpty())
+        return false;
+    const QString lockPath = zil::store::lockFileFor(table);
+    // Without its lock file nobody has the table open; none is made here.
+    if (!QFileInfo::exists(lockPath))
+        return false;
+    zil::platform::FileLock probe;
+    return probe.lockExclusive(lockPath) == zil::platform::FileLock::Result::Busy;
+}
+
+} // namespace
+
 bool TIndexForm::deleteOldIndexFiles()
 {
     bool first = true;
@@ -123,7 +147,7 @@ bool TIndexForm::deleteOldIndexFiles()
             for (const QString &name : names) {
                 // A file that cannot be deleted stays; creating its index may
                 // then fail, which is reported there.
-                if (isOldIndexFile(name))
+                if (isOldIndexFile(name) && !tableInUse(m_workDirectory, name))
                     zil::platform::deleteFile(m_workDirectory + name);
             }
         }

@@ -285,11 +285,30 @@ int TableFile::columnIndex(const QString &name) const
     return -1;
 }
 
+std::vector<IndexInfo> TableFile::presentOrKeptIndexes() const
+{
+    // An index file removed while the table is open (by another program's
+    // rebuild, or with a table it replaces) leaves its index in use here: an
+    // order is always built from the table's own data, so it stays right.
+    std::vector<IndexInfo> found = readIndexes(m_path);
+    for (size_t i = 0; i + 1 < m_indexes.size(); ++i) {
+        const IndexInfo &known = m_indexes[i].info;
+        const bool present = std::any_of(found.begin(), found.end(), [&](const IndexInfo &f) {
+            return f.primary == known.primary
+                && (known.primary || f.name.compare(known.name, Qt::CaseInsensitive) == 0);
+        });
+        if (!present)
+            found.insert(known.primary ? found.begin() : found.end(), known);
+    }
+    return found;
+}
+
 void TableFile::readIndexFiles()
 {
     stampIndexFiles();
+    std::vector<IndexInfo> indexes = presentOrKeptIndexes();
     m_indexes.clear();
-    for (IndexInfo &info : readIndexes(m_path)) {
+    for (IndexInfo &info : indexes) {
         IndexOrder order;
         bool usable = !info.fields.isEmpty();
         for (const QString &f : info.fields) {
@@ -566,7 +585,7 @@ bool TableFile::indexFilesChanged()
     std::vector<IndexInfo> before;
     for (size_t i = 0; i + 1 < m_indexes.size(); ++i)
         before.push_back(m_indexes[i].info);
-    const std::vector<IndexInfo> after = readIndexes(m_path);
+    const std::vector<IndexInfo> after = presentOrKeptIndexes();
     bool changed = before.size() != after.size();
     for (size_t i = 0; !changed && i < before.size(); ++i) {
         changed = before[i].name != after[i].name || before[i].fields != after[i].fields

@@ -111,6 +111,8 @@ private:
     // Holds in memory the fields of every index, and the extra columns.
     void readKeys(const std::vector<int> &extra = {});
     void readIndexFiles();
+    // The indexes of the index files, and those in use whose files are gone.
+    std::vector<IndexInfo> presentOrKeptIndexes() const;
     // Whether the index files say something other than when they were read.
     // Their directory and their own stamps tell cheaply that nothing changed,
     // so a refresh does not read them again on every change of record.

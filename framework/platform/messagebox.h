@@ -1,5 +1,8 @@
 // The program's one way to show a message box: an error or a warning with a
-// single OK button. Tests receive the messages through a hook instead.
+// single OK button. Tests receive the messages through a hook instead; a
+// program started with the environment variable ZIL_MESSAGE_LOG naming a file
+// writes each message to that file as a line "Title: text" (line breaks as
+// "\n") and goes on as if OK had been clicked.
 #pragma once
 
 #include <QString>

@@ -1,0 +1,114 @@
+// The program's main window started as `zil` starts it, driven by commands
+// on standard input, for tests that need several workstations at once.
+//
+//   zil-driver PROGRAM_FILE
+//
+// PROGRAM_FILE stands in for the program's own path, so the settings file is
+// found beside it. Message boxes are answered with OK and printed as
+// "message Title: text". After start-up it prints "started" or "failed", then
+// answers each command with one line:
+//   search TEXT   types TEXT into the emptied search field, then as "current"
+//   row N         makes row N of the material list current, then as "current"
+//   restore       lists all materials again (re-reading the tables)
+//   current       "current" id|name|cas|synonyms|supplier title|caption|count
+// An error raised by a command is printed as "error TEXT".
+// and ends at "quit" or at the end of its input.
+#include "browser/searchclass.h"
+#include "framework/application.h"
+#include "framework/datagrid.h"
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+#include "framework/stringgrid.h"
+#include "shell/Zil0.h"
+#include "store/table.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+void say(const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return text;
+}
+
+QString current(TMainForm &form)
+{
+    const QString id = form.TableMaterial->isEmpty()
+        ? QString()
+        : QString::number(form.TableMaterial->fieldByName(QStringLiteral("id")).asInteger());
+    return QStringLiteral("current ")
+        + QStringList {id, form.DBName->text(), form.DBCas->text(),
+            oneLine(form.synonyms->toPlainText()),
+            form.SupplierGrid->model()->headerData(0, Qt::Horizontal).toString(),
+            form.MaterialGrid->cell(0, 0), QString::number(form.MaterialGrid->rowCount() - 1)}
+              .join(QLatin1Char('|'));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    zil::framework::Application app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: zil-driver PROGRAM_FILE\n");
+        return 2;
+    }
+    const QString program = QString::fromLocal8Bit(argv[1]);
+    zil::platform::setProgramFilePathHook([program] { return program; });
+    zil::platform::setMessageBoxHook(
+        [](zil::platform::MessageKind, const QString &title, const QString &text) {
+            say(QStringLiteral("message ") + title + QStringLiteral(": ") + oneLine(text));
+        });
+
+    TMainForm form;
+    if (!form.StartUp()) {
+        say(QStringLiteral("failed"));
+        return 1;
+    }
+    form.show();
+    QCoreApplication::processEvents();
+    say(QStringLiteral("started"));
+
+    std::string input;
+    while (std::getline(std::cin, input)) {
+        const QString line = QString::fromUtf8(input);
+        const QString command = line.section(QLatin1Char(' '), 0, 0);
+        const QString argument = line.section(QLatin1Char(' '), 1);
+        if (command == QLatin1String("quit"))
+            break;
+        try {
+            if (command == QLatin1String("search")) {
+                form.SearchField->clear();
+                form.SearchField->setText(argument);
+            } else if (command == QLatin1String("row")) {
+                form.MaterialGrid->setRow(argument.toInt());
+            } else if (command == QLatin1String("restore")) {
+                // As the criteria dialog's "all materials" choice does.
+                form.RestoreAll();
+                form.UpdateListCaption();
+                form.UpdateSearchEnabled();
+            } else if (command != QLatin1String("current")) {
+                say(QStringLiteral("unknown ") + command);
+                continue;
+            }
+            QCoreApplication::processEvents();
+            say(current(form));
+        } catch (const std::exception &e) {
+            // As the program's own error report would show it.
+            say(QStringLiteral("error ") + oneLine(QString::fromUtf8(e.what())));
+        }
+    }
+    return 0;
+}

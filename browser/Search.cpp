@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <cstring>
 
 namespace {
 
@@ -284,19 +285,123 @@ bool TSearchWindow::memoHolds(QByteArrayView criterion, const QString &memoField
         return true;
     if (!m_materials)
         return false;
-    QByteArray stored = m_materials->fieldByName(memoField).asBytes();
-    if (stored.isEmpty())
-        return false;
-    // The text ends at its first zero byte; the whole of it takes part, its
-    // last character included, whatever its length.
-    qsizetype length = stored.indexOf('\0');
-    if (length < 0)
-        length = stored.size();
-    m_folded.resize(length);
-    const char *from = stored.constData();
+    const QByteArray stored = m_materials->fieldByName(memoField).asBytes();
+    return textHolds(stored, criterion, true);
+}
+
+bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
+{
+    if (memo) {
+        // The text ends at its first zero byte; the whole of it takes part,
+        // its last character included, whatever its length.
+        if (text.isEmpty())
+            return false;
+        const void *zero = std::memchr(text.data(), 0, size_t(text.size()));
+        if (zero)
+            text = text.first(static_cast<const char *>(zero) - text.data());
+    }
+    m_folded.resize(text.size());
+    const char *from = text.data();
     char *to = m_folded.data();
-    for (qsizetype i = 0; i < length; ++i)
+    for (qsizetype i = 0; i < text.size(); ++i)
         to[i] = upperAscii(from[i]);
-    stored.clear();
-    return QByteArrayView(m_folded).indexOf(criterion) >= 0;
+    return memmem(m_folded.constData(), size_t(m_folded.size()), criterion.data(),
+               size_t(criterion.size()))
+        != nullptr;
+}
+
+std::vector<uint8_t> TSearchWindow::synonymsHolding(const QByteArray &criterion, qint32 maxId)
+{
+    std::vector<uint8_t> holds(size_t(maxId) + 1, 0);
+    if (!m_synonyms || !m_synonyms->active())
+        return holds;
+    // Every synonym of the table, through a cursor of its own without the
+    // link, open only for this test so that it holds the table no longer.
+    const QString key = m_synonyms->indexFieldNames().section(QLatin1Char(';'), 0, 0).trimmed();
+    zil::store::Table all;
+    all.setDatabaseName(m_synonyms->databaseName());
+    all.setTableName(m_synonyms->tableName());
+    all.setReadOnly(true);
+    all.open();
+    all.holdBytes({QStringLiteral("name")});
+    const int keyColumn
+        = all.fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
+    const int nameColumn = all.fieldByName(QStringLiteral("name")).column();
+    const int n = all.recordCount();
+    for (int recNo = 1; recNo <= n; ++recNo) {
+        const qint64 id = all.valueAt(recNo, keyColumn).toLongLong();
+        if (id < 1 || id > maxId || holds[size_t(id)])
+            continue;
+        holds[size_t(id)] = textHolds(all.heldBytesAt(recNo, nameColumn), criterion, false);
+    }
+    return holds;
+}
+
+qint32 TSearchWindow::MatchAll(
+    std::vector<uint8_t> &flags, qint32 maxId, const std::function<void(int)> &progress)
+{
+    if (!m_materials)
+        return 0;
+    zil::store::Table &materials = *m_materials;
+    const Criteria &c = criteria();
+    // Names and CAS numbers are compared as their stored UTF-8 bytes: only a
+    // to z are folded, so a text holds the criterion exactly when its bytes
+    // hold the criterion's.
+    const QByteArray material = c.material.toUtf8();
+    const QByteArray cas = c.cas.toUtf8();
+    struct Test
+    {
+        QByteArrayView criterion;
+        int column;
+        bool memo;
+    };
+    std::vector<Test> tests;
+    QStringList held;
+    auto add = [&](QByteArrayView criterion, const char *field, bool memo) {
+        if (criterion.isEmpty())
+            return;
+        const QString name = QString::fromLatin1(field);
+        held << name;
+        tests.push_back({criterion, materials.fieldByName(name).column(), memo});
+    };
+    // The order of MaterialMatches; the name with its synonyms comes first.
+    add(material, "name", false);
+    add(cas, "cas", false);
+    add(c.occurrence, "occur", true);
+    add(c.application, "applic", true);
+    add(c.flavour, "flavor", true);
+    materials.holdBytes(held);
+    const std::vector<uint8_t> synonyms
+        = material.isEmpty() ? std::vector<uint8_t>() : synonymsHolding(material, maxId);
+
+    const QString masterField = m_synonyms && !m_synonyms->masterFields().isEmpty()
+        ? m_synonyms->masterFields()
+        : QStringLiteral("id");
+    const zil::store::Field &idField = materials.fieldByName(QStringLiteral("id"));
+    const zil::store::Field &linkField = materials.fieldByName(masterField);
+    const int n = materials.recordCount();
+    qint32 count = 0;
+    for (int recNo = 1; recNo <= n; ++recNo) {
+        bool result = true;
+        for (size_t t = 0; t < tests.size() && result; ++t) {
+            const Test &test = tests[t];
+            result
+                = textHolds(materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
+            if (!result && t == 0 && !material.isEmpty()) {
+                const qint64 link = materials.valueAt(recNo, linkField.column()).toLongLong();
+                result = link >= 1 && link <= maxId && synonyms[size_t(link)];
+            }
+        }
+        const QVariant idValue = materials.valueAt(recNo, idField.column());
+        const qint32 id = idValue.typeId() == QMetaType::QString
+            ? idValue.toString().trimmed().toInt()
+            : qint32(idValue.toLongLong());
+        if (id >= 1 && id <= maxId) {
+            flags[size_t(id)] = result;
+            if (result)
+                ++count;
+        }
+        progress(recNo - 1);
+    }
+    return count;
 }

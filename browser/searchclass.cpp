@@ -1,5 +1,7 @@
 #include "searchclass.h"
 
+#include "Search.h"
+
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "progress.h"
@@ -89,22 +91,31 @@ void TSearchClass::ApplyCriteria()
     // the list as it was.
     m_scan.assign(Selected.begin(), Selected.end());
     qint32 count = 0;
-    SelectTable->first();
-    int i = 0;
-    while (!SelectTable->eof()) {
-        const bool r = Predicate ? Predicate() : true;
-        const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
-        // A material whose id lies outside the list is never shown, so it
-        // does not count as selected either.
-        if (id >= 1 && id <= MaterialCount) {
-            m_scan[size_t(id)] = r;
-            if (r)
-                ++count;
-        }
+    auto progress = [this](int i) {
         if (Gauge)
             Gauge->ReportProgress(i);
-        ++i;
-        SelectTable->next();
+    };
+    if (const CriteriaPredicate *criteria = Predicate.target<CriteriaPredicate>()) {
+        // The criteria dialog tests every material at once from texts held
+        // in memory, rather than through a read of each record.
+        count = criteria->window->MatchAll(m_scan, MaterialCount, progress);
+    } else {
+        SelectTable->first();
+        int i = 0;
+        while (!SelectTable->eof()) {
+            const bool r = Predicate ? Predicate() : true;
+            const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
+            // A material whose id lies outside the list is never shown, so it
+            // does not count as selected either.
+            if (id >= 1 && id <= MaterialCount) {
+                m_scan[size_t(id)] = r;
+                if (r)
+                    ++count;
+            }
+            progress(i);
+            ++i;
+            SelectTable->next();
+        }
     }
     runEnd.hideGauge();
     Selected.swap(m_scan);

@@ -155,7 +155,7 @@ bool TMainForm::OpenDatabase()
         SearchClass->Gauge = GaugeWindow;
         if (SearchWindow) {
             SearchWindow->SetScanCursors(TableMaterialSelect, TableSinonSelect);
-            SearchClass->Predicate = [this] { return SearchWindow->MaterialMatches(); };
+            SearchClass->Predicate = CriteriaPredicate {SearchWindow};
         }
         SearchClass->SelectAll();
         SearchClass->BuildNameList();

@@ -392,10 +392,7 @@ qint32 TSearchWindow::MatchAll(
                 result = link >= 1 && link <= maxId && synonyms[size_t(link)];
             }
         }
-        const QVariant idValue = materials.valueAt(recNo, idField.column());
-        const qint32 id = idValue.typeId() == QMetaType::QString
-            ? idValue.toString().trimmed().toInt()
-            : qint32(idValue.toLongLong());
+        const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idField.column()));
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;
             if (result)

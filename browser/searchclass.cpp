@@ -5,6 +5,7 @@
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "progress.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <algorithm>
@@ -162,18 +163,22 @@ void TSearchClass::BuildAllCASList()
         return;
     ensureCapacity(MaterialCount);
     SelectTable->setIndexName(QStringLiteral("CASOrder"));
-    SelectTable->first();
+    // The ids are read in CAS order without moving the cursor from record
+    // to record, which would announce every one of them; the cursor ends on
+    // the last record, where a walk leaves it.
+    const int idColumn = SelectTable->fieldByName(QStringLiteral("id")).column();
+    const int records = SelectTable->recordCount();
     qint32 k = 0;
     const qint32 last = qint32(AllCASList.size()) - 1;
-    while (!SelectTable->eof()) {
-        const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
+    for (int recNo = 1; recNo <= records; ++recNo) {
+        const qint32 id = zil::store::integerOf(SelectTable->valueAt(recNo, idColumn));
         if (IsSelected(id) && id <= MaterialCount && k < last) {
             ++k;
             AllCASList[k] = id;
             CASList[k] = id;
         }
-        SelectTable->next();
     }
+    SelectTable->last();
 }
 
 void TSearchClass::BuildCASList()

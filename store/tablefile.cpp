@@ -414,7 +414,13 @@ const IndexOrder &TableFile::order(int index)
     }
     o.rows.resize(m_rowids.size());
     std::iota(o.rows.begin(), o.rows.end(), 0u);
-    if (!o.columns.empty()) {
+    // A table is often stored in the order of an index already (the
+    // database maker writes materials in name order): one pass tells, and
+    // spares the sort.
+    bool sorted = true;
+    for (size_t i = 1; sorted && !o.columns.empty() && i < o.rows.size(); ++i)
+        sorted = compareRows(o, o.rows[i - 1], o.rows[i]) <= 0;
+    if (!sorted) {
         // Stable, so records of equal key keep the store's own order.
         std::stable_sort(o.rows.begin(), o.rows.end(),
             [&](quint32 a, quint32 b) { return compareRows(o, a, b) < 0; });

@@ -590,10 +590,12 @@ QByteArrayView Table::heldBytesAt(int recNo, int column) const
     sync();
     if (recNo < 1 || recNo > m_hi - m_lo)
         return {};
-    if (!m_file->holdsBytes(column))
+    if (column < 0 || size_t(column) >= m_fields.size() || !m_file->holdsBytes(column))
         fail(QStringLiteral("Field %1 of table %2 is not held in memory")
-                 .arg(column)
-                 .arg(m_tableName));
+                 .arg(column >= 0 && size_t(column) < m_fields.size()
+                         ? m_fields[size_t(column)]->fieldName()
+                         : QString::number(column),
+                     m_tableName));
     return m_file->heldBytes(order().rows[m_lo + recNo - 1], column);
 }
 

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -310,33 +311,6 @@ bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, boo
         != nullptr;
 }
 
-std::vector<uint8_t> TSearchWindow::synonymsHolding(const QByteArray &criterion, qint32 maxId)
-{
-    std::vector<uint8_t> holds(size_t(maxId) + 1, 0);
-    if (!m_synonyms || !m_synonyms->active())
-        return holds;
-    // Every synonym of the table, through a cursor of its own without the
-    // link, open only for this test so that it holds the table no longer.
-    const QString key = m_synonyms->indexFieldNames().section(QLatin1Char(';'), 0, 0).trimmed();
-    zil::store::Table all;
-    all.setDatabaseName(m_synonyms->databaseName());
-    all.setTableName(m_synonyms->tableName());
-    all.setReadOnly(true);
-    all.open();
-    all.holdBytes({QStringLiteral("name")});
-    const int keyColumn
-        = all.fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
-    const int nameColumn = all.fieldByName(QStringLiteral("name")).column();
-    const int n = all.recordCount();
-    for (int recNo = 1; recNo <= n; ++recNo) {
-        const qint64 id = all.valueAt(recNo, keyColumn).toLongLong();
-        if (id < 1 || id > maxId || holds[size_t(id)])
-            continue;
-        holds[size_t(id)] = textHolds(all.heldBytesAt(recNo, nameColumn), criterion, false);
-    }
-    return holds;
-}
-
 qint32 TSearchWindow::MatchAll(
     std::vector<uint8_t> &flags, qint32 maxId, const std::function<void(int)> &progress)
 {
@@ -364,21 +338,67 @@ qint32 TSearchWindow::MatchAll(
         held << name;
         tests.push_back({criterion, materials.fieldByName(name).column(), memo});
     };
-    // The order of MaterialMatches; the name with its synonyms comes first.
-    add(material, "name", false);
+    // The outcome is the same in any order of the tests, so the name, which
+    // may need the synonyms, comes last and is tested only for materials
+    // that passed the others.
     add(cas, "cas", false);
     add(c.occurrence, "occur", true);
     add(c.application, "applic", true);
     add(c.flavour, "flavor", true);
+    add(material, "name", false);
+    const bool byName = !material.isEmpty();
     materials.holdBytes(held);
-    const std::vector<uint8_t> synonyms
-        = material.isEmpty() ? std::vector<uint8_t>() : synonymsHolding(material, maxId);
+
+    // The synonyms, through a cursor of their own without the link, open
+    // only for this run so that it holds the table no longer; by material,
+    // the places of its synonyms, found once they are first needed.
+    std::optional<zil::store::Table> all;
+    int synonymName = -1;
+    std::vector<int> firstOf, places;
+    auto synonymHolds = [&](qint64 link) {
+        if (!m_synonyms || !m_synonyms->active() || link < 1 || link > maxId)
+            return false;
+        if (!all) {
+            const QString key
+                = m_synonyms->indexFieldNames().section(QLatin1Char(';'), 0, 0).trimmed();
+            all.emplace();
+            all->setDatabaseName(m_synonyms->databaseName());
+            all->setTableName(m_synonyms->tableName());
+            all->setReadOnly(true);
+            all->open();
+            all->holdBytes({QStringLiteral("name")});
+            synonymName = all->fieldByName(QStringLiteral("name")).column();
+            const int keyColumn
+                = all->fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
+            const int n = all->recordCount();
+            std::vector<qint64> ids(size_t(n) + 1, 0);
+            firstOf.assign(size_t(maxId) + 2, 0);
+            for (int recNo = 1; recNo <= n; ++recNo) {
+                ids[size_t(recNo)] = all->valueAt(recNo, keyColumn).toLongLong();
+                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
+                    ++firstOf[size_t(ids[size_t(recNo)]) + 1];
+            }
+            for (size_t id = 1; id < firstOf.size(); ++id)
+                firstOf[id] += firstOf[id - 1];
+            places.resize(size_t(firstOf.back()));
+            std::vector<int> next(firstOf.begin(), firstOf.end() - 1);
+            for (int recNo = 1; recNo <= n; ++recNo) {
+                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
+                    places[size_t(next[size_t(ids[size_t(recNo)])]++)] = recNo;
+            }
+        }
+        for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
+            if (textHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
+                return true;
+        }
+        return false;
+    };
 
     const QString masterField = m_synonyms && !m_synonyms->masterFields().isEmpty()
         ? m_synonyms->masterFields()
         : QStringLiteral("id");
-    const zil::store::Field &idField = materials.fieldByName(QStringLiteral("id"));
-    const zil::store::Field &linkField = materials.fieldByName(masterField);
+    const int idColumn = materials.fieldByName(QStringLiteral("id")).column();
+    const int linkColumn = materials.fieldByName(masterField).column();
     const int n = materials.recordCount();
     qint32 count = 0;
     for (int recNo = 1; recNo <= n; ++recNo) {
@@ -387,12 +407,10 @@ qint32 TSearchWindow::MatchAll(
             const Test &test = tests[t];
             result
                 = textHolds(materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
-            if (!result && t == 0 && !material.isEmpty()) {
-                const qint64 link = materials.valueAt(recNo, linkField.column()).toLongLong();
-                result = link >= 1 && link <= maxId && synonyms[size_t(link)];
-            }
+            if (!result && byName && t + 1 == tests.size())
+                result = synonymHolds(materials.valueAt(recNo, linkColumn).toLongLong());
         }
-        const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idField.column()));
+        const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idColumn));
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;
             if (result)

@@ -89,8 +89,6 @@ private:
     // Whether the text, upper-cased, holds criterion; a memo ends at its
     // first zero byte and, empty, holds nothing.
     bool textHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
-    // By material id, whether any synonym holds the name criterion.
-    std::vector<uint8_t> synonymsHolding(const QByteArray &criterion, qint32 maxId);
 
     std::optional<Criteria> m_criteria;
     QByteArray m_folded; // the memo being tested, upper-cased; reused between tests

@@ -338,14 +338,12 @@ qint32 TSearchWindow::MatchAll(
         held << name;
         tests.push_back({criterion, materials.fieldByName(name).column(), memo});
     };
-    // The outcome is the same in any order of the tests, so the name, which
-    // may need the synonyms, comes last and is tested only for materials
-    // that passed the others.
+    // The order of MaterialMatches: the name, short and telling, first.
+    add(material, "name", false);
     add(cas, "cas", false);
     add(c.occurrence, "occur", true);
     add(c.application, "applic", true);
     add(c.flavour, "flavor", true);
-    add(material, "name", false);
     const bool byName = !material.isEmpty();
     materials.holdBytes(held);
 
@@ -407,7 +405,7 @@ qint32 TSearchWindow::MatchAll(
             const Test &test = tests[t];
             result
                 = textHolds(materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
-            if (!result && byName && t + 1 == tests.size())
+            if (!result && byName && t == 0)
                 result = synonymHolds(materials.valueAt(recNo, linkColumn).toLongLong());
         }
         const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idColumn));

@@ -41,6 +41,20 @@ Sample measureEach(int count, const std::function<void(int)> &work)
     return {times[times.size() / 2], times.back()};
 }
 
+Sample summary(std::vector<double> figures)
+{
+    std::sort(figures.begin(), figures.end());
+    return {figures[figures.size() / 2], figures.back()};
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
 static QString cpuModel()
 {
     QFile f(QStringLiteral("/proc/cpuinfo"));
@@ -68,25 +82,77 @@ static QString human(double seconds)
     return QStringLiteral("%1 s").arg(seconds, 0, 'f', 3);
 }
 
-void printTableHeader()
+namespace {
+
+struct Row
 {
-    std::printf("\n%-44s %8s %12s %12s %12s %12s %7s  %s\n", "operation", "size", "median", "worst",
-        "base median", "base worst", "ratio", "baseline");
+    QString operation;
+    QString size;
+    Sample ours;
+    Sample baseline;
+    QString baselineName;
+    Unit unit;
+};
+
+std::vector<Row> &rows()
+{
+    static std::vector<Row> all;
+    return all;
 }
 
-void printRow(const QString &operation, const QString &size, const Sample &ours,
-    const Sample &baseline, const QString &baselineName)
+QString figure(double value, Unit unit)
 {
-    if (baseline.median <= 0) {
-        // A figure without a baseline in this run.
-        std::printf("%-44s %8s %12s %12s %12s %12s %7s  %s\n", qPrintable(operation),
-            qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)), "-",
-            "-", "-", qPrintable(baselineName));
-    } else {
-        std::printf("%-44s %8s %12s %12s %12s %12s %7.2f  %s\n", qPrintable(operation),
-            qPrintable(size), qPrintable(human(ours.median)), qPrintable(human(ours.worst)),
-            qPrintable(human(baseline.median)), qPrintable(human(baseline.worst)),
-            ours.median / baseline.median, qPrintable(baselineName));
+    return unit == Unit::MiB ? QStringLiteral("%1 MiB").arg(value, 0, 'f', 1) : human(value);
+}
+
+QString line(const Row &r, const QString &growth)
+{
+    const bool based = r.baseline.median > 0;
+    return QString::asprintf("%-44s %7s %11s %11s %11s %11s %7s %-13s %s", qPrintable(r.operation),
+        qPrintable(r.size), qPrintable(figure(r.ours.median, r.unit)),
+        qPrintable(figure(r.ours.worst, r.unit)),
+        based ? qPrintable(figure(r.baseline.median, r.unit)) : "-",
+        based ? qPrintable(figure(r.baseline.worst, r.unit)) : "-",
+        based ? qPrintable(QString::number(r.ours.median / r.baseline.median, 'f', 2)) : "-",
+        qPrintable(growth), qPrintable(r.baselineName));
+}
+
+} // namespace
+
+void printRow(const QString &operation, const QString &size, const Sample &ours,
+    const Sample &baseline, const QString &baselineName, Unit unit)
+{
+    rows().push_back({operation, size, ours, baseline, baselineName, unit});
+    std::fprintf(stderr, "zil-bench: %s\n", qPrintable(line(rows().back(), QString())));
+}
+
+void printTable()
+{
+    std::printf("\n%-44s %7s %11s %11s %11s %11s %7s %-13s %s\n", "operation", "size", "median",
+        "worst", "base median", "base worst", "ratio", "growth", "baseline");
+    // Growth: the median of a row over the median of the same operation and
+    // baseline at the smallest size, beside the growth of the size itself.
+    for (const Row &r : rows()) {
+        QString growth = QStringLiteral("-");
+        bool ok = false;
+        const int n = r.size.toInt(&ok);
+        if (ok) {
+            const Row *smallest = nullptr;
+            for (const Row &s : rows()) {
+                bool sizeOk = false;
+                const int m = s.size.toInt(&sizeOk);
+                if (sizeOk && m < n && s.operation == r.operation
+                    && s.baselineName == r.baselineName
+                    && (!smallest || m < smallest->size.toInt()))
+                    smallest = &s;
+            }
+            if (smallest && smallest->ours.median > 0) {
+                growth = QStringLiteral("x%1 (n x%2)")
+                             .arg(r.ours.median / smallest->ours.median, 0, 'f', 1)
+                             .arg(double(n) / smallest->size.toInt(), 0, 'f', 0);
+            }
+        }
+        std::printf("%s\n", qPrintable(line(r, growth)));
     }
     std::fflush(stdout);
 }
@@ -126,14 +192,12 @@ bool makeDatabase(const QString &dir, int n, bool indexed)
     return true;
 }
 
-QString prepareDatabase(const QString &work, const QString &name, int n)
+void ensureIndexed(Database &db)
 {
-    const QString dir = QDir(work).filePath(QStringLiteral("%1-%2").arg(name).arg(n));
-    QDir().mkpath(dir);
-    if (!makeDatabase(dir, n))
-        qFatal("bench: cannot make a database of %d materials", n);
-    installProgram(work, QStringLiteral("%1-prog-%2").arg(name).arg(n), dir);
-    return dir;
+    if (db.indexed)
+        return;
+    store::indexDatabase(db.dir);
+    db.indexed = true;
 }
 
 } // namespace zil::bench

@@ -1,6 +1,7 @@
-// Timing, repetition and the result table of zil-bench.
+// Timing, repetition, the shared databases and the result table of zil-bench.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -9,7 +10,7 @@ namespace zil::bench {
 
 struct Sample
 {
-    double median = 0; // seconds
+    double median = 0; // seconds, or MiB for a memory figure
     double worst = 0;
 };
 
@@ -20,14 +21,24 @@ Sample measure(int runs, const std::function<void()> &work);
 // the median and worst of those calls.
 Sample measureEach(int count, const std::function<void(int)> &work);
 
+// The median and worst of figures already taken.
+Sample summary(std::vector<double> figures);
+
+// Seconds that work takes once.
+double seconds(const std::function<void()> &work);
+
 // Prints the machine and build lines that head every report.
 void printHeader();
 
-// One line of the result table: the operation, our time, the baseline's,
-// and their ratio; `per` names the unit of one run ("call", "walk").
+enum class Unit { Seconds, MiB };
+
+// One line of the result table: the operation, our figure, the baseline's
+// and their ratio. Rows are kept and printed together by printTable, each
+// also reported on standard error as it is taken; a row of the largest size
+// shows how its median grew from the smallest size.
 void printRow(const QString &operation, const QString &size, const Sample &ours,
-    const Sample &baseline, const QString &baselineName);
-void printTableHeader();
+    const Sample &baseline, const QString &baselineName, Unit unit = Unit::Seconds);
+void printTable();
 
 // Message boxes go to standard error instead of waiting for a click.
 void reportMessages();
@@ -37,12 +48,19 @@ void reportMessages();
 // window started now reads that database. Returns the directory.
 QString installProgram(const QString &work, const QString &name, const QString &db);
 
-// Builds a synthetic database of n materials in dir and its indexes.
+// Builds a synthetic database of n materials in dir, and its indexes when
+// indexed is set.
 bool makeDatabase(const QString &dir, int n, bool indexed = true);
 
-// An indexed synthetic database of n materials in work/<name>-<n> and a
-// program directory whose settings name it (installProgram); returns the
-// database directory. A failure ends zil-bench.
-QString prepareDatabase(const QString &work, const QString &name, int n);
+// A synthetic database made once per size and shared by every part. It is
+// made without index files, so that the first start-up measured on it pays
+// the index rebuild; a part that needs the indexes calls ensureIndexed.
+struct Database
+{
+    int size = 0;
+    QString dir;
+    bool indexed = false;
+};
+void ensureIndexed(Database &db);
 
 } // namespace zil::bench

@@ -23,20 +23,6 @@ namespace zil::bench {
 
 namespace {
 
-Sample summary(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
 // The four tables copied into one SQLite file with the indexes that the
 // same reads want, so that the baseline pays no scans.
 class Baseline
@@ -122,11 +108,14 @@ bool pickRow(store::Table &table, QRandomGenerator &rng)
 
 } // namespace
 
-void runDetails(const QString &work, const QList<int> &sizes)
+void runDetails(const QString &work, std::vector<Database> &databases)
 {
     reportMessages();
-    for (int n : sizes) {
-        const QString dir = prepareDatabase(work, QStringLiteral("details"), n);
+    for (Database &db : databases) {
+        ensureIndexed(db);
+        const int n = db.size;
+        const QString dir = db.dir;
+        installProgram(work, QStringLiteral("details-prog-%1").arg(n), dir);
         const QString size = QString::number(n);
 
         TMainForm form;

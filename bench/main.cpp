@@ -3,15 +3,17 @@
 #include "benchutil.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 
 namespace zil::bench {
-void runStore(const QString &work, const QList<int> &sizes);
-void runStartUp(const QString &work, const QList<int> &sizes);
-void runList(const QString &work, const QList<int> &sizes);
+void runStore(const QString &work, std::vector<Database> &databases);
+void runStartUp(const QString &work, std::vector<Database> &databases);
+void runList(const QString &work, std::vector<Database> &databases);
 void runReport(const QString &work);
-void runDetails(const QString &work, const QList<int> &sizes);
+void runDetails(const QString &work, std::vector<Database> &databases);
 } // namespace zil::bench
 
 int main(int argc, char **argv)
@@ -22,7 +24,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
-    const QStringList parts {QStringLiteral("store"), QStringLiteral("startup"),
+    const QStringList parts {QStringLiteral("startup"), QStringLiteral("store"),
         QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details")};
     auto usage = [&parts] {
         std::fprintf(stderr, "usage: zil-bench [all|%s] [[--synthetic] SIZE...]\n",
@@ -51,20 +53,38 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "zil-bench: no temporary directory\n");
         return 1;
     }
+    QElapsedTimer total;
+    total.start();
     zil::bench::printHeader();
-    zil::bench::printTableHeader();
     auto wanted = [&what](const char *part) {
         return what == QLatin1String("all") || what == QLatin1String(part);
     };
-    if (wanted("store"))
-        zil::bench::runStore(work.path(), sizes);
+    // Each size is made once and shared by the parts; start-up comes first,
+    // so that its first start finds the database without index files.
+    std::vector<zil::bench::Database> databases;
+    if (what != QLatin1String("report")) {
+        for (int n : sizes) {
+            const QString dir = QDir(work.path()).filePath(QStringLiteral("db-%1").arg(n));
+            QDir().mkpath(dir);
+            std::fprintf(stderr, "zil-bench: making a database of %d materials\n", n);
+            if (!zil::bench::makeDatabase(dir, n, false)) {
+                std::fprintf(stderr, "zil-bench: cannot make a database of %d materials\n", n);
+                return 1;
+            }
+            databases.push_back({n, dir, false});
+        }
+    }
     if (wanted("startup"))
-        zil::bench::runStartUp(work.path(), sizes);
+        zil::bench::runStartUp(work.path(), databases);
+    if (wanted("store"))
+        zil::bench::runStore(work.path(), databases);
     if (wanted("list"))
-        zil::bench::runList(work.path(), sizes);
+        zil::bench::runList(work.path(), databases);
+    if (wanted("details"))
+        zil::bench::runDetails(work.path(), databases);
     if (wanted("report"))
         zil::bench::runReport(work.path());
-    if (wanted("details"))
-        zil::bench::runDetails(work.path(), sizes);
+    zil::bench::printTable();
+    std::printf("\nzil-bench %s took %.0f s\n", qPrintable(what), total.elapsed() / 1000.0);
     return 0;
 }

@@ -1,10 +1,11 @@
-// Start-up of the main window on synthetic databases: the time StartUp takes
-// from its start to its return, with and without the index rebuild of a first
-// start, and the resident memory afterwards.
+// Start-up on synthetic databases. Whole programs: a real zil process on the
+// offscreen platform, from its launch to the main window shown and the main
+// loop idle, and its resident memory then, beside a minimal Qt Widgets
+// program that shows one empty window of the same size. In process: the time
+// StartUp takes, at the first start with its index rebuild and later.
 #include "benchutil.h"
 
 #include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
 #include "shell/Zil0.h"
 
 #include <QDir>
@@ -12,14 +13,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
-#include <QWidget>
 #include <cstdio>
 
 namespace zil::bench {
 
 namespace {
 
-qint64 residentKiB(const QString &pid = QStringLiteral("self"))
+qint64 residentKiB(qint64 pid)
 {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
@@ -31,36 +31,41 @@ qint64 residentKiB(const QString &pid = QStringLiteral("self"))
     return -1;
 }
 
-// The resident memory of a real zil process on the database, once start-up
-// is over: the program is copied beside a settings file of its own, run on
-// the offscreen platform, and read when its memory has stayed the same for a
-// second.
-qint64 residentOfProgram(const QString &programDir)
+struct Launch
 {
-    const QString program = programDir + QStringLiteral("/zil");
-    QFile::remove(program);
-    if (!QFile::copy(QStringLiteral(ZIL_PROGRAM_PATH), program))
-        return -1;
-    QFile::setPermissions(program, QFile::permissions(program) | QFileDevice::ExeOwner);
-    QProcess zil;
+    double toIdle = 0; // seconds from the launch to the idle main loop
+    double residentMiB = 0;
+};
+
+// Runs program on the offscreen platform until it says that its window is
+// shown and its main loop idle, then reads its resident memory once a short
+// settling time has passed, and ends it.
+Launch launch(const QString &program)
+{
+    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    zil.setProcessEnvironment(env);
-    zil.start(program, {});
-    if (!zil.waitForStarted())
-        return -1;
-    const QString pid = QString::number(zil.processId());
-    qint64 last = -1;
-    int steady = 0;
-    for (int i = 0; i < 1200 && steady < 20 && zil.state() == QProcess::Running; ++i) {
-        QThread::msleep(50);
-        const qint64 now = residentKiB(pid);
-        steady = now == last ? steady + 1 : 0;
-        last = now;
+    env.insert(QStringLiteral("ZIL_ANNOUNCE_IDLE"), QStringLiteral("1"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, {});
+    if (!process.waitForStarted())
+        qFatal("bench: cannot start %s", qPrintable(program));
+    Launch result;
+    QByteArray out;
+    while (!out.contains("idle\n")) {
+        if (!process.waitForReadyRead(180000))
+            qFatal("bench: %s did not come up", qPrintable(program));
+        out += process.readAllStandardOutput();
     }
-    zil.kill();
-    zil.waitForFinished();
-    return last;
+    result.toIdle = double(timer.nsecsElapsed()) / 1e9;
+    QThread::msleep(300);
+    result.residentMiB = double(residentKiB(process.processId())) / 1024.0;
+    process.kill();
+    process.waitForFinished();
+    return result;
 }
 
 double timeStartUp(bool &ok)
@@ -74,30 +79,57 @@ double timeStartUp(bool &ok)
 
 } // namespace
 
-void runStartUp(const QString &work, const QList<int> &sizes)
+void runStartUp(const QString &work, std::vector<Database> &databases)
 {
     reportMessages();
-    for (int n : sizes) {
-        const QString dir = QDir(work).filePath(QStringLiteral("startup-%1").arg(n));
-        QDir().mkpath(dir);
-        if (!makeDatabase(dir, n, false))
-            qFatal("bench: cannot make a database of %d materials", n);
-        const QString program = installProgram(work, QStringLiteral("prog-%1").arg(n), dir);
+    const QString minimal = QStringLiteral(ZIL_MINIMAL_WINDOW_PATH);
+    for (Database &db : databases) {
+        const int n = db.size;
+        const QString size = QString::number(n);
+        const QString programDir = installProgram(work, QStringLiteral("prog-%1").arg(n), db.dir);
+        const int runs = n > 50000 ? 5 : 9;
 
         bool ok = false;
-        const Sample first {timeStartUp(ok), 0};
-        if (!ok)
-            qFatal("bench: start-up failed on %d materials", n);
-        const int runs = n > 50000 ? 5 : 9;
-        const Sample later = measure(runs, [&] { timeStartUp(ok); });
-        printRow(QStringLiteral("StartUp, first start (index rebuild)"), QString::number(n),
-            {first.median, first.median}, {}, QStringLiteral("(one run)"));
-        printRow(
-            QStringLiteral("StartUp, indexes present"), QString::number(n), later, {}, QString());
-        std::printf("%-44s %8d %12s\n", "resident memory of zil after start-up", n,
-            qPrintable(
-                QStringLiteral("%1 MiB").arg(residentOfProgram(program) / 1024.0, 0, 'f', 1)));
+        if (!db.indexed) {
+            const double first = timeStartUp(ok);
+            if (!ok)
+                qFatal("bench: start-up failed on %d materials", n);
+            db.indexed = true;
+            printRow(QStringLiteral("StartUp, first start (index rebuild)"), size, {first, first},
+                {}, QStringLiteral("(one run)"));
+        }
+        const Sample later = measure(runs, [&] {
+            timeStartUp(ok);
+            if (!ok)
+                qFatal("bench: start-up failed on %d materials", n);
+        });
+        printRow(QStringLiteral("StartUp, indexes present"), size, later, {}, QString());
         platform::setProgramFilePathHook({});
+
+        // The program reads the settings file beside it, so it runs from a
+        // copy in the program directory.
+        const QString program = programDir + QStringLiteral("/zil");
+        QFile::remove(program);
+        if (!QFile::copy(QStringLiteral(ZIL_PROGRAM_PATH), program))
+            qFatal("bench: cannot copy the program to %s", qPrintable(program));
+        QFile::setPermissions(program, QFile::permissions(program) | QFileDevice::ExeOwner);
+        std::vector<double> zilTimes, zilMemory, minimalTimes, minimalMemory;
+        for (int i = 0; i < runs; ++i) {
+            const Launch z = launch(program);
+            zilTimes.push_back(z.toIdle);
+            zilMemory.push_back(z.residentMiB);
+            const Launch m = launch(minimal);
+            minimalTimes.push_back(m.toIdle);
+            minimalMemory.push_back(m.residentMiB);
+        }
+        printRow(QStringLiteral("start-up of zil, launch to idle window"), size, summary(zilTimes),
+            summary(minimalTimes), QStringLiteral("minimal Qt program, one 590x450 window"));
+        const Sample memory = summary(zilMemory);
+        const Sample base = summary(minimalMemory);
+        printRow(QStringLiteral("resident memory after start-up"), size, memory, base,
+            QStringLiteral("minimal Qt program (zil is %1 MiB above)")
+                .arg(memory.median - base.median, 0, 'f', 1),
+            Unit::MiB);
     }
 }
 

@@ -81,14 +81,13 @@ void selectEveryOrder(const QString &dir)
 
 } // namespace
 
-void runStore(const QString &work, const QList<int> &sizes)
+void runStore(const QString &work, std::vector<Database> &databases)
 {
     store::Session::instance().addPassword(schema::programPassword());
-    for (int n : sizes) {
-        const QString dir = QDir(work).filePath(QStringLiteral("store-%1").arg(n));
-        QDir().mkpath(dir);
-        if (!makeDatabase(dir, n))
-            qFatal("bench: cannot make a database of %d materials", n);
+    for (Database &db : databases) {
+        ensureIndexed(db);
+        const int n = db.size;
+        const QString dir = db.dir;
         const QString size = QString::number(n);
         const int runs = n > 50000 ? 5 : 11;
 

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -284,19 +286,135 @@ bool TSearchWindow::memoHolds(QByteArrayView criterion, const QString &memoField
         return true;
     if (!m_materials)
         return false;
-    QByteArray stored = m_materials->fieldByName(memoField).asBytes();
-    if (stored.isEmpty())
-        return false;
-    // The text ends at its first zero byte; the whole of it takes part, its
-    // last character included, whatever its length.
-    qsizetype length = stored.indexOf('\0');
-    if (length < 0)
-        length = stored.size();
-    m_folded.resize(length);
-    const char *from = stored.constData();
+    const QByteArray stored = m_materials->fieldByName(memoField).asBytes();
+    return textHolds(stored, criterion, true);
+}
+
+bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
+{
+    if (memo) {
+        // The text ends at its first zero byte; the whole of it takes part,
+        // its last character included, whatever its length.
+        if (text.isEmpty())
+            return false;
+        const void *zero = std::memchr(text.data(), 0, size_t(text.size()));
+        if (zero)
+            text = text.first(static_cast<const char *>(zero) - text.data());
+    }
+    m_folded.resize(text.size());
+    const char *from = text.data();
     char *to = m_folded.data();
-    for (qsizetype i = 0; i < length; ++i)
+    for (qsizetype i = 0; i < text.size(); ++i)
         to[i] = upperAscii(from[i]);
-    stored.clear();
-    return QByteArrayView(m_folded).indexOf(criterion) >= 0;
+    return memmem(m_folded.constData(), size_t(m_folded.size()), criterion.data(),
+               size_t(criterion.size()))
+        != nullptr;
+}
+
+qint32 TSearchWindow::MatchAll(
+    std::vector<uint8_t> &flags, qint32 maxId, const std::function<void(int)> &progress)
+{
+    if (!m_materials)
+        return 0;
+    zil::store::Table &materials = *m_materials;
+    const Criteria &c = criteria();
+    // Names and CAS numbers are compared as their stored UTF-8 bytes: only a
+    // to z are folded, so a text holds the criterion exactly when its bytes
+    // hold the criterion's.
+    const QByteArray material = c.material.toUtf8();
+    const QByteArray cas = c.cas.toUtf8();
+    struct Test
+    {
+        QByteArrayView criterion;
+        int column;
+        bool memo;
+    };
+    std::vector<Test> tests;
+    QStringList held;
+    auto add = [&](QByteArrayView criterion, const char *field, bool memo) {
+        if (criterion.isEmpty())
+            return;
+        const QString name = QString::fromLatin1(field);
+        held << name;
+        tests.push_back({criterion, materials.fieldByName(name).column(), memo});
+    };
+    // The order of MaterialMatches: the name, short and telling, first.
+    add(material, "name", false);
+    add(cas, "cas", false);
+    add(c.occurrence, "occur", true);
+    add(c.application, "applic", true);
+    add(c.flavour, "flavor", true);
+    const bool byName = !material.isEmpty();
+    materials.holdBytes(held);
+
+    // The synonyms, through a cursor of their own without the link, open
+    // only for this run so that it holds the table no longer; by material,
+    // the places of its synonyms, found once they are first needed.
+    std::optional<zil::store::Table> all;
+    int synonymName = -1;
+    std::vector<int> firstOf, places;
+    auto synonymHolds = [&](qint64 link) {
+        if (!m_synonyms || !m_synonyms->active() || link < 1 || link > maxId)
+            return false;
+        if (!all) {
+            const QString key
+                = m_synonyms->indexFieldNames().section(QLatin1Char(';'), 0, 0).trimmed();
+            all.emplace();
+            all->setDatabaseName(m_synonyms->databaseName());
+            all->setTableName(m_synonyms->tableName());
+            all->setReadOnly(true);
+            all->open();
+            all->holdBytes({QStringLiteral("name")});
+            synonymName = all->fieldByName(QStringLiteral("name")).column();
+            const int keyColumn
+                = all->fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
+            const int n = all->recordCount();
+            std::vector<qint64> ids(size_t(n) + 1, 0);
+            firstOf.assign(size_t(maxId) + 2, 0);
+            for (int recNo = 1; recNo <= n; ++recNo) {
+                ids[size_t(recNo)] = all->valueAt(recNo, keyColumn).toLongLong();
+                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
+                    ++firstOf[size_t(ids[size_t(recNo)]) + 1];
+            }
+            for (size_t id = 1; id < firstOf.size(); ++id)
+                firstOf[id] += firstOf[id - 1];
+            places.resize(size_t(firstOf.back()));
+            std::vector<int> next(firstOf.begin(), firstOf.end() - 1);
+            for (int recNo = 1; recNo <= n; ++recNo) {
+                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
+                    places[size_t(next[size_t(ids[size_t(recNo)])]++)] = recNo;
+            }
+        }
+        for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
+            if (textHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
+                return true;
+        }
+        return false;
+    };
+
+    const QString masterField = m_synonyms && !m_synonyms->masterFields().isEmpty()
+        ? m_synonyms->masterFields()
+        : QStringLiteral("id");
+    const int idColumn = materials.fieldByName(QStringLiteral("id")).column();
+    const int linkColumn = materials.fieldByName(masterField).column();
+    const int n = materials.recordCount();
+    qint32 count = 0;
+    for (int recNo = 1; recNo <= n; ++recNo) {
+        bool result = true;
+        for (size_t t = 0; t < tests.size() && result; ++t) {
+            const Test &test = tests[t];
+            result
+                = textHolds(materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
+            if (!result && byName && t == 0)
+                result = synonymHolds(materials.valueAt(recNo, linkColumn).toLongLong());
+        }
+        const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idColumn));
+        if (id >= 1 && id <= maxId) {
+            flags[size_t(id)] = result;
+            if (result)
+                ++count;
+        }
+        progress(recNo - 1);
+    }
+    return count;
 }

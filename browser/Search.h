@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -55,6 +57,13 @@ public:
     // already in normal form; an empty criterion always holds, an empty memo
     // never holds a criterion.
     bool MemoContains(const QString &criterion, const QString &memoField);
+    // Tests every material in view of the scan cursor at once, with the
+    // outcome MaterialMatches gives for each in turn, from texts held in
+    // memory and without moving any cursor. For the i-th material (from 0)
+    // whose id lies in 1..maxId, flags[id] takes the outcome; progress(i)
+    // follows each test. Returns how many of those materials match.
+    qint32 MatchAll(
+        std::vector<uint8_t> &flags, qint32 maxId, const std::function<void(int)> &progress);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -77,9 +86,21 @@ private:
     };
     const Criteria &criteria();
     bool memoHolds(QByteArrayView criterion, const QString &memoField);
+    // Whether the text, upper-cased, holds criterion; a memo ends at its
+    // first zero byte and, empty, holds nothing.
+    bool textHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
 
     std::optional<Criteria> m_criteria;
     QByteArray m_folded; // the memo being tested, upper-cased; reused between tests
+};
+
+// The criteria test as the selection's predicate. A scan that finds this
+// predicate tests every material at once through MatchAll rather than moving
+// the scan cursor from record to record.
+struct CriteriaPredicate
+{
+    TSearchWindow *window;
+    bool operator()() const { return window->MaterialMatches(); }
 };
 
 // The text without the blanks (code 32 only) at its ends.

@@ -1,8 +1,11 @@
 #include "searchclass.h"
 
+#include "Search.h"
+
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "progress.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <algorithm>
@@ -89,22 +92,31 @@ void TSearchClass::ApplyCriteria()
     // the list as it was.
     m_scan.assign(Selected.begin(), Selected.end());
     qint32 count = 0;
-    SelectTable->first();
-    int i = 0;
-    while (!SelectTable->eof()) {
-        const bool r = Predicate ? Predicate() : true;
-        const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
-        // A material whose id lies outside the list is never shown, so it
-        // does not count as selected either.
-        if (id >= 1 && id <= MaterialCount) {
-            m_scan[size_t(id)] = r;
-            if (r)
-                ++count;
-        }
+    auto progress = [this](int i) {
         if (Gauge)
             Gauge->ReportProgress(i);
-        ++i;
-        SelectTable->next();
+    };
+    if (const CriteriaPredicate *criteria = Predicate.target<CriteriaPredicate>()) {
+        // The criteria dialog tests every material at once from texts held
+        // in memory, rather than through a read of each record.
+        count = criteria->window->MatchAll(m_scan, MaterialCount, progress);
+    } else {
+        SelectTable->first();
+        int i = 0;
+        while (!SelectTable->eof()) {
+            const bool r = Predicate ? Predicate() : true;
+            const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
+            // A material whose id lies outside the list is never shown, so it
+            // does not count as selected either.
+            if (id >= 1 && id <= MaterialCount) {
+                m_scan[size_t(id)] = r;
+                if (r)
+                    ++count;
+            }
+            progress(i);
+            ++i;
+            SelectTable->next();
+        }
     }
     runEnd.hideGauge();
     Selected.swap(m_scan);
@@ -151,18 +163,22 @@ void TSearchClass::BuildAllCASList()
         return;
     ensureCapacity(MaterialCount);
     SelectTable->setIndexName(QStringLiteral("CASOrder"));
-    SelectTable->first();
+    // The ids are read in CAS order without moving the cursor from record
+    // to record, which would announce every one of them; the cursor ends on
+    // the last record, where a walk leaves it.
+    const int idColumn = SelectTable->fieldByName(QStringLiteral("id")).column();
+    const int records = SelectTable->recordCount();
     qint32 k = 0;
     const qint32 last = qint32(AllCASList.size()) - 1;
-    while (!SelectTable->eof()) {
-        const qint32 id = SelectTable->fieldByName(QStringLiteral("id")).asInteger();
+    for (int recNo = 1; recNo <= records; ++recNo) {
+        const qint32 id = zil::store::integerOf(SelectTable->valueAt(recNo, idColumn));
         if (IsSelected(id) && id <= MaterialCount && k < last) {
             ++k;
             AllCASList[k] = id;
             CASList[k] = id;
         }
-        SelectTable->next();
     }
+    SelectTable->last();
 }
 
 void TSearchClass::BuildCASList()

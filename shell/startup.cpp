@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -44,20 +45,22 @@ void checkMaterialIds(zil::store::Table &scan, qint32 count)
     if (count <= 0)
         throw zil::store::StoreError(QStringLiteral("MATERIAL.DB holds no materials"));
     scan.setIndexName(QStringLiteral("NameOrder"));
-    qint32 expected = 1;
-    for (scan.first(); !scan.eof(); scan.next(), ++expected) {
-        const qint32 id = scan.fieldByName(QStringLiteral("id")).asInteger();
+    // Read without moving the cursor, so that no record is announced; the
+    // cursor ends on the last material checked.
+    const int idColumn = scan.fieldByName(QStringLiteral("id")).column();
+    const qint32 checked = std::min<qint32>(count, scan.recordCount());
+    for (qint32 expected = 1; expected <= checked; ++expected) {
+        const qint32 id = zil::store::integerOf(scan.valueAt(expected, idColumn));
         if (id != expected)
             throw zil::store::StoreError(
                 QStringLiteral("MATERIAL.DB: material number %1 in name order has id %2; ids "
                                "must run from 1 in name order without gaps")
                     .arg(expected)
                     .arg(id));
-        if (expected == count)
-            break;
     }
-    if (expected != count)
+    if (checked != count)
         throw zil::store::StoreError(QStringLiteral("MATERIAL.DB: fewer records than counted"));
+    scan.setRecNo(checked);
 }
 
 } // namespace
@@ -155,7 +158,7 @@ bool TMainForm::OpenDatabase()
         SearchClass->Gauge = GaugeWindow;
         if (SearchWindow) {
             SearchWindow->SetScanCursors(TableMaterialSelect, TableSinonSelect);
-            SearchClass->Predicate = [this] { return SearchWindow->MaterialMatches(); };
+            SearchClass->Predicate = CriteriaPredicate {SearchWindow};
         }
         SearchClass->SelectAll();
         SearchClass->BuildNameList();

@@ -25,10 +25,14 @@ qint32 Field::asInteger() const
 {
     if (m_kind == schema::FieldKind::Memo)
         return QString::fromUtf8(m_table->bytes(m_column)).trimmed().toInt();
-    const QVariant v = m_table->value(m_column);
-    if (v.typeId() == QMetaType::QString)
-        return v.toString().trimmed().toInt();
-    return qint32(v.toLongLong());
+    return integerOf(m_table->value(m_column));
+}
+
+qint32 integerOf(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return value.toString().trimmed().toInt();
+    return qint32(value.toLongLong());
 }
 
 bool toId(const QVariant &value, qint32 &id)

@@ -16,6 +16,9 @@ class Table;
 // 32-bit range that ids have.
 bool toId(const QVariant &value, qint32 &id);
 
+// A non-memo value read as Field::asInteger reads it.
+qint32 integerOf(const QVariant &value);
+
 class Field
 {
 public:

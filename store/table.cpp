@@ -573,6 +573,32 @@ QVariant Table::valueAt(int recNo, int column) const
     return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
 }
 
+void Table::holdBytes(const QStringList &fields)
+{
+    requireActive();
+    sync();
+    std::vector<int> columns;
+    for (const QString &f : fields)
+        columns.push_back(fieldByName(f).column());
+    m_file->holdBytes(columns);
+}
+
+QByteArrayView Table::heldBytesAt(int recNo, int column) const
+{
+    if (!m_file)
+        return {};
+    sync();
+    if (recNo < 1 || recNo > m_hi - m_lo)
+        return {};
+    if (column < 0 || size_t(column) >= m_fields.size() || !m_file->holdsBytes(column))
+        fail(QStringLiteral("Field %1 of table %2 is not held in memory")
+                 .arg(column >= 0 && size_t(column) < m_fields.size()
+                         ? m_fields[size_t(column)]->fieldName()
+                         : QString::number(column),
+                     m_tableName));
+    return m_file->heldBytes(order().rows[m_lo + recNo - 1], column);
+}
+
 bool Table::findKey(const QVariantList &values)
 {
     requireIndex();

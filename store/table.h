@@ -101,6 +101,16 @@ public:
     // null.
     QVariant valueAt(int recNo, int column) const;
 
+    // Holds the stored bytes of the named fields of every record in memory,
+    // read in one pass, until the table file is re-read: for scans that test
+    // texts of every record. Raises StoreError.
+    void holdBytes(const QStringList &fields);
+    // The stored bytes of a held field of the recNo-th record in view
+    // (1-based), read without moving the cursor and without any notice;
+    // empty outside the records in view. The view is valid until the cursor
+    // or its table file is read again.
+    QByteArrayView heldBytesAt(int recNo, int column) const;
+
 private:
     friend class DataSource;
     friend class Database;

@@ -206,6 +206,8 @@ void TableFile::openConnection()
     m_dataVersion = dataVersion();
     readIndexFiles();
     readKeys();
+    // Bytes held from the file as it was are dropped with it.
+    m_held.clear();
     ++m_generation;
 }
 
@@ -431,7 +433,13 @@ const IndexOrder &TableFile::order(int index)
     }
     o.rows.resize(m_rowids.size());
     std::iota(o.rows.begin(), o.rows.end(), 0u);
-    if (!o.columns.empty()) {
+    // A table is often stored in the order of an index already (the
+    // database maker writes materials in name order): one pass tells, and
+    // spares the sort.
+    bool sorted = true;
+    for (size_t i = 1; sorted && !o.columns.empty() && i < o.rows.size(); ++i)
+        sorted = compareRows(o, o.rows[i - 1], o.rows[i]) <= 0;
+    if (!sorted) {
         // Stable, so records of equal key keep the store's own order.
         std::stable_sort(o.rows.begin(), o.rows.end(),
             [&](quint32 a, quint32 b) { return compareRows(o, a, b) < 0; });
@@ -540,6 +548,60 @@ std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
     }
     sqlite3_reset(m_memoRowStatement);
     return memos;
+}
+
+void TableFile::holdBytes(const std::vector<int> &columns)
+{
+    std::vector<int> wanted;
+    for (int c : columns) {
+        if (c >= 0 && size_t(c) < m_columns.size() && !holdsBytes(c)
+            && std::find(wanted.begin(), wanted.end(), c) == wanted.end())
+            wanted.push_back(c);
+    }
+    if (wanted.empty())
+        return;
+    QStringList select {QStringLiteral("rowid")};
+    for (int c : wanted)
+        select << quoted(m_columns[size_t(c)].name);
+    std::vector<HeldColumn> read(wanted.size());
+    for (HeldColumn &h : read)
+        h.ends.reserve(m_rowids.size());
+    sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                     .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
+    int rc;
+    size_t ordinal = 0;
+    bool same = true;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        // The records must be those the table was read with; a file written
+        // into since then is read again by a refresh before it can be held.
+        if (ordinal >= m_rowids.size() || sqlite3_column_int64(stmt, 0) != m_rowids[ordinal]) {
+            same = false;
+            break;
+        }
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            HeldColumn &h = read[i];
+            const void *p = sqlite3_column_blob(stmt, int(i) + 1);
+            const int n = sqlite3_column_bytes(stmt, int(i) + 1);
+            if (p && n > 0)
+                h.data.append(static_cast<const char *>(p), n);
+            h.ends.push_back(h.data.size());
+        }
+        ++ordinal;
+    }
+    sqlite3_finalize(stmt);
+    if (same && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail(QStringLiteral("Cannot read table %1: %2")
+                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    if (!same || ordinal != m_rowids.size())
+        fail(QStringLiteral("Cannot read table %1: it changed while it was read")
+                 .arg(QFileInfo(m_path).fileName()));
+    if (m_held.size() < m_columns.size())
+        m_held.resize(m_columns.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        read[i].loaded = true;
+        read[i].data.squeeze();
+        m_held[size_t(wanted[i])] = std::move(read[i]);
+    }
 }
 
 bool TableFile::reload()

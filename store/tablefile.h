@@ -91,6 +91,24 @@ public:
     // other columns read as empty.
     std::vector<QByteArray> fetchMemos(qint64 rowid);
 
+    // Holds the stored bytes of the columns for every record in memory, read
+    // in one pass over the table, so that a scan of the whole table reads
+    // them without a statement per record. They stay until the table is
+    // re-read. Raises StoreError.
+    void holdBytes(const std::vector<int> &columns);
+    bool holdsBytes(int column) const
+    {
+        return size_t(column) < m_held.size() && m_held[size_t(column)].loaded;
+    }
+    // The held bytes of a column of a record; valid until the table is
+    // re-read.
+    QByteArrayView heldBytes(quint32 ordinal, int column) const
+    {
+        const HeldColumn &h = m_held[size_t(column)];
+        const qsizetype begin = ordinal == 0 ? 0 : h.ends[ordinal - 1];
+        return QByteArrayView(h.data.constData() + begin, h.ends[ordinal] - begin);
+    }
+
     // Compares two records by the fields of an order.
     int compareOrdinals(const IndexOrder &order, quint32 a, quint32 b) const
     {
@@ -133,6 +151,16 @@ private:
         std::vector<QString> folded; // filled when a case-insensitive index uses it
     };
     const QString &textKey(const KeyColumn &col, quint32 ordinal, bool caseInsensitive) const;
+
+    // The bytes of one column for every record, one after the other in the
+    // records' order; ends[i] is where record i's bytes end.
+    struct HeldColumn
+    {
+        bool loaded = false;
+        QByteArray data;
+        std::vector<qsizetype> ends;
+    };
+    std::vector<HeldColumn> m_held;
 
     QString m_path;
     QString m_tableName;

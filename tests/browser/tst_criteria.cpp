@@ -13,6 +13,8 @@
 #include "store/storeerror.h"
 #include "store/table.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -384,6 +386,59 @@ private slots:
         std::sort(visited.begin(), visited.end());
         QCOMPARE(visited, (QList<qint32> {1, 2, 3, 4, 5, 6}));
         QVERIFY(form().MaterialGrid->updatesEnabled());
+    }
+
+    void wholeTableTestAgreesWithTheTestOfEachMaterial()
+    {
+        // A run with the dialog's own test takes every material at once from
+        // texts held in memory; a run through any other predicate moves the
+        // scan cursor and tests each material in turn. Both select alike.
+        const QString db = m_tmp.filePath(QStringLiteral("agree"));
+        QVERIFY(test::makeSynthetic(db, 300));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        const std::function<bool()> own = list().Predicate;
+        const std::function<bool()> eachInTurn = [this] { return dialog().MaterialMatches(); };
+        const QList<QStringList> criteria {{"yl", "", "", "", ""}, {"ETHYL", "", "", "", ""},
+            {"", "found", "", "", ""}, {"", "", "sweet", "", ""}, {"", "", "", "flavours", ""},
+            {"  ate ", "oil", "", "", ""}, {"ethyl", "found", "sweet", "flavours", ""},
+            {"", "", "", "", "-5"}, {"one", "", "green", "", "1"}};
+        int selective = 0;
+        for (const QStringList &c : criteria) {
+            dialog().CAS->setText(c[4]);
+            list().Predicate = own;
+            const QList<qint32> atOnce = select(c[0], c[1], c[2], c[3]);
+            list().Predicate = eachInTurn;
+            const QList<qint32> inTurn = select(c[0], c[1], c[2], c[3]);
+            QCOMPARE(atOnce, inTurn);
+            if (atOnce.size() > 0 && atOnce.size() < 300)
+                ++selective;
+        }
+        // The criteria do select: not everything, not nothing.
+        QVERIFY(selective >= 6);
+    }
+
+    void aReplacedTableShowsInTheNextRunOnceReadAgain()
+    {
+        // The texts a run holds in memory are those of the table as the
+        // program last read it; a table file replaced by another process
+        // shows once the program reads it again, as "Select all" does.
+        const QString db = m_tmp.filePath(QStringLiteral("replaced"));
+        QDir().mkpath(db);
+        for (const QString &f : QDir(m_db).entryList(QDir::Files))
+            QVERIFY(QFile::copy(m_db + "/" + f, db + "/" + f));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        QCOMPARE(select("", "", "mint"), (QList<qint32> {3, 6}));
+
+        const QString next = db + "/next.db";
+        QVERIFY(QFile::copy(db + "/MATERIAL.DB", next));
+        QVERIFY(test::execSql(next, "UPDATE material SET flavor = 'Minty, fresh' WHERE id = 1"));
+        QVERIFY(QFile::remove(db + "/MATERIAL.DB"));
+        QVERIFY(QFile::rename(next, db + "/MATERIAL.DB"));
+        form().RestoreAll();
+        QCOMPARE(select("", "", "mint"), (QList<qint32> {1, 3, 6}));
+        QCOMPARE(select("", "", "sweet"), (QList<qint32> {2}));
     }
 
     void progressStep_data()

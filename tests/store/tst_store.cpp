@@ -480,6 +480,59 @@ private slots:
         QCOMPARE(t->fieldByName("name").asString(), QStringLiteral("alpha Essences"));
     }
 
+    void heldBytesFollowTheFile()
+    {
+        // Texts held in memory for a scan are those of the file as read; a
+        // file replaced by another process, or written into, drops them at
+        // the next refresh, and holding them again reads the new texts.
+        QTemporaryDir dir;
+        const QString table = dir.filePath("MATERIAL.DB");
+        QVERIFY(QFile::copy(m_db + "/MATERIAL.DB", table));
+        Table t;
+        t.setDatabaseName(dir.path());
+        t.setTableName("MATERIAL.DB");
+        t.open();
+        t.holdBytes({"name", "flavor"});
+        const int name = t.fieldByName("name").column();
+        const int flavor = t.fieldByName("flavor").column();
+        const int count = t.recordCount();
+        for (int recNo = 1; recNo <= count; ++recNo) {
+            t.setRecNo(recNo);
+            QCOMPARE(t.heldBytesAt(recNo, name).toByteArray(),
+                t.fieldByName("name").asString().toUtf8());
+            QCOMPARE(t.heldBytesAt(recNo, flavor).toByteArray(), t.fieldByName("flavor").asBytes());
+        }
+        QVERIFY(t.heldBytesAt(0, name).isEmpty());
+        QVERIFY(t.heldBytesAt(count + 1, name).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(StoreError, t.heldBytesAt(1, t.fieldByName("occur").column()));
+
+        auto heldFlavour = [&](qint32 id) {
+            for (int recNo = 1; recNo <= t.recordCount(); ++recNo) {
+                if (t.valueAt(recNo, t.fieldByName("id").column()).toInt() == id)
+                    return t.heldBytesAt(recNo, flavor).toByteArray();
+            }
+            return QByteArray("(none)");
+        };
+        QCOMPARE(heldFlavour(5), QByteArray("Sweet, creamy."));
+
+        const QString next = dir.filePath("next.db");
+        QVERIFY(QFile::copy(table, next));
+        QVERIFY(test::execSql(
+            next, "UPDATE material SET flavor = 'Smoky, and longer than before.' WHERE id = 5"));
+        QVERIFY(QFile::remove(table));
+        QVERIFY(QFile::rename(next, table));
+        QCOMPARE(heldFlavour(5), QByteArray("Sweet, creamy."));
+        t.refresh();
+        QVERIFY_THROWS_EXCEPTION(StoreError, heldFlavour(5));
+        t.holdBytes({"flavor"});
+        QCOMPARE(heldFlavour(5), QByteArray("Smoky, and longer than before."));
+
+        QVERIFY(test::execSql(table, "UPDATE material SET flavor = 'Fresh.' WHERE id = 5"));
+        t.refresh();
+        t.holdBytes({"flavor"});
+        QCOMPARE(heldFlavour(5), QByteArray("Fresh."));
+    }
+
     void refreshIsAnnouncedByEveryCursorOnTheFile()
     {
         // Two cursors of the process on one table file, say the main

@@ -121,6 +121,33 @@ bool isIndexFile(const QString &path)
     return f.read(indexFileMagic().size() + 1) == indexFileMagic() + '\n';
 }
 
+namespace {
+
+// Whether an index file agrees with the index of that name that the schema
+// declares for the table, when it declares one. The indexes of the database
+// are always made as declared, so one that differs is damaged: its checksum
+// only happens to match, and it would order the records otherwise.
+bool fitsSchema(const IndexInfo &info, const QString &tablePath)
+{
+    const schema::TableDef *table = schema::findTable(QFileInfo(tablePath).fileName());
+    if (!table)
+        return true;
+    for (const schema::IndexDef &def : table->indexes) {
+        if (def.name.compare(info.name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (def.primary != info.primary || (!def.primary && !info.caseInsensitive)
+            || def.fields.size() != info.fields.size())
+            return false;
+        for (qsizetype i = 0; i < def.fields.size(); ++i) {
+            if (def.fields[i].compare(info.fields[i].trimmed(), Qt::CaseInsensitive) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<IndexInfo> readIndexes(const QString &tablePath)
 {
     const QString base = baseOf(tablePath);
@@ -134,14 +161,15 @@ std::vector<IndexInfo> readIndexes(const QString &tablePath)
         const bool isPx = suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0;
         // A primary index lives only in the .px file, a secondary one only in
         // an .xg file; anything else is damage.
-        if (isPx != info->primary)
+        if (isPx != info->primary || !fitsSchema(*info, tablePath))
             continue;
         found.emplace_back(isPx ? -1 : secondaryNumber(suffix), std::move(*info));
     }
     std::sort(
         found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<IndexInfo> result;
-    for (auto &[n, info] : found) {
+    for (auto &entry : found) {
+        IndexInfo &info = entry.second;
         const bool duplicate = std::any_of(result.begin(), result.end(), [&](const IndexInfo &i) {
             return i.name.compare(info.name, Qt::CaseInsensitive) == 0;
         });

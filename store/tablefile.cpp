@@ -153,6 +153,13 @@ void TableFile::fail(const QString &what) const
 
 bool TableFile::tryOpen(const QString *password)
 {
+    // The statements of the previous connection go first: SQLite does not
+    // close a connection that still has statements, and a statement left
+    // behind would go on reading the file as it was.
+    sqlite3_finalize(m_rowStatement);
+    m_rowStatement = nullptr;
+    sqlite3_finalize(m_memoRowStatement);
+    m_memoRowStatement = nullptr;
     if (m_db) {
         sqlite3_close(m_db);
         m_db = nullptr;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 
 namespace zil::makedb {
 
@@ -130,11 +131,20 @@ struct Chain
     int carbons;
 };
 
-const Chain chains[] = {{"Pent", 5}, {"Hex", 6}, {"Hept", 7}, {"Oct", 8}, {"Non", 9}, {"Dec", 10},
-    {"Undec", 11}, {"Dodec", 12}, {"Tridec", 13}, {"Tetradec", 14}};
+constexpr Chain chains[] = {{"Pent", 5}, {"Hex", 6}, {"Hept", 7}, {"Oct", 8}, {"Non", 9},
+    {"Dec", 10}, {"Undec", 11}, {"Dodec", 12}, {"Tridec", 13}, {"Tetradec", 14}};
 
-const char *const alkyls[] = {"", "methyl", "ethyl", "propyl", "butyl", "pentyl", "hexyl", "heptyl",
-    "octyl", "nonyl", "decyl", "undecyl", "dodecyl"};
+constexpr const char *alkyls[] = {"", "methyl", "ethyl", "propyl", "butyl", "pentyl", "hexyl",
+    "heptyl", "octyl", "nonyl", "decyl", "undecyl", "dodecyl", "tridecyl", "tetradecyl"};
+
+// Every chain has the name of its own alkyl group.
+static_assert([] {
+    for (const Chain &c : chains) {
+        if (c.carbons < 3 || c.carbons >= int(std::size(alkyls)))
+            return false;
+    }
+    return true;
+}());
 
 struct Ring
 {

@@ -290,16 +290,35 @@ bool TSearchWindow::memoHolds(QByteArrayView criterion, const QString &memoField
     return textHolds(stored, criterion, true);
 }
 
+namespace {
+
+// A memo's text ends at its first zero byte; the whole of it takes part, its
+// last character included, whatever its length.
+QByteArrayView memoText(QByteArrayView text)
+{
+    const void *zero = std::memchr(text.data(), 0, size_t(text.size()));
+    return zero ? text.first(static_cast<const char *>(zero) - text.data()) : text;
+}
+
+} // namespace
+
+bool TSearchWindow::upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
+{
+    if (memo) {
+        if (text.isEmpty())
+            return false;
+        text = memoText(text);
+    }
+    return memmem(text.data(), size_t(text.size()), criterion.data(), size_t(criterion.size()))
+        != nullptr;
+}
+
 bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
 {
     if (memo) {
-        // The text ends at its first zero byte; the whole of it takes part,
-        // its last character included, whatever its length.
         if (text.isEmpty())
             return false;
-        const void *zero = std::memchr(text.data(), 0, size_t(text.size()));
-        if (zero)
-            text = text.first(static_cast<const char *>(zero) - text.data());
+        text = memoText(text);
     }
     m_folded.resize(text.size());
     const char *from = text.data();
@@ -345,7 +364,8 @@ qint32 TSearchWindow::MatchAll(
     add(c.application, "applic", true);
     add(c.flavour, "flavor", true);
     const bool byName = !material.isEmpty();
-    materials.holdBytes(held);
+    // Held upper-cased, so that every run tests them as they lie.
+    materials.holdBytes(held, true);
 
     // The synonyms, through a cursor of their own without the link, open
     // only for this run so that it holds the table no longer; by material,
@@ -364,7 +384,7 @@ qint32 TSearchWindow::MatchAll(
             all->setTableName(m_synonyms->tableName());
             all->setReadOnly(true);
             all->open();
-            all->holdBytes({QStringLiteral("name")});
+            all->holdBytes({QStringLiteral("name")}, true);
             synonymName = all->fieldByName(QStringLiteral("name")).column();
             const int keyColumn
                 = all->fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
@@ -386,7 +406,7 @@ qint32 TSearchWindow::MatchAll(
             }
         }
         for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
-            if (textHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
+            if (upperTextHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
                 return true;
         }
         return false;
@@ -403,8 +423,8 @@ qint32 TSearchWindow::MatchAll(
         bool result = true;
         for (size_t t = 0; t < tests.size() && result; ++t) {
             const Test &test = tests[t];
-            result
-                = textHolds(materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
+            result = upperTextHolds(
+                materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
             if (!result && byName && t == 0)
                 result = synonymHolds(materials.valueAt(recNo, linkColumn).toLongLong());
         }

@@ -89,6 +89,8 @@ private:
     // Whether the text, upper-cased, holds criterion; a memo ends at its
     // first zero byte and, empty, holds nothing.
     bool textHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
+    // The same for a text whose letters a to z are upper-cased already.
+    static bool upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
 
     std::optional<Criteria> m_criteria;
     QByteArray m_folded; // the memo being tested, upper-cased; reused between tests

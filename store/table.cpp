@@ -573,14 +573,15 @@ QVariant Table::valueAt(int recNo, int column) const
     return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
 }
 
-void Table::holdBytes(const QStringList &fields)
+void Table::holdBytes(const QStringList &fields, bool upperAscii)
 {
     requireActive();
     sync();
     std::vector<int> columns;
     for (const QString &f : fields)
         columns.push_back(fieldByName(f).column());
-    m_file->holdBytes(columns);
+    m_file->holdBytes(
+        columns, upperAscii ? TableFile::HeldCase::UpperAscii : TableFile::HeldCase::Stored);
 }
 
 QByteArrayView Table::heldBytesAt(int recNo, int column) const

@@ -101,10 +101,11 @@ public:
     // null.
     QVariant valueAt(int recNo, int column) const;
 
-    // Holds the stored bytes of the named fields of every record in memory,
-    // read in one pass, until the table file is re-read: for scans that test
-    // texts of every record. Raises StoreError.
-    void holdBytes(const QStringList &fields);
+    // Holds the bytes of the named fields of every record in memory, read in
+    // one pass, until the table file is re-read: for scans that test texts
+    // of every record. With upperAscii the letters a to z are held as A to
+    // Z. Raises StoreError.
+    void holdBytes(const QStringList &fields, bool upperAscii = false);
     // The stored bytes of a held field of the recNo-th record in view
     // (1-based), read without moving the cursor and without any notice;
     // empty outside the records in view. The view is valid until the cursor

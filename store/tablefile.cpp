@@ -557,11 +557,11 @@ std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
     return memos;
 }
 
-void TableFile::holdBytes(const std::vector<int> &columns)
+void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
 {
     std::vector<int> wanted;
     for (int c : columns) {
-        if (c >= 0 && size_t(c) < m_columns.size() && !holdsBytes(c)
+        if (c >= 0 && size_t(c) < m_columns.size() && !holdsBytes(c, held)
             && std::find(wanted.begin(), wanted.end(), c) == wanted.end())
             wanted.push_back(c);
     }
@@ -589,8 +589,17 @@ void TableFile::holdBytes(const std::vector<int> &columns)
             HeldColumn &h = read[i];
             const void *p = sqlite3_column_blob(stmt, int(i) + 1);
             const int n = sqlite3_column_bytes(stmt, int(i) + 1);
-            if (p && n > 0)
+            if (p && n > 0) {
+                const qsizetype at = h.data.size();
                 h.data.append(static_cast<const char *>(p), n);
+                if (held == HeldCase::UpperAscii) {
+                    char *c = h.data.data() + at;
+                    for (int k = 0; k < n; ++k) {
+                        if (c[k] >= 'a' && c[k] <= 'z')
+                            c[k] = char(c[k] - 'a' + 'A');
+                    }
+                }
+            }
             h.ends.push_back(h.data.size());
         }
         ++ordinal;
@@ -606,6 +615,7 @@ void TableFile::holdBytes(const std::vector<int> &columns)
         m_held.resize(m_columns.size());
     for (size_t i = 0; i < wanted.size(); ++i) {
         read[i].loaded = true;
+        read[i].held = held;
         read[i].data.squeeze();
         m_held[size_t(wanted[i])] = std::move(read[i]);
     }

@@ -91,14 +91,23 @@ public:
     // other columns read as empty.
     std::vector<QByteArray> fetchMemos(qint64 rowid);
 
-    // Holds the stored bytes of the columns for every record in memory, read
-    // in one pass over the table, so that a scan of the whole table reads
-    // them without a statement per record. They stay until the table is
-    // re-read. Raises StoreError.
-    void holdBytes(const std::vector<int> &columns);
+    // How held bytes are kept: as stored, or with the letters a to z turned
+    // to A to Z (every other byte as stored) for scans that compare without
+    // regard to the case of those letters and need not fold every text again.
+    enum class HeldCase { Stored, UpperAscii };
+
+    // Holds the bytes of the columns for every record in memory, read in one
+    // pass over the table, so that a scan of the whole table reads them
+    // without a statement per record. They stay until the table is re-read
+    // or the column is held the other way. Raises StoreError.
+    void holdBytes(const std::vector<int> &columns, HeldCase held = HeldCase::Stored);
     bool holdsBytes(int column) const
     {
         return size_t(column) < m_held.size() && m_held[size_t(column)].loaded;
+    }
+    bool holdsBytes(int column, HeldCase held) const
+    {
+        return holdsBytes(column) && m_held[size_t(column)].held == held;
     }
     // The held bytes of a column of a record; valid until the table is
     // re-read.
@@ -157,6 +166,7 @@ private:
     struct HeldColumn
     {
         bool loaded = false;
+        HeldCase held = HeldCase::Stored;
         QByteArray data;
         std::vector<qsizetype> ends;
     };

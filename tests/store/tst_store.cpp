@@ -531,6 +531,16 @@ private slots:
         t.refresh();
         t.holdBytes({"flavor"});
         QCOMPARE(heldFlavour(5), QByteArray("Fresh."));
+
+        // Held upper-cased, only a to z change; holding them as stored again
+        // gives the stored bytes back.
+        QVERIFY(test::execSql(table,
+            "UPDATE material SET flavor = CAST(X'6672616973e9207a2d61007a' AS BLOB) WHERE id = 5"));
+        t.refresh();
+        t.holdBytes({"flavor"}, true);
+        QCOMPARE(heldFlavour(5), QByteArray::fromHex("4652414953e9205a2d41005a"));
+        t.holdBytes({"flavor"});
+        QCOMPARE(heldFlavour(5), QByteArray::fromHex("6672616973e9207a2d61007a"));
     }
 
     void refreshIsAnnouncedByEveryCursorOnTheFile()

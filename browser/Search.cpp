@@ -392,7 +392,9 @@ qint32 TSearchWindow::MatchAll(
             std::vector<qint64> ids(size_t(n) + 1, 0);
             firstOf.assign(size_t(maxId) + 2, 0);
             for (int recNo = 1; recNo <= n; ++recNo) {
-                ids[size_t(recNo)] = all->valueAt(recNo, keyColumn).toLongLong();
+                qint64 &id = ids[size_t(recNo)];
+                if (!all->cachedIntegerAt(recNo, keyColumn, id))
+                    id = all->valueAt(recNo, keyColumn).toLongLong();
                 if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
                     ++firstOf[size_t(ids[size_t(recNo)]) + 1];
             }
@@ -425,10 +427,17 @@ qint32 TSearchWindow::MatchAll(
             const Test &test = tests[t];
             result = upperTextHolds(
                 materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
-            if (!result && byName && t == 0)
-                result = synonymHolds(materials.valueAt(recNo, linkColumn).toLongLong());
+            if (!result && byName && t == 0) {
+                qint64 link;
+                if (!materials.cachedIntegerAt(recNo, linkColumn, link))
+                    link = materials.valueAt(recNo, linkColumn).toLongLong();
+                result = synonymHolds(link);
+            }
         }
-        const qint32 id = zil::store::integerOf(materials.valueAt(recNo, idColumn));
+        qint64 key;
+        const qint32 id = materials.cachedIntegerAt(recNo, idColumn, key)
+            ? qint32(key)
+            : zil::store::integerOf(materials.valueAt(recNo, idColumn));
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;
             if (result)

@@ -573,6 +573,16 @@ QVariant Table::valueAt(int recNo, int column) const
     return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
 }
 
+bool Table::cachedIntegerAt(int recNo, int column, qint64 &value) const
+{
+    if (!m_file || column < 0 || size_t(column) >= m_fields.size())
+        return false;
+    sync();
+    if (recNo < 1 || recNo > m_hi - m_lo)
+        return false;
+    return m_file->cachedInteger(order().rows[m_lo + recNo - 1], column, value);
+}
+
 void Table::holdBytes(const QStringList &fields, bool upperAscii)
 {
     requireActive();

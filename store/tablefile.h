@@ -84,6 +84,15 @@ public:
     // The value of a key column of a record from memory; false when the
     // column is not held in memory.
     bool cachedValue(quint32 ordinal, int column, QVariant &value) const;
+    // The same for an integer key column, without a QVariant.
+    bool cachedInteger(quint32 ordinal, int column, qint64 &value) const
+    {
+        const KeyColumn &k = m_keys[size_t(column)];
+        if (!k.loaded || !k.isInteger)
+            return false;
+        value = k.integers[ordinal];
+        return true;
+    }
 
     // The non-memo values of a record; memo columns read as null.
     std::vector<QVariant> fetchRow(qint64 rowid);

@@ -59,16 +59,11 @@ int sizeOfDeclaredType(const QString &type)
     return 255;
 }
 
-struct FileStamp
-{
-    QDateTime modified;
-    qint64 size;
-};
+using platform::FileStamp;
 
 FileStamp stampOf(const QString &path)
 {
-    QFileInfo info(path);
-    return {info.lastModified(), info.size()};
+    return platform::fileStamp(path);
 }
 
 } // namespace
@@ -206,9 +201,7 @@ void TableFile::openConnection()
     }
     sqlite3_finalize(m_rowStatement);
     m_rowStatement = nullptr;
-    const FileStamp stamp = stampOf(m_path);
-    m_stampModified = stamp.modified;
-    m_stampSize = stamp.size;
+    m_stamp = stampOf(m_path);
     readSchema();
     m_dataVersion = dataVersion();
     readIndexFiles();
@@ -626,9 +619,7 @@ bool TableFile::reload()
     // A table file replaced by a new one (as the database maker does) keeps
     // the old file open here; the stamp of the path tells, and the data
     // version tells of changes written into the open file.
-    const FileStamp stamp = stampOf(m_path);
-    if (!indexFilesChanged() && dataVersion() == m_dataVersion && stamp.modified == m_stampModified
-        && stamp.size == m_stampSize)
+    if (!indexFilesChanged() && dataVersion() == m_dataVersion && stampOf(m_path) == m_stamp)
         return false;
     openConnection();
     return true;
@@ -636,25 +627,19 @@ bool TableFile::reload()
 
 void TableFile::stampIndexFiles()
 {
-    m_indexDirModified = QFileInfo(QFileInfo(m_path).absolutePath()).lastModified();
+    m_indexDirStamp = stampOf(QFileInfo(m_path).absolutePath());
     m_indexFileStamps.clear();
-    m_indexFileSizes.clear();
-    for (const QString &path : indexFilePaths(m_path)) {
-        const FileStamp stamp = stampOf(path);
-        m_indexFileStamps.emplace_back(path, stamp.modified);
-        m_indexFileSizes.push_back(stamp.size);
-    }
+    for (const QString &path : indexFilePaths(m_path))
+        m_indexFileStamps.emplace_back(path, stampOf(path));
 }
 
 bool TableFile::indexFilesChanged()
 {
     // Index files come and go with their directory's stamp, and are
     // rewritten with their own.
-    bool same = QFileInfo(QFileInfo(m_path).absolutePath()).lastModified() == m_indexDirModified;
-    for (size_t i = 0; same && i < m_indexFileStamps.size(); ++i) {
-        const FileStamp stamp = stampOf(m_indexFileStamps[i].first);
-        same = stamp.modified == m_indexFileStamps[i].second && stamp.size == m_indexFileSizes[i];
-    }
+    bool same = stampOf(QFileInfo(m_path).absolutePath()) == m_indexDirStamp;
+    for (size_t i = 0; same && i < m_indexFileStamps.size(); ++i)
+        same = stampOf(m_indexFileStamps[i].first) == m_indexFileStamps[i].second;
     if (same)
         return false;
     // Something in the directory changed, not necessarily an index: compare

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/platform/filelock.h"
+#include "framework/platform/filestamp.h"
 #include "indexfile.h"
 #include "schema.h"
 
@@ -191,11 +192,9 @@ private:
     std::vector<KeyColumn> m_keys;
     std::vector<IndexOrder> m_indexes;
     qint64 m_dataVersion = -1;
-    QDateTime m_stampModified;
-    QDateTime m_indexDirModified;
-    std::vector<std::pair<QString, QDateTime>> m_indexFileStamps; // path, modified
-    std::vector<qint64> m_indexFileSizes;
-    qint64 m_stampSize = -1;
+    platform::FileStamp m_stamp;
+    platform::FileStamp m_indexDirStamp;
+    std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
     quint64 m_generation = 0;
     platform::FileLock m_lock;
     QString m_registryKey;

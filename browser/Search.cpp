@@ -325,9 +325,7 @@ bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, boo
     char *to = m_folded.data();
     for (qsizetype i = 0; i < text.size(); ++i)
         to[i] = upperAscii(from[i]);
-    return memmem(m_folded.constData(), size_t(m_folded.size()), criterion.data(),
-               size_t(criterion.size()))
-        != nullptr;
+    return upperTextHolds(m_folded, criterion, false);
 }
 
 qint32 TSearchWindow::MatchAll(
@@ -392,9 +390,7 @@ qint32 TSearchWindow::MatchAll(
             std::vector<qint64> ids(size_t(n) + 1, 0);
             firstOf.assign(size_t(maxId) + 2, 0);
             for (int recNo = 1; recNo <= n; ++recNo) {
-                qint64 &id = ids[size_t(recNo)];
-                if (!all->cachedIntegerAt(recNo, keyColumn, id))
-                    id = all->valueAt(recNo, keyColumn).toLongLong();
+                ids[size_t(recNo)] = all->integerAt(recNo, keyColumn);
                 if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
                     ++firstOf[size_t(ids[size_t(recNo)]) + 1];
             }
@@ -427,17 +423,10 @@ qint32 TSearchWindow::MatchAll(
             const Test &test = tests[t];
             result = upperTextHolds(
                 materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
-            if (!result && byName && t == 0) {
-                qint64 link;
-                if (!materials.cachedIntegerAt(recNo, linkColumn, link))
-                    link = materials.valueAt(recNo, linkColumn).toLongLong();
-                result = synonymHolds(link);
-            }
+            if (!result && byName && t == 0)
+                result = synonymHolds(materials.integerAt(recNo, linkColumn));
         }
-        qint64 key;
-        const qint32 id = materials.cachedIntegerAt(recNo, idColumn, key)
-            ? qint32(key)
-            : zil::store::integerOf(materials.valueAt(recNo, idColumn));
+        const qint64 id = materials.integerAt(recNo, idColumn);
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;
             if (result)

@@ -171,11 +171,11 @@ void TSearchClass::BuildAllCASList()
     qint32 k = 0;
     const qint32 last = qint32(AllCASList.size()) - 1;
     for (int recNo = 1; recNo <= records; ++recNo) {
-        const qint32 id = zil::store::integerOf(SelectTable->valueAt(recNo, idColumn));
-        if (IsSelected(id) && id <= MaterialCount && k < last) {
+        const qint64 id = SelectTable->integerAt(recNo, idColumn);
+        if (id >= 1 && id <= MaterialCount && IsSelected(qint32(id)) && k < last) {
             ++k;
-            AllCASList[k] = id;
-            CASList[k] = id;
+            AllCASList[k] = qint32(id);
+            CASList[k] = qint32(id);
         }
     }
     SelectTable->last();

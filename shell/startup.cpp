@@ -50,7 +50,7 @@ void checkMaterialIds(zil::store::Table &scan, qint32 count)
     const int idColumn = scan.fieldByName(QStringLiteral("id")).column();
     const qint32 checked = std::min<qint32>(count, scan.recordCount());
     for (qint32 expected = 1; expected <= checked; ++expected) {
-        const qint32 id = zil::store::integerOf(scan.valueAt(expected, idColumn));
+        const qint64 id = scan.integerAt(expected, idColumn);
         if (id != expected)
             throw zil::store::StoreError(
                 QStringLiteral("MATERIAL.DB: material number %1 in name order has id %2; ids "

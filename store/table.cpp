@@ -573,14 +573,18 @@ QVariant Table::valueAt(int recNo, int column) const
     return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
 }
 
-bool Table::cachedIntegerAt(int recNo, int column, qint64 &value) const
+qint64 Table::integerAt(int recNo, int column) const
 {
     if (!m_file || column < 0 || size_t(column) >= m_fields.size())
-        return false;
+        return 0;
     sync();
     if (recNo < 1 || recNo > m_hi - m_lo)
-        return false;
-    return m_file->cachedInteger(order().rows[m_lo + recNo - 1], column, value);
+        return 0;
+    qint64 value;
+    if (m_file->cachedInteger(order().rows[m_lo + recNo - 1], column, value))
+        return value;
+    const QVariant v = valueAt(recNo, column);
+    return v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong() : v.toLongLong();
 }
 
 void Table::holdBytes(const QStringList &fields, bool upperAscii)

@@ -100,11 +100,11 @@ public:
     // draw its rows; null outside the records in view. Memo fields read as
     // null.
     QVariant valueAt(int recNo, int column) const;
-    // The value of the recNo-th record in view of an integer field whose
-    // values the table keeps in memory (a key field), for scans over every
-    // record; false when the field's values are not kept or recNo is outside
-    // the records in view, and valueAt is then the way to read it.
-    bool cachedIntegerAt(int recNo, int column, qint64 &value) const;
+    // The value of the recNo-th record in view as a 64-bit integer, for
+    // scans over every record: a key field's from the keys the table keeps
+    // in memory, without a value object; any other as valueAt reads it, a
+    // text with its blanks trimmed. 0 outside the records in view.
+    qint64 integerAt(int recNo, int column) const;
 
     // Holds the bytes of the named fields of every record in memory, read in
     // one pass, until the table file is re-read: for scans that test texts

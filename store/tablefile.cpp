@@ -4,7 +4,6 @@
 #include "storeerror.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -57,13 +56,6 @@ int sizeOfDeclaredType(const QString &type)
             return n;
     }
     return 255;
-}
-
-using platform::FileStamp;
-
-FileStamp stampOf(const QString &path)
-{
-    return platform::fileStamp(path);
 }
 
 } // namespace
@@ -199,9 +191,7 @@ void TableFile::openConnection()
                             "registered")
                  .arg(name));
     }
-    sqlite3_finalize(m_rowStatement);
-    m_rowStatement = nullptr;
-    m_stamp = stampOf(m_path);
+    m_stamp = platform::fileStamp(m_path);
     readSchema();
     m_dataVersion = dataVersion();
     readIndexFiles();
@@ -619,7 +609,8 @@ bool TableFile::reload()
     // A table file replaced by a new one (as the database maker does) keeps
     // the old file open here; the stamp of the path tells, and the data
     // version tells of changes written into the open file.
-    if (!indexFilesChanged() && dataVersion() == m_dataVersion && stampOf(m_path) == m_stamp)
+    if (!indexFilesChanged() && dataVersion() == m_dataVersion
+        && platform::fileStamp(m_path) == m_stamp)
         return false;
     openConnection();
     return true;
@@ -627,19 +618,19 @@ bool TableFile::reload()
 
 void TableFile::stampIndexFiles()
 {
-    m_indexDirStamp = stampOf(QFileInfo(m_path).absolutePath());
+    m_indexDirStamp = platform::fileStamp(QFileInfo(m_path).absolutePath());
     m_indexFileStamps.clear();
     for (const QString &path : indexFilePaths(m_path))
-        m_indexFileStamps.emplace_back(path, stampOf(path));
+        m_indexFileStamps.emplace_back(path, platform::fileStamp(path));
 }
 
 bool TableFile::indexFilesChanged()
 {
     // Index files come and go with their directory's stamp, and are
     // rewritten with their own.
-    bool same = stampOf(QFileInfo(m_path).absolutePath()) == m_indexDirStamp;
+    bool same = platform::fileStamp(QFileInfo(m_path).absolutePath()) == m_indexDirStamp;
     for (size_t i = 0; same && i < m_indexFileStamps.size(); ++i)
-        same = stampOf(m_indexFileStamps[i].first) == m_indexFileStamps[i].second;
+        same = platform::fileStamp(m_indexFileStamps[i].first) == m_indexFileStamps[i].second;
     if (same)
         return false;
     // Something in the directory changed, not necessarily an index: compare

@@ -9,7 +9,6 @@
 #include "schema.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <memory>

@@ -1,5 +1,6 @@
 #include "indexfile.h"
 
+#include "fileformat.h"
 #include "framework/platform/filelock.h"
 #include "schema.h"
 #include "session.h"
@@ -110,7 +111,7 @@ QStringList indexFileNames(const QString &tablePath)
 
 QByteArray indexFileMagic()
 {
-    return QByteArrayLiteral("ZIL-INDEX 1");
+    return QByteArray(indexFileMagicText);
 }
 
 bool isIndexFile(const QString &path)

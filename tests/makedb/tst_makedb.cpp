@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zil;
 using namespace zil::makedbtest;
@@ -71,6 +73,8 @@ private slots:
     void errorLinesArePhysicalLines();
     void sourceErrorsAreFatal_data();
     void sourceErrorsAreFatal();
+    void sourcesThatAreNoFilesAreRefused_data();
+    void sourcesThatAreNoFilesAreRefused();
     void keepGoingWritesTheGoodRows();
     void existingDatabaseReplacedOnlyOnSuccess();
     void protectEncryptsEveryTable();
@@ -298,6 +302,71 @@ void TestMakeDb::sourceErrorsAreFatal()
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY2(run.err.contains(QStringLiteral("nothing written")), qPrintable(run.err));
     QVERIFY(!QFileInfo::exists(out()));
+}
+
+void TestMakeDb::sourcesThatAreNoFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("FIFO") << "fifo"
+                          << "links.csv: cannot read: not a regular file but a FIFO";
+    QTest::newRow("link to a FIFO") << "link-fifo"
+                                    << "not a regular file but a FIFO";
+    QTest::newRow("endless device") << "zero"
+                                    << "not a regular file but a character device";
+    QTest::newRow("directory") << "dir"
+                               << "not a regular file but a directory";
+    QTest::newRow("over 1 GiB") << "huge"
+                                << "larger than the 1024 MiB a source may hold";
+    QTest::newRow("dangling link") << "dangling"
+                                   << "links.csv: cannot read: No such file";
+}
+
+void TestMakeDb::sourcesThatAreNoFilesAreRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    Sources in = goodSources();
+    in.remove(QStringLiteral("links.csv"));
+    writeSources(src(), in);
+    const QByteArray links = QFile::encodeName(QDir(src()).filePath(QStringLiteral("links.csv")));
+    const QByteArray fifo = QFile::encodeName(m_tmp->filePath(QStringLiteral("fifo")));
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(links.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link-fifo")) {
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QCOMPARE(::symlink(fifo.constData(), links.constData()), 0);
+    } else if (kind == QLatin1String("zero")) {
+        QCOMPARE(::symlink("/dev/zero", links.constData()), 0);
+    } else if (kind == QLatin1String("dir")) {
+        QVERIFY(QDir().mkdir(QFile::decodeName(links)));
+    } else if (kind == QLatin1String("huge")) {
+        // Sparse: it takes no room on the disk, and is never read.
+        QFile f(QFile::decodeName(links));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("material,supplier\n");
+        QVERIFY(f.resize((qint64(1) << 30) + 1));
+    } else {
+        QCOMPARE(::symlink("nowhere.csv", links.constData()), 0);
+    }
+    // An error naming the file within seconds, instead of a wait for a
+    // writer, an endless read or an abort for want of memory.
+    const Run run = runMakeDb({src(), out()}, 20000);
+    QVERIFY2(run.finished, "zil-makedb blocked or crashed");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("nothing written")), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(out()));
+
+    // A source that is a link to a regular file is read as that file.
+    QFile::remove(QFile::decodeName(links));
+    QDir(QFile::decodeName(links)).removeRecursively();
+    writeFile(m_tmp->filePath(QStringLiteral("real.csv")), "material,supplier,price\n30,7,1\n");
+    QCOMPARE(
+        ::symlink(qPrintable(m_tmp->filePath(QStringLiteral("real.csv"))), links.constData()), 0);
+    const Run good = runMakeDb({src(), out()}, 60000);
+    QVERIFY2(good.finished && good.exitCode == 0, qPrintable(good.err));
+    QCOMPARE(readTable(out(), QStringLiteral("MATSUPP.DB")).rows.size(), 1);
 }
 
 void TestMakeDb::keepGoingWritesTheGoodRows()

@@ -2,6 +2,7 @@
 // tables, row errors, quoting, protection and replacing an existing database.
 
 #include "makedbtest.h"
+#include "store/fileformat.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -399,10 +400,14 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
 {
     const QDir o(out());
     QDir().mkpath(out());
-    // Index files and journals of earlier tables go; other files stay.
-    const QStringList stale {"material.px", "MATERIAL.XG0", "SYNON.xga", "supplier.PX",
-        "matsupp.x01", "MATERIAL.DB-journal", "material.db", "MATERIAL.DB"};
-    const QStringList kept {"notes.txt", "material.csv", "materials.px", "MATERIAL.DB.orig"};
+    // The store's index files of the earlier tables (known by their header),
+    // their journals and the tables under another case of their names go;
+    // every other file stays, also one named like an index file.
+    const QByteArray index = QByteArray(store::indexFileMagicText) + "\ntable=material\n";
+    const QStringList indexes {"material.px", "MATERIAL.XG0", "SYNON.xga", "supplier.PX"};
+    const QStringList stale {"MATERIAL.DB-journal", "material.db", "MATERIAL.DB"};
+    const QStringList kept {"notes.txt", "material.csv", "materials.px", "MATERIAL.DB.orig",
+        "matsupp.x01", "matsupp.px", "MATERIAL.XLS", "material.xml"};
     const auto entries = [&o] {
         QStringList names = o.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         names.sort();
@@ -410,16 +415,20 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     };
     for (const QString &name : stale + kept)
         writeFile(o.filePath(name), "old");
+    for (const QString &name : indexes)
+        writeFile(o.filePath(name), index);
     QCOMPARE(make(goodSources()).exitCode, 0);
     QStringList expected
         = kept + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB"};
     expected.sort();
     QCOMPARE(entries(), expected);
+    for (const QString &name : kept)
+        QCOMPARE(readFile(o.filePath(name)), QByteArray("old"));
     const QString before = dumpDatabase(out());
     const QByteArray bytes = readFile(o.filePath(QStringLiteral("MATERIAL.DB")));
 
     // A failing run changes nothing, not even the index files.
-    writeFile(o.filePath(QStringLiteral("material.px")), "index");
+    writeFile(o.filePath(QStringLiteral("material.px")), index);
     Sources in = goodSources();
     in["materials.csv"] += "41,Foo,121-33-6,,,,,,,\n";
     QCOMPARE(make(in).exitCode, 1);

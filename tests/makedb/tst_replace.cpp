@@ -109,8 +109,7 @@ QMap<QString, QString> snapshot(const QString &dir)
         const QString path = it.next();
         const QString name = QDir(dir).relativeFilePath(path);
         // Looked at without following links or opening a FIFO.
-        struct stat st
-        { };
+        struct stat st = {};
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
             entries[name] = QStringLiteral("gone");
         else if (S_ISLNK(st.st_mode))

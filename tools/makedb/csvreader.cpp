@@ -121,8 +121,7 @@ bool readSourceFile(const QString &path, QByteArray *bytes, QString *error, qint
     const QByteArray name = QFile::encodeName(path);
     // Looked at before it is opened: opening a FIFO waits for a writer, and
     // opening a device may act on it.
-    struct stat st
-    { };
+    struct stat st = {};
     if (::stat(name.constData(), &st) != 0) {
         *error = systemError(errno);
         return false;

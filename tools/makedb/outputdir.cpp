@@ -51,8 +51,7 @@ int renameNoReplace(int fromFd, const char *from, int toFd, const char *to)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return -1;
-    struct stat st
-    { };
+    struct stat st = {};
     if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return -1;
@@ -81,8 +80,7 @@ QByteArray readHead(int fd, qsizetype size)
 // never blocking; -1 for anything else.
 int openRegular(int dirFd, const char *name)
 {
-    struct stat st
-    { };
+    struct stat st = {};
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
         return -1;
     const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -111,8 +109,7 @@ bool removeTree(int parentFd, const char *name)
             names.emplace_back(e->d_name);
     }
     for (const QByteArray &n : names) {
-        struct stat st
-        { };
+        struct stat st = {};
         if (::fstatat(fd, n.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISDIR(st.st_mode))
@@ -233,8 +230,7 @@ void OutputDir::removeStaleWorkDirs()
         if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
             continue;
         const QByteArray name = QFile::encodeName(entry);
-        struct stat st
-        { };
+        struct stat st = {};
         if (::fstatat(m_dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0
             || !S_ISDIR(st.st_mode))
             continue;
@@ -312,8 +308,7 @@ void OutputDir::readGeneration()
             continue;
         const QByteArray name = QFile::encodeName(entry);
         // Through a link too: the program reads the table it points at.
-        struct stat st
-        { };
+        struct stat st = {};
         if (::fstatat(m_dirFd, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue;
         const int fd = ::openat(m_dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -362,8 +357,7 @@ void OutputDir::readGeneration()
 
 bool OutputDir::moveAside(const QByteArray &name, QString *error)
 {
-    struct stat st
-    { };
+    struct stat st = {};
     if (::fstatat(m_dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
             return true;
@@ -402,8 +396,7 @@ bool OutputDir::moveTable(const QString &table, QString *error)
 
     const QByteArray name = QFile::encodeName(table);
     const char *n = name.constData();
-    struct stat st
-    { };
+    struct stat st = {};
     if (::fstatat(m_dirFd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) {
             *error

@@ -174,10 +174,13 @@ bool OutputDir::open(QString *error)
     }
     if (!lockDirectory(error))
         return false;
-    removeStaleWorkDirs();
+    // Listed once: a crowded directory costs one pass. No other run changes
+    // its tables meanwhile.
+    const QStringList names = entries();
+    removeStaleWorkDirs(names);
     if (!makeWorkDir(error))
         return false;
-    readGeneration();
+    readGeneration(names);
     return true;
 }
 
@@ -223,10 +226,10 @@ QString OutputDir::describe(const QByteArray &name) const
     return QDir(m_path).filePath(QFile::decodeName(name));
 }
 
-void OutputDir::removeStaleWorkDirs()
+void OutputDir::removeStaleWorkDirs(const QStringList &entries)
 {
     const QString prefix = QLatin1String(workDirPrefix);
-    for (const QString &entry : entries()) {
+    for (const QString &entry : entries) {
         if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
             continue;
         const QByteArray name = QFile::encodeName(entry);
@@ -299,11 +302,11 @@ QString OutputDir::newTablePath(const QString &table) const
     return QDir(QDir(m_path).filePath(m_workName)).filePath(table);
 }
 
-void OutputDir::readGeneration()
+void OutputDir::readGeneration(const QStringList &entries)
 {
     std::vector<std::int32_t> found;
     bool unreadable = false;
-    for (const QString &entry : entries()) {
+    for (const QString &entry : entries) {
         if (!m_tables.contains(entry, Qt::CaseInsensitive))
             continue;
         const QByteArray name = QFile::encodeName(entry);
@@ -377,13 +380,13 @@ bool OutputDir::moveAside(const QByteArray &name, QString *error)
     return true;
 }
 
-bool OutputDir::moveTable(const QString &table, QString *error)
+bool OutputDir::moveTable(const QString &table, const QStringList &entries, QString *error)
 {
     // What belongs to the earlier table goes aside with it: the same name in
     // another case, which the program would take for the table, and the
     // journal, WAL and shared-memory files of SQLite, which would otherwise
     // be played into the new table.
-    for (const QString &entry : entries()) {
+    for (const QString &entry : entries) {
         if (entry == table)
             continue;
         bool belongs = entry.compare(table, Qt::CaseInsensitive) == 0;
@@ -462,8 +465,9 @@ OutputDir::Outcome OutputDir::replaceTables(QString *error)
     ::fsync(m_workFd);
 
     bool ok = true;
+    const QStringList names = entries();
     for (const QString &table : m_tables) {
-        if (!moveTable(table, error)) {
+        if (!moveTable(table, names, error)) {
             ok = false;
             break;
         }

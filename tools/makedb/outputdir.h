@@ -80,10 +80,10 @@ private:
     };
 
     bool lockDirectory(QString *error);
-    void removeStaleWorkDirs();
+    void removeStaleWorkDirs(const QStringList &entries);
     bool makeWorkDir(QString *error);
-    void readGeneration();
-    bool moveTable(const QString &table, QString *error);
+    void readGeneration(const QStringList &entries);
+    bool moveTable(const QString &table, const QStringList &entries, QString *error);
     bool moveAside(const QByteArray &name, QString *error);
     bool rollBack(QString *failures);
     QStringList entries() const;

@@ -1,7 +1,8 @@
 // The CSV reading of zil-makedb on sources of any content. The input is the
 // four source files one after the other, separated by form feeds: materials,
 // synonyms, suppliers, links. Whatever they hold, the maker reports problems
-// or arranges a catalogue whose references all hold.
+// or arranges a catalogue whose references all hold. The bounded read of a
+// source file gives back exactly its bytes, and refuses one over its limit.
 #include "tools/makedb/catalogue.h"
 #include "tools/makedb/csvreader.h"
 #include "tools/makedb/sources.h"
@@ -36,6 +37,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const CsvRecord &r : csv.records) {
         check(r.line >= last && r.line >= 1, "records out of line order");
         last = r.line;
+    }
+
+    const QString whole = dir.filePath(QStringLiteral("whole.csv"));
+    {
+        QFile f(whole);
+        check(f.open(QIODevice::WriteOnly) && f.write(input) == input.size(), "cannot write");
+    }
+    QByteArray back;
+    QString error;
+    check(readSourceFile(whole, &back, &error) && back == input, "a source read back changed");
+    if (size > 0) {
+        check(!readSourceFile(whole, &back, &error, qint64(size) - 1) && !error.isEmpty(),
+            "a source over the limit was read");
     }
 
     static const char *const files[]

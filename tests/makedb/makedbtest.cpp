@@ -11,12 +11,16 @@
 
 namespace zil::makedbtest {
 
-Run runMakeDb(const QStringList &args)
+Run runMakeDb(const QStringList &args, int timeoutMs)
 {
     Run run;
     QProcess p;
     p.start(qEnvironmentVariable("ZIL_MAKEDB"), args);
-    run.finished = p.waitForFinished(240000) && p.exitStatus() == QProcess::NormalExit;
+    run.finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
+    if (!run.finished) {
+        p.kill();
+        p.waitForFinished();
+    }
     run.exitCode = p.exitCode();
     run.out = QString::fromUtf8(p.readAllStandardOutput());
     run.err = QString::fromUtf8(p.readAllStandardError());

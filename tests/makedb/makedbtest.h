@@ -19,8 +19,9 @@ struct Run
     QString err;
 };
 
-// Runs the zil-makedb named by ZIL_MAKEDB with the given arguments.
-Run runMakeDb(const QStringList &args);
+// Runs the zil-makedb named by ZIL_MAKEDB with the given arguments; a run
+// still going after timeoutMs is killed and counts as not finished.
+Run runMakeDb(const QStringList &args, int timeoutMs = 240000);
 
 // The contents of a table file: the one table's columns and rows in storage
 // order. Integers come back as qlonglong, texts as QString, NULL as an

@@ -2,11 +2,14 @@
 // tables, row errors, quoting, protection and replacing an existing database.
 
 #include "makedbtest.h"
+#include "store/fileformat.h"
 #include "store/schema.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zil;
 using namespace zil::makedbtest;
@@ -71,6 +74,8 @@ private slots:
     void errorLinesArePhysicalLines();
     void sourceErrorsAreFatal_data();
     void sourceErrorsAreFatal();
+    void sourcesThatAreNoFilesAreRefused_data();
+    void sourcesThatAreNoFilesAreRefused();
     void keepGoingWritesTheGoodRows();
     void existingDatabaseReplacedOnlyOnSuccess();
     void protectEncryptsEveryTable();
@@ -300,6 +305,71 @@ void TestMakeDb::sourceErrorsAreFatal()
     QVERIFY(!QFileInfo::exists(out()));
 }
 
+void TestMakeDb::sourcesThatAreNoFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("FIFO") << "fifo"
+                          << "links.csv: cannot read: not a regular file but a FIFO";
+    QTest::newRow("link to a FIFO") << "link-fifo"
+                                    << "not a regular file but a FIFO";
+    QTest::newRow("endless device") << "zero"
+                                    << "not a regular file but a character device";
+    QTest::newRow("directory") << "dir"
+                               << "not a regular file but a directory";
+    QTest::newRow("over 1 GiB") << "huge"
+                                << "larger than the 1024 MiB a source may hold";
+    QTest::newRow("dangling link") << "dangling"
+                                   << "links.csv: cannot read: No such file";
+}
+
+void TestMakeDb::sourcesThatAreNoFilesAreRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    Sources in = goodSources();
+    in.remove(QStringLiteral("links.csv"));
+    writeSources(src(), in);
+    const QByteArray links = QFile::encodeName(QDir(src()).filePath(QStringLiteral("links.csv")));
+    const QByteArray fifo = QFile::encodeName(m_tmp->filePath(QStringLiteral("fifo")));
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(links.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link-fifo")) {
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QCOMPARE(::symlink(fifo.constData(), links.constData()), 0);
+    } else if (kind == QLatin1String("zero")) {
+        QCOMPARE(::symlink("/dev/zero", links.constData()), 0);
+    } else if (kind == QLatin1String("dir")) {
+        QVERIFY(QDir().mkdir(QFile::decodeName(links)));
+    } else if (kind == QLatin1String("huge")) {
+        // Sparse: it takes no room on the disk, and is never read.
+        QFile f(QFile::decodeName(links));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("material,supplier\n");
+        QVERIFY(f.resize((qint64(1) << 30) + 1));
+    } else {
+        QCOMPARE(::symlink("nowhere.csv", links.constData()), 0);
+    }
+    // An error naming the file within seconds, instead of a wait for a
+    // writer, an endless read or an abort for want of memory.
+    const Run run = runMakeDb({src(), out()}, 20000);
+    QVERIFY2(run.finished, "zil-makedb blocked or crashed");
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("nothing written")), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(out()));
+
+    // A source that is a link to a regular file is read as that file.
+    QFile::remove(QFile::decodeName(links));
+    QDir(QFile::decodeName(links)).removeRecursively();
+    writeFile(m_tmp->filePath(QStringLiteral("real.csv")), "material,supplier,price\n30,7,1\n");
+    QCOMPARE(
+        ::symlink(qPrintable(m_tmp->filePath(QStringLiteral("real.csv"))), links.constData()), 0);
+    const Run good = runMakeDb({src(), out()}, 60000);
+    QVERIFY2(good.finished && good.exitCode == 0, qPrintable(good.err));
+    QCOMPARE(readTable(out(), QStringLiteral("MATSUPP.DB")).rows.size(), 1);
+}
+
 void TestMakeDb::keepGoingWritesTheGoodRows()
 {
     Sources in = goodSources();
@@ -330,10 +400,14 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
 {
     const QDir o(out());
     QDir().mkpath(out());
-    // Index files and journals of earlier tables go; other files stay.
-    const QStringList stale {"material.px", "MATERIAL.XG0", "SYNON.xga", "supplier.PX",
-        "matsupp.x01", "MATERIAL.DB-journal", "material.db", "MATERIAL.DB"};
-    const QStringList kept {"notes.txt", "material.csv", "materials.px", "MATERIAL.DB.orig"};
+    // The store's index files of the earlier tables (known by their header),
+    // their journals and the tables under another case of their names go;
+    // every other file stays, also one named like an index file.
+    const QByteArray index = QByteArray(store::indexFileMagicText) + "\ntable=material\n";
+    const QStringList indexes {"material.px", "MATERIAL.XG0", "SYNON.xga", "supplier.PX"};
+    const QStringList stale {"MATERIAL.DB-journal", "material.db", "MATERIAL.DB"};
+    const QStringList kept {"notes.txt", "material.csv", "materials.px", "MATERIAL.DB.orig",
+        "matsupp.x01", "matsupp.px", "MATERIAL.XLS", "material.xml"};
     const auto entries = [&o] {
         QStringList names = o.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         names.sort();
@@ -341,16 +415,20 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     };
     for (const QString &name : stale + kept)
         writeFile(o.filePath(name), "old");
+    for (const QString &name : indexes)
+        writeFile(o.filePath(name), index);
     QCOMPARE(make(goodSources()).exitCode, 0);
     QStringList expected
         = kept + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB"};
     expected.sort();
     QCOMPARE(entries(), expected);
+    for (const QString &name : kept)
+        QCOMPARE(readFile(o.filePath(name)), QByteArray("old"));
     const QString before = dumpDatabase(out());
     const QByteArray bytes = readFile(o.filePath(QStringLiteral("MATERIAL.DB")));
 
     // A failing run changes nothing, not even the index files.
-    writeFile(o.filePath(QStringLiteral("material.px")), "index");
+    writeFile(o.filePath(QStringLiteral("material.px")), index);
     Sources in = goodSources();
     in["materials.csv"] += "41,Foo,121-33-6,,,,,,,\n";
     QCOMPARE(make(in).exitCode, 1);

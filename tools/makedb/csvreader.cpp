@@ -1,6 +1,13 @@
 #include "csvreader.h"
 
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <csv.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zil::makedb {
 
@@ -82,7 +89,95 @@ QString describe(int error)
     }
 }
 
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+const char *kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a file";
+}
+
+QString tooLarge(qint64 limit)
+{
+    return QStringLiteral("larger than the %1 MiB a source may hold").arg(limit >> 20);
+}
+
 } // namespace
+
+bool readSourceFile(const QString &path, QByteArray *bytes, QString *error, qint64 limit)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before it is opened: opening a FIFO waits for a writer, and
+    // opening a device may act on it.
+    struct stat st = {};
+    if (::stat(name.constData(), &st) != 0) {
+        *error = systemError(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(st.st_mode)));
+        return false;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = systemError(errno);
+        return false;
+    }
+    // The name may have been pointed elsewhere in between: the open file
+    // itself decides.
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok)
+        *error = systemError(errno);
+    else if (!S_ISREG(st.st_mode))
+        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(st.st_mode)));
+    else if (st.st_size > limit)
+        *error = tooLarge(limit);
+    ok = ok && error->isEmpty();
+
+    QByteArray data;
+    if (ok) {
+        data.resize(qsizetype(st.st_size));
+        qint64 have = 0;
+        for (;;) {
+            // Room for one byte more than the limit shows a file that grew.
+            if (have == data.size())
+                data.resize(qsizetype(std::min(limit + 1, std::max<qint64>(2 * have, 4096))));
+            const ssize_t n = ::read(fd, data.data() + have, size_t(data.size() - have));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                *error = systemError(errno);
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            have += n;
+            if (have > limit) {
+                *error = tooLarge(limit);
+                ok = false;
+                break;
+            }
+        }
+        data.truncate(qsizetype(have));
+    }
+    ::close(fd);
+    if (ok)
+        *bytes = std::move(data);
+    return ok;
+}
 
 CsvFile parseCsv(const QByteArray &text)
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <vector>
 
 namespace zil::makedb {
@@ -31,5 +32,17 @@ struct CsvFile
 // may end in LF or CRLF; blank lines between records are skipped. Fields keep
 // their spaces. After a malformed record, reading resumes on the next line.
 CsvFile parseCsv(const QByteArray &text);
+
+// The most bytes a source file may hold. Far above any real catalogue, it
+// keeps a runaway file from exhausting memory.
+inline constexpr qint64 maxSourceBytes = qint64(1) << 30;
+
+// Reads a source file whole. Only a regular file (links followed) is read: a
+// FIFO, device, socket or directory is refused before it is opened, and the
+// file is opened so that it cannot block. A file over `limit` bytes, or one
+// that grows past it while read, is refused. False with error set ("not a
+// regular file but a FIFO", "No such file or directory", ...) on failure.
+bool readSourceFile(
+    const QString &path, QByteArray *bytes, QString *error, qint64 limit = maxSourceBytes);
 
 } // namespace zil::makedb

@@ -31,9 +31,19 @@ int usage(const QCommandLineParser &parser, const QString &problem)
 
 int write(const Catalogue &c, const QString &out, bool protect)
 {
-    QString error;
-    if (!writeDatabase(c, out, protect, &error)) {
-        printErr(QStringLiteral("zil-makedb: %1; nothing written").arg(error));
+    const WriteResult result = writeDatabase(c, out, protect);
+    for (const QString &note : result.notes)
+        printErr(QStringLiteral("zil-makedb: %1").arg(note));
+    switch (result.outcome) {
+    case WriteResult::Written:
+        break;
+    case WriteResult::NothingWritten:
+        printErr(QStringLiteral("zil-makedb: %1; nothing written").arg(result.error));
+        return Failure;
+    case WriteResult::PutBack:
+    case WriteResult::Mixed:
+        // The message says what became of the earlier tables.
+        printErr(QStringLiteral("zil-makedb: %1").arg(result.error));
         return Failure;
     }
     std::printf("zil-makedb: %zu materials, %zu synonyms, %zu suppliers, %zu links written to "

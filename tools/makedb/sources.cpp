@@ -181,14 +181,10 @@ private:
 
     void load()
     {
-        QFile f(m_path);
-        if (!f.open(QIODevice::ReadOnly)) {
-            fatal(0, QStringLiteral("cannot read: %1").arg(f.errorString()));
-            return;
-        }
-        const QByteArray bytes = f.readAll();
-        if (f.error() != QFileDevice::NoError) {
-            fatal(0, QStringLiteral("cannot read: %1").arg(f.errorString()));
+        QByteArray bytes;
+        QString error;
+        if (!readSourceFile(m_path, &bytes, &error)) {
+            fatal(0, QStringLiteral("cannot read: %1").arg(error));
             return;
         }
         m_csv = parseCsv(bytes);

@@ -1,18 +1,12 @@
 #include "tablewriter.h"
 
+#include "outputdir.h"
+#include "store/fileformat.h"
 #include "store/schema.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlcipher/sqlite3.h>
-#include <unistd.h>
 
 namespace zil::makedb {
 
@@ -30,7 +24,7 @@ namespace {
 class TableFileWriter
 {
 public:
-    TableFileWriter(const QString &fileName, const QString &path, bool protect)
+    TableFileWriter(const QString &fileName, const QString &path, bool protect, qint32 generation)
         : m_table(*schema::findTable(fileName))
     {
         const QByteArray name = QFile::encodeName(path);
@@ -42,8 +36,15 @@ public:
         }
         if (protect)
             exec("PRAGMA key = \"" + rawKey(schema::programPassword()) + "\"");
+        // A rollback journal, which is gone once the file is closed: the
+        // tables are read where no side file may be made.
+        exec("PRAGMA journal_mode = DELETE");
         // A larger page cache for the bulk insert; not stored in the file.
         exec("PRAGMA cache_size = -32768");
+        // The header marks the file as a table of this program and of one
+        // database, which the four tables share.
+        exec("PRAGMA application_id = " + QByteArray::number(store::tableApplicationId));
+        exec("PRAGMA user_version = " + QByteArray::number(generation));
         exec(schema::createTableSql(m_table).toUtf8());
         exec("BEGIN");
         QStringList marks;
@@ -144,9 +145,10 @@ private:
     QString m_error;
 };
 
-bool writeMaterials(const Catalogue &c, const QString &path, bool protect, QString *error)
+bool writeMaterials(
+    const Catalogue &c, const QString &path, bool protect, qint32 generation, QString *error)
 {
-    TableFileWriter w(QStringLiteral("MATERIAL.DB"), path, protect);
+    TableFileWriter w(QStringLiteral("MATERIAL.DB"), path, protect, generation);
     const int name = w.column("name"), id = w.column("id"), cas = w.column("cas"),
               fema = w.column("fema"), ce = w.column("ce"), sf = w.column("sf");
     const int memo[MemoCount] = {w.column("occur"), w.column("flavor"), w.column("applic"),
@@ -174,9 +176,10 @@ bool writeMaterials(const Catalogue &c, const QString &path, bool protect, QStri
     return ok;
 }
 
-bool writeSynonyms(const Catalogue &c, const QString &path, bool protect, QString *error)
+bool writeSynonyms(
+    const Catalogue &c, const QString &path, bool protect, qint32 generation, QString *error)
 {
-    TableFileWriter w(QStringLiteral("SYNON.DB"), path, protect);
+    TableFileWriter w(QStringLiteral("SYNON.DB"), path, protect, generation);
     const int name = w.column("name"), material = w.column("materialid"), pos = w.column("pos"),
               sf = w.column("sf");
     for (const Synonym &s : c.synonyms) {
@@ -192,9 +195,10 @@ bool writeSynonyms(const Catalogue &c, const QString &path, bool protect, QStrin
     return ok;
 }
 
-bool writeSuppliers(const Catalogue &c, const QString &path, bool protect, QString *error)
+bool writeSuppliers(
+    const Catalogue &c, const QString &path, bool protect, qint32 generation, QString *error)
 {
-    TableFileWriter w(QStringLiteral("SUPPLIER.DB"), path, protect);
+    TableFileWriter w(QStringLiteral("SUPPLIER.DB"), path, protect, generation);
     const int name = w.column("name"), address = w.column("address"), id = w.column("id"),
               city = w.column("city"), country = w.column("country"), phone = w.column("phone");
     for (const Supplier &s : c.suppliers) {
@@ -212,9 +216,10 @@ bool writeSuppliers(const Catalogue &c, const QString &path, bool protect, QStri
     return ok;
 }
 
-bool writeLinks(const Catalogue &c, const QString &path, bool protect, QString *error)
+bool writeLinks(
+    const Catalogue &c, const QString &path, bool protect, qint32 generation, QString *error)
 {
-    TableFileWriter w(QStringLiteral("MATSUPP.DB"), path, protect);
+    TableFileWriter w(QStringLiteral("MATSUPP.DB"), path, protect, generation);
     const int material = w.column("materialid"), supplier = w.column("supplierid"),
               price = w.column("price"), comment = w.column("comment");
     for (const Link &l : c.links) {
@@ -230,85 +235,43 @@ bool writeLinks(const Catalogue &c, const QString &path, bool protect, QString *
     return ok;
 }
 
-// Whether a directory entry belongs to an earlier version of a table: its
-// index files ("material.px", "MATERIAL.XG0", "material.x01"), the file
-// itself under another case of its name, or a journal SQLite left beside it,
-// which would otherwise be played back into the new file.
-bool isStaleEntry(const QString &entry, const QString &tableFile)
-{
-    const QString base = tableFile.section(QLatin1Char('.'), 0, 0);
-    if (entry.section(QLatin1Char('.'), 0, 0).compare(base, Qt::CaseInsensitive) != 0)
-        return false;
-    const QString suffix = entry.section(QLatin1Char('.'), 1);
-    if (suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (suffix.size() == 3 && suffix.startsWith(QLatin1Char('x'), Qt::CaseInsensitive))
-        return true;
-    if (entry.compare(tableFile, Qt::CaseInsensitive) == 0)
-        return entry != tableFile;
-    for (const char *journal : {"-journal", "-wal", "-shm"}) {
-        if (entry.compare(tableFile + QLatin1String(journal), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-void syncDirectory(const QString &dir)
-{
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
-bool writeDatabase(const Catalogue &c, const QString &dirPath, bool protect, QString *error)
+WriteResult writeDatabase(const Catalogue &c, const QString &dirPath, bool protect)
 {
-    QDir dir(dirPath);
-    if (!QDir().mkpath(dirPath)) {
-        *error = QStringLiteral("cannot create directory %1").arg(dirPath);
-        return false;
-    }
-    // In the target directory, so that the files are moved by a rename.
-    QTemporaryDir work(dir.filePath(QStringLiteral(".zil-makedb-XXXXXX")));
-    if (!work.isValid()) {
-        *error = QStringLiteral("cannot create a working directory in %1: %2")
-                     .arg(dirPath, work.errorString());
-        return false;
-    }
-
-    using Writer = bool (*)(const Catalogue &, const QString &, bool, QString *);
+    using Writer = bool (*)(const Catalogue &, const QString &, bool, qint32, QString *);
     const std::pair<const char *, Writer> tables[] = {{"MATERIAL.DB", writeMaterials},
         {"SYNON.DB", writeSynonyms}, {"SUPPLIER.DB", writeSuppliers}, {"MATSUPP.DB", writeLinks}};
-    for (const auto &[file, write] : tables) {
-        if (!write(c, work.filePath(QLatin1String(file)), protect, error))
-            return false;
-    }
+    QStringList names;
+    for (const auto &table : tables)
+        names << QLatin1String(table.first);
 
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &entry : entries) {
-        for (const auto &[file, write] : tables) {
-            if (isStaleEntry(entry, QLatin1String(file)) && !dir.remove(entry)) {
-                *error = QStringLiteral("cannot delete %1").arg(dir.filePath(entry));
-                return false;
-            }
-        }
-    }
-
+    WriteResult result;
+    OutputDir out(dirPath, names);
+    const bool opened = out.open(&result.error);
+    result.notes = out.notes();
+    if (!opened)
+        return result;
+    result.generation = out.generation();
     for (const auto &[file, write] : tables) {
-        const QByteArray from = QFile::encodeName(work.filePath(QLatin1String(file)));
-        const QByteArray to = QFile::encodeName(dir.filePath(QLatin1String(file)));
-        if (std::rename(from.constData(), to.constData()) != 0) {
-            *error = QStringLiteral("cannot move %1 into %2: %3")
-                         .arg(QLatin1String(file), dirPath,
-                             QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
+        if (!write(c, out.newTablePath(QLatin1String(file)), protect, result.generation,
+                &result.error))
+            return result;
     }
-    syncDirectory(dirPath);
-    return true;
+    switch (out.replaceTables(&result.error)) {
+    case OutputDir::Outcome::Replaced:
+        result.outcome = WriteResult::Written;
+        out.removeIndexFiles();
+        break;
+    case OutputDir::Outcome::Unchanged:
+        result.outcome = WriteResult::PutBack;
+        break;
+    case OutputDir::Outcome::Mixed:
+        result.outcome = WriteResult::Mixed;
+        break;
+    }
+    result.notes = out.notes();
+    return result;
 }
 
 } // namespace zil::makedb

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The keyboard round of the installed program on the demo database: a name
+# The keyboard round of the installed program on the demo database, whose
+# directory also holds other people's files: a name
 # typed into the search field, both tabs through the View menu, the criteria
 # dialog, Save as PDF from the Report menu, and File > Exit. What can be seen
 # from outside is checked: the window titled "ZIL", the index files of the
@@ -13,10 +14,26 @@ install_zil
 db=$out/demo-db
 make_demo_db "$db"
 [ ! -e "$db/material.xg1" ] || fail "the new database already has index files"
+# Other people's files share the directory, some named like the program's
+# own, and a link named like an index file points out of it. The rebuild of
+# the first start deletes none of them and follows no link.
+foreign=(prices.xls MATERIAL.XLS material.xml notes.px)
+for f in "${foreign[@]}"; do
+    echo "kept by someone else: $f" >"$db/$f"
+done
+echo "a file outside the database" >"$out/outside.xg0"
+ln -s "$out/outside.xg0" "$db/supplier.xg9"
 write_ini "$db"
 start_display
 start_zil
 [ -e "$db/material.xg1" ] || fail "the first start wrote no index files"
+kept() { [ "$(cat "$db/$1" 2>/dev/null)" = "kept by someone else: $1" ]; }
+for f in "${foreign[@]}"; do
+    check "the first start keeps $f" kept "$f"
+done
+check "the first start keeps the link supplier.xg9" test -L "$db/supplier.xg9"
+check "the first start leaves the file that a link in the database points to" \
+    test "$(cat "$out/outside.xg0")" = "a file outside the database"
 
 # The search field of the Materials tab, at its place in the window's design
 # size; its label's accelerator focuses it as well, should the click miss.

@@ -453,7 +453,7 @@ current_sheet_line() {
 # wait_exit T0 HOW: waits for the process to end after an exit started at
 # T0 (milliseconds) and logs how long the window and the process took.
 wait_exit() {
-    local t0=$1 how=$2 window_ms= deadline
+    local t0=$1 how=$2 window_ms="" deadline
     deadline=$(($(date +%s) + exit_limit))
     while zil_running; do
         if [ -z "$window_ms" ] && is_gone ZIL; then
@@ -479,7 +479,8 @@ row_h=18 # the height of a grid row, grid line included
 # finds the rows of the material grid on the screen: row_top (first material
 # row), page_top (top of the tab's page, 35 pixels of search strip and the
 # caption row above the grid's first row), detail_left (left edge of the
-# 340 pixels wide detail pane).
+# 340 pixels wide detail pane), tab_y and detail_tab_y (heights at which to
+# click the tabs of the main window and of the detail pane).
 measure_list() {
     park
     local band
@@ -488,6 +489,10 @@ measure_list() {
     row_top=${band%% *}
     page_top=$((row_top - row_h - 35 - 1))
     detail_left=$((gw - 340 - 4))
+    # The main tab bar lies under the 29 pixels of the button bar, the
+    # detail pane's at the top of the page; 11 pixels down is inside a tab.
+    tab_y=$((bar_top + 29 + 11))
+    detail_tab_y=$((page_top + 12))
     log "first material row at y $row_top, page at y $page_top"
 }
 band_now() { blue_band 4 200 $((bar_top + 29)) $((gh - 2)); }
@@ -570,4 +575,29 @@ exit_by_click() {
         keys alt+f x
         wait_exit "$t0" "File > Exit by its keys"
     fi
+}
+
+# --- tabs --------------------------------------------------------------------
+
+# A checksum of the right-hand pane, which differs between the tabs of the
+# main window and between the pages of the detail pane.
+pane_sum() { region_sum 260 $((page_top + 30)) 300 100; }
+# find_tab FROM TO Y: where a tab lies depends on the width of the captions
+# before it, so it is found by clicking from x FROM to TO in steps of 12
+# pixels at height Y until the right-hand pane changes; prints the x that
+# changed it. Clicks on the tab already in view change nothing.
+find_tab() {
+    local tx before
+    park
+    before=$(pane_sum)
+    for ((tx = $1; tx <= $2; tx += 12)); do
+        click "$tx" "$3"
+        park
+        pane_changed() { [ "$(pane_sum)" != "$before" ]; }
+        if poll 2 pane_changed; then
+            echo "$tx"
+            return 0
+        fi
+    done
+    return 1
 }

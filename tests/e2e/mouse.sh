@@ -151,25 +151,6 @@ done
 # The Suppliers tab lies right of the Materials tab, where exactly depends on
 # the width of the captions: it is found by clicking along the tab bar until
 # the right-hand pane changes.
-tab_y=$((bar_top + 29 + 11))
-pane_sum() { region_sum 260 $((page_top + 30)) 300 100; }
-# find_tab FROM TO Y: clicks from x FROM to TO in steps of 12 pixels at
-# height Y until the pane changes; prints the x that changed it.
-find_tab() {
-    local tx before
-    park
-    before=$(pane_sum)
-    for ((tx = $1; tx <= $2; tx += 12)); do
-        click "$tx" "$3"
-        park
-        pane_changed() { [ "$(pane_sum)" != "$before" ]; }
-        if poll 2 pane_changed; then
-            echo "$tx"
-            return 0
-        fi
-    done
-    return 1
-}
 focus "$main"
 if suppliers_tab_x=$(find_tab 40 250 "$tab_y"); then
     log "ok: the Suppliers tab is entered by a click at x $suppliers_tab_x"
@@ -190,7 +171,7 @@ hide_sum() { region_sum 492 $((bar_top + 4)) 96 21; }
 park
 hide_before=$(hide_sum)
 focus "$main"
-if find_tab $((detail_left + 30)) $((detail_left + 200)) $((page_top + 12)) >/dev/null; then
+if find_tab $((detail_left + 30)) $((detail_left + 200)) "$detail_tab_y" >/dev/null; then
     log "ok: the detail page \"Suppliers\" opens by a click"
     hide_enabled() { [ "$(hide_sum)" != "$hide_before" ]; }
     check "the Hide/Show button is enabled on the detail page \"Suppliers\"" \

@@ -20,26 +20,6 @@ start_display
 start_zil
 measure_list
 
-tab_y=$((bar_top + 29 + 11))
-detail_tab_y=$((page_top + 12))
-pane_sum() { region_sum 260 $((page_top + 30)) 300 100; }
-# find_tab FROM TO Y: clicks from x FROM to TO in steps of 12 pixels at
-# height Y until the right-hand pane changes; prints the x that changed it.
-find_tab() {
-    local tx before
-    park
-    before=$(pane_sum)
-    for ((tx = $1; tx <= $2; tx += 12)); do
-        click "$tx" "$3"
-        park
-        pane_changed() { [ "$(pane_sum)" != "$before" ]; }
-        if poll 2 pane_changed; then
-            echo "$tx"
-            return 0
-        fi
-    done
-    return 1
-}
 # The current row of the data grid in the right-hand pane: "top bottom".
 grid_band() { colour_band $((detail_left + 20)) $((detail_left + 320)) $((page_top + 24)) $((page_top + 190)); }
 has_grid_band() { [ -n "$(grid_band)" ]; }

@@ -2,8 +2,9 @@
 # The mouse at real positions, on a database that scrolls: every menu title
 # of the menu bar, each button of the button bar near its top and bottom
 # edges, rows of the material list and the tabs of the main window and of
-# the detail pane. File > Exit is clicked as well, and the time until the
-# window and the process are gone is logged.
+# the detail pane, whose supplier list keeps showing names from one material
+# to the next. File > Exit is clicked as well, and the time until the window
+# and the process are gone is logged.
 #
 # usage: mouse.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
@@ -165,6 +166,33 @@ else
     fault "no click along the main tab bar at y $tab_y enters the Suppliers tab"
 fi
 
+# The supplier list of the detail pane: its current row shows a name, also
+# for the next material after the list was scrolled sideways as far as the
+# wheel takes it: every new list starts at its left edge.
+supplier_band() {
+    colour_band $((detail_left + 20)) $((detail_left + 320)) $((page_top + 24)) $((page_top + 190))
+}
+names_shown() {
+    local band
+    band=$(supplier_band)
+    [ -n "$band" ] && [ "$(light_pixels $((detail_left + 20)) $((detail_left + 320)) $band)" -ge 20 ]
+}
+supplier_names_shown() {
+    [ "$(sql "$db" matsupp.db "select count(*) from matsupp where materialid = 2")" -gt 0 ] \
+        || fail "the second material has no supplier to show"
+    check "the current supplier row shows its name" poll "$ui_limit" names_shown
+    x xdotool mousemove --window "$main" $((detail_left + 150)) $((page_top + 80))
+    for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+        x xdotool click 7
+    done
+    focus "$main"
+    click 71 "$bottom_y"
+    park
+    check "after the list was scrolled sideways, the next material's supplier row shows its name" \
+        poll "$ui_limit" names_shown
+    shot detail-suppliers-next-material.png
+}
+
 # The detail pane's page "Suppliers" lists the suppliers of the current
 # material; entering it enables the Hide/Show button.
 hide_sum() { region_sum 492 $((bar_top + 4)) 96 21; }
@@ -177,6 +205,7 @@ if find_tab $((detail_left + 30)) $((detail_left + 200)) "$detail_tab_y" >/dev/n
     check "the Hide/Show button is enabled on the detail page \"Suppliers\"" \
         poll "$ui_limit" hide_enabled
     shot detail-suppliers-clicked.png
+    supplier_names_shown
 else
     fault "no click along the detail pane's tab bar opens its page \"Suppliers\""
 fi

@@ -143,6 +143,10 @@ public:
     QString ProgramDir;
     QString ProgramBaseName;
     QString DatabasePath;
+    // The settings file read, whether found or not, and whether it named a
+    // database directory; start-up's failure message says which was tried.
+    QString SettingsFileName;
+    bool DatabasePathNamed = false;
     QString HelpFileName;
     bool EventsEnabled = false;
     qint32 MaterialCount = 0;

@@ -139,6 +139,8 @@ public:
     TPrintMaterial *PrintMaterial = nullptr;
     TPrintSupplier *PrintSupplier = nullptr;
     QAction *MenuSavePdf = nullptr;
+    // The folder of the last PDF file written in this run; empty before.
+    QString PdfFolder;
 
     QString ProgramDir;
     QString ProgramBaseName;

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
 using namespace zil;
 
 class TestStartUp : public QObject
@@ -210,6 +212,21 @@ private slots:
         QCOMPARE(m_messages,
             QStringList({"Error: Database not found or corrupted\n" + dir + "/zil.INI"}));
         QVERIFY(!form.isVisible());
+    }
+
+    // An error outside the opening of the database ends start-up with the
+    // fixed message and, on a second line, what went wrong.
+    void internalErrorNamesItsReason()
+    {
+        platform::setProgramFilePathHook(
+            []() -> QString { throw std::runtime_error("the program file cannot be located"); });
+        TMainForm form;
+        QVERIFY(!form.StartUp());
+        QCOMPARE(m_messages,
+            QStringList({"Error: Internal error - cannot start program\n"
+                         "the program file cannot be located"}));
+        QVERIFY(!form.isVisible());
+        platform::setProgramFilePathHook({});
     }
 
     void databaseFaults_data()

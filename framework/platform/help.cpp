@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -20,11 +21,10 @@ namespace zil::platform {
 namespace {
 
 // Only a regular file is read: a FIFO or a device named as the help file
-// would block the program while the browser reads it.
+// would block the program while the browser reads it. isFile() follows a link
+// and is false for a FIFO, a device or a directory.
 bool isReadableFile(const QString &path)
 {
-    // isFile() follows a link and is false for a FIFO, a device or a
-    // directory.
     return QFileInfo(path).isFile();
 }
 
@@ -75,8 +75,16 @@ HelpWindow::HelpWindow(QWidget *owner)
 
 void HelpWindow::showFile(const QString &path)
 {
+    const QUrl url = QUrl::fromLocalFile(path);
+    // The file is read again even when it is the page on view: it may have
+    // been replaced since.
+    if (m_browser->source() == url)
+        m_browser->reload();
+    else
+        m_browser->setSource(url);
     m_browser->clearHistory();
-    m_browser->setSource(QUrl::fromLocalFile(path));
+    m_browser->verticalScrollBar()->setValue(0);
+    m_browser->horizontalScrollBar()->setValue(0);
     m_back->setEnabled(false);
     if (!isVisible())
         placeOnOwner();

@@ -406,6 +406,12 @@ void TestPlatform::helpWindowFollowsLinksAndGoesBack()
     QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
     QVERIFY(!help->backAction()->isEnabled());
     QCOMPARE(help->frameGeometry().center(), owner.frameGeometry().center());
+
+    // Asked again while it shows the file, the window reads the file again:
+    // it may have been replaced.
+    touch(dir.filePath("index.html"), "<html><body><p>A new edition.</p></body></html>");
+    QVERIFY(openHelp(&owner, dir.filePath("index.html")));
+    QCOMPARE(browser->toPlainText(), QStringLiteral("A new edition."));
 }
 
 void TestPlatform::versionQuery()

@@ -46,8 +46,7 @@ QString proposedFileName(zil::store::Table *current, const QString &folder)
     for (QChar &c : name)
         if (refused.contains(c) || c.unicode() < 32)
             c = QLatin1Char('_');
-    // A name of dots alone would name the folder or its parent.
-    if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size())
+    if (name.isEmpty())
         name = QStringLiteral("sheet");
     return QDir(folder).filePath(name + QStringLiteral(".pdf"));
 }

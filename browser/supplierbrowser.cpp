@@ -118,9 +118,15 @@ void TMainForm::Suppliers1Click()
 void TMainForm::SelectMainPage(int page)
 {
     MainTabNotebook->setCurrentIndex(page);
-    // Emptying a field that holds text runs its search with the empty text.
+    // Both search fields start empty on the tab entered. They are emptied
+    // with the change reactions held back: a search with the empty text would
+    // move the lists to their first items before the cross-positioning below
+    // brings the tab entered to what was picked on the other tab.
+    const bool events = EventsEnabled;
+    EventsEnabled = false;
     SearchField->clear();
     EditSupplierName->clear();
+    EventsEnabled = events;
     UpdateTabState();
 }
 

@@ -36,8 +36,8 @@ void reportErrors(QWidget *parent, Work work)
 }
 
 // The name proposed for the PDF file of a sheet: the record's name with the
-// characters that file systems refuse replaced.
-QString proposedFileName(zil::store::Table *current)
+// characters that file systems refuse replaced, in folder.
+QString proposedFileName(zil::store::Table *current, const QString &folder)
 {
     QString name;
     if (current && current->active() && !current->isEmpty())
@@ -48,7 +48,7 @@ QString proposedFileName(zil::store::Table *current)
             c = QLatin1Char('_');
     if (name.isEmpty())
         name = QStringLiteral("sheet");
-    return QDir::home().filePath(name + QStringLiteral(".pdf"));
+    return QDir(folder).filePath(name + QStringLiteral(".pdf"));
 }
 
 } // namespace
@@ -106,8 +106,11 @@ void TMainForm::MenuSavePdfClick()
                       : QStringLiteral("There is no supplier to save."));
         return;
     }
+    // The dialog opens in the folder of the last file written in this run,
+    // the home folder before that.
+    const QString folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
-        proposedFileName(current), QStringLiteral("PDF files (*.pdf)"));
+        proposedFileName(current, folder), QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -115,7 +118,9 @@ void TMainForm::MenuSavePdfClick()
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
-        if (!written)
+        if (written)
+            PdfFolder = QFileInfo(path).absolutePath();
+        else
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")
                     .arg(QDir::toNativeSeparators(path)));

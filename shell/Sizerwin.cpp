@@ -85,8 +85,12 @@ void TSizerData::Apply()
     }
 }
 
+// A window of its own, not a child control: a child would be shown with the
+// main window and, though empty and transparent, take the clicks over its
+// corner (the menu bar and the top of the first buttons). As a separate window
+// it is shown only when asked, and nothing asks.
 TSizerWindow::TSizerWindow(QWidget *parent)
-    : QWidget(parent)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("SizerWindow"));
 }

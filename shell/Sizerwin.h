@@ -60,7 +60,8 @@ public:
 };
 
 // An empty window without controls or reactions; created at start-up and
-// never shown.
+// never shown. It is a window of its own even when given a parent, so showing
+// the parent does not show it.
 class TSizerWindow : public QWidget
 {
     Q_OBJECT

@@ -850,5 +850,5 @@ void TMainForm::About1Click()
 
 void TMainForm::Contents1Click()
 {
-    zil::platform::openHelp(HelpFileName);
+    zil::platform::openHelp(this, HelpFileName);
 }

@@ -139,10 +139,16 @@ public:
     TPrintMaterial *PrintMaterial = nullptr;
     TPrintSupplier *PrintSupplier = nullptr;
     QAction *MenuSavePdf = nullptr;
+    // The folder of the last PDF file written in this run; empty before.
+    QString PdfFolder;
 
     QString ProgramDir;
     QString ProgramBaseName;
     QString DatabasePath;
+    // The settings file read, whether found or not, and whether it named a
+    // database directory; start-up's failure message says which was tried.
+    QString SettingsFileName;
+    bool DatabasePathNamed = false;
     QString HelpFileName;
     bool EventsEnabled = false;
     qint32 MaterialCount = 0;

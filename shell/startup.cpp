@@ -22,6 +22,7 @@
 #include "store/table.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTabWidget>
 #include <algorithm>
@@ -61,6 +62,13 @@ void checkMaterialIds(zil::store::Table &scan, qint32 count)
     if (checked != count)
         throw zil::store::StoreError(QStringLiteral("MATERIAL.DB: fewer records than counted"));
     scan.setRecNo(checked);
+}
+
+// A fixed message as the first line of its box and what it concerns on the
+// second; the fixed line alone when there is nothing to add.
+QString withReason(const QString &message, const QString &reason)
+{
+    return reason.isEmpty() ? message : message + QLatin1Char('\n') + reason;
 }
 
 } // namespace
@@ -117,16 +125,22 @@ bool TMainForm::StartUp()
         return true;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "zil: %s\n", e.what());
+        // The fixed text, then what went wrong.
+        zil::platform::showError(LogoDialog,
+            withReason(QStringLiteral("Internal error - cannot start program"),
+                QString::fromUtf8(e.what())));
     }
-    zil::platform::showError(LogoDialog, QStringLiteral("Internal error - cannot start program"));
     return false;
 }
 
 void TMainForm::ReadSettings()
 {
-    zil::SettingsFile settings(zil::findSettingsFile(ProgramDir, ProgramBaseName));
+    SettingsFileName
+        = QFileInfo(zil::findSettingsFile(ProgramDir, ProgramBaseName)).absoluteFilePath();
+    zil::SettingsFile settings(SettingsFileName);
     // The settings may name the directory with either separator.
     DatabasePath = settings.value(QStringLiteral("Database"), QStringLiteral("Path"));
+    DatabasePathNamed = !DatabasePath.isEmpty();
     DatabasePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!DatabasePath.endsWith(QLatin1Char('/')))
         DatabasePath += QLatin1Char('/');
@@ -173,6 +187,10 @@ bool TMainForm::OpenDatabase()
         std::fprintf(stderr, "zil: %s\n", e.what());
     }
     MainData->close();
-    zil::platform::showError(LogoDialog, QStringLiteral("Database not found or corrupted"));
+    // The fixed text, then where the database was looked for: the directory
+    // tried, or the settings file when it named none.
+    zil::platform::showError(LogoDialog,
+        withReason(QStringLiteral("Database not found or corrupted"),
+            QDir::toNativeSeparators(DatabasePathNamed ? DatabasePath : SettingsFileName)));
     return false;
 }

@@ -1,34 +1,165 @@
 #include "help.h"
 
+#include "messagebox.h"
+
+#include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zil::platform {
 
 namespace {
 
-std::function<bool(const QUrl &)> &hook()
+// Only a regular file is read: a FIFO or a device named as the help file
+// would block the program while the browser reads it. isFile() follows a link
+// and is false for a FIFO, a device or a directory.
+bool isReadableFile(const QString &path)
 {
-    static std::function<bool(const QUrl &)> h;
-    return h;
+    return QFileInfo(path).isFile();
+}
+
+QString notFoundText(const QString &path)
+{
+    return QStringLiteral("The help file was not found:\n%1").arg(QDir::toNativeSeparators(path));
 }
 
 } // namespace
 
-bool openHelp(const QString &helpFile)
+HelpWindow::HelpWindow(QWidget *owner)
+    : QWidget(owner, Qt::Window)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("ZIL Help"));
+
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("HelpBrowser"));
+    // Links are followed here rather than by the browser, which would try to
+    // show a web address as a page of its own.
+    m_browser->setOpenLinks(false);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpWindow::followLink);
+
+    auto *tools = new QToolBar(this);
+    tools->setObjectName(QStringLiteral("HelpToolBar"));
+    m_back = tools->addAction(QStringLiteral("&Back"));
+    m_back->setObjectName(QStringLiteral("HelpBack"));
+    m_back->setShortcut(QKeySequence::Back);
+    m_back->setShortcutContext(Qt::WindowShortcut);
+    m_back->setEnabled(false);
+    connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
+    connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);
+
+    auto *close = new QAction(this);
+    close->setObjectName(QStringLiteral("HelpClose"));
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tools);
+    layout->addWidget(m_browser);
+    resize(640, 520);
+}
+
+void HelpWindow::showFile(const QString &path)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    // The file is read again even when it is the page on view: it may have
+    // been replaced since.
+    if (m_browser->source() == url)
+        m_browser->reload();
+    else
+        m_browser->setSource(url);
+    m_browser->clearHistory();
+    m_browser->verticalScrollBar()->setValue(0);
+    m_browser->horizontalScrollBar()->setValue(0);
+    m_back->setEnabled(false);
+    if (!isVisible())
+        placeOnOwner();
+    show();
+    raise();
+    activateWindow();
+}
+
+void HelpWindow::followLink(const QUrl &link)
+{
+    const QUrl target = m_browser->source().resolved(link);
+    if (!target.isLocalFile()) {
+        QDesktopServices::openUrl(target);
+        return;
+    }
+    if (!isReadableFile(target.toLocalFile())) {
+        showError(this, notFoundText(target.toLocalFile()));
+        return;
+    }
+    m_browser->setSource(target);
+}
+
+// Placed by the program itself, not left to a window manager that may not be
+// there: centred on the owner, kept on the owner's screen.
+void HelpWindow::placeOnOwner()
+{
+    QWidget *owner = parentWidget();
+    QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    // A window not yet shown knows nothing of its frame; it gets the frame
+    // its owner has.
+    QMargins margins;
+    if (isVisible())
+        margins = QMargins(geometry().left() - frameGeometry().left(),
+            geometry().top() - frameGeometry().top(), frameGeometry().right() - geometry().right(),
+            frameGeometry().bottom() - geometry().bottom());
+    else if (owner && owner->isVisible())
+        margins = QMargins(owner->geometry().left() - owner->frameGeometry().left(),
+            owner->geometry().top() - owner->frameGeometry().top(),
+            owner->frameGeometry().right() - owner->geometry().right(),
+            owner->frameGeometry().bottom() - owner->geometry().bottom());
+    if (available.isValid())
+        resize(size().boundedTo(available.size().shrunkBy(margins)));
+    QRect frame(QPoint(0, 0), size().grownBy(margins));
+    frame.moveCenter(owner ? owner->frameGeometry().center() : available.center());
+    if (available.isValid()) {
+        frame.moveLeft(std::max(
+            available.left(), std::min(frame.left(), available.right() - frame.width() + 1)));
+        frame.moveTop(std::max(
+            available.top(), std::min(frame.top(), available.bottom() - frame.height() + 1)));
+    }
+    // A window's position is that of its frame.
+    move(frame.topLeft());
+}
+
+bool openHelp(QWidget *owner, const QString &helpFile)
 {
     if (helpFile.isEmpty())
         return false;
-    // A file URL must carry an absolute path to be understood by a viewer.
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(helpFile).absoluteFilePath());
-    if (hook())
-        return hook()(url);
-    return QDesktopServices::openUrl(url);
-}
-
-void setHelpHook(std::function<bool(const QUrl &url)> h)
-{
-    hook() = std::move(h);
+    const QString path = QFileInfo(helpFile).absoluteFilePath();
+    if (!isReadableFile(path)) {
+        showError(owner, notFoundText(path));
+        return false;
+    }
+    auto *window = owner
+        ? owner->findChild<HelpWindow *>(QStringLiteral("HelpWindow"), Qt::FindDirectChildrenOnly)
+        : nullptr;
+    if (!window) {
+        window = new HelpWindow(owner);
+        // Without an owner nothing else would delete it.
+        if (!owner)
+            window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->showFile(path);
+    return true;
 }
 
 } // namespace zil::platform

@@ -7,13 +7,16 @@
 #include "framework/platform/version.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 using namespace zil::platform;
@@ -39,6 +42,13 @@ struct Message
 class TestPlatform : public QObject
 {
     Q_OBJECT
+public slots:
+    // Stands in for the desktop's web browser.
+    void openExternal(const QUrl &url) { m_external << url; }
+
+private:
+    QList<QUrl> m_external;
+
 private slots:
     void wildcard_data();
     void wildcard();
@@ -49,7 +59,8 @@ private slots:
     void programFilePathNamesThisProgram();
     void messageHookReceivesShownText();
     void messageBoxWithoutHook();
-    void helpViewer();
+    void helpWithoutFileOrWithMissingFile();
+    void helpWindowFollowsLinksAndGoesBack();
     void versionQuery();
 };
 
@@ -300,26 +311,107 @@ void TestPlatform::messageBoxWithoutHook()
     QCOMPARE(warning.buttons, 1);
 }
 
-void TestPlatform::helpViewer()
+void TestPlatform::helpWithoutFileOrWithMissingFile()
 {
-    QList<QUrl> asked;
-    setHelpHook([&](const QUrl &url) {
-        asked << url;
-        return true;
+    QList<Message> seen;
+    setMessageBoxHook([&seen](MessageKind kind, const QString &title, const QString &text) {
+        seen << Message {kind, title, text};
     });
-    QVERIFY(!openHelp(QString()));
-    QVERIFY(asked.isEmpty());
+    QWidget owner;
+    QVERIFY(!openHelp(&owner, QString()));
+    QVERIFY(seen.isEmpty());
 
-    QVERIFY(openHelp("/opt/zil/docs/zil.html"));
-    QVERIFY(openHelp("docs/zil.html"));
-    setHelpHook([](const QUrl &) { return false; });
-    QVERIFY(!openHelp("/opt/zil/docs/zil.html"));
-    setHelpHook({});
+    // A missing file, and a directory where the file should be, are named in
+    // an error box; a relative name is shown as the path it was looked for at.
+    QTemporaryDir dir;
+    for (const QString &name : {dir.filePath("gone.html"), dir.path(), QStringLiteral("no.html")}) {
+        seen.clear();
+        QVERIFY(!openHelp(&owner, name));
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen[0].kind, MessageKind::Error);
+        QCOMPARE(seen[0].title, QStringLiteral("Error"));
+        QCOMPARE(seen[0].text,
+            "The help file was not found:\n" + QDir::current().absoluteFilePath(name));
+    }
+    QVERIFY(owner.findChildren<HelpWindow *>().isEmpty());
+    setMessageBoxHook({});
+}
 
-    QCOMPARE(asked.size(), 2);
-    QCOMPARE(asked[0], QUrl("file:///opt/zil/docs/zil.html"));
-    QVERIFY(asked[1].isLocalFile());
-    QCOMPARE(asked[1].toLocalFile(), QDir::current().absoluteFilePath("docs/zil.html"));
+void TestPlatform::helpWindowFollowsLinksAndGoesBack()
+{
+    QTemporaryDir dir;
+    touch(dir.filePath("index.html"),
+        "<html><body><h1>Contents</h1><p><a href=\"second.html\">Second page</a></p>"
+        "<p><a href=\"https://example.org/zil\">Web page</a></p>"
+        "<p><a href=\"missing.html\">Lost page</a></p></body></html>");
+    touch(
+        dir.filePath("second.html"), "<html><body><h1>Second</h1><p>More help.</p></body></html>");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openExternal");
+    QList<Message> seen;
+    setMessageBoxHook([&seen](MessageKind kind, const QString &title, const QString &text) {
+        seen << Message {kind, title, text};
+    });
+
+    QWidget owner;
+    owner.setGeometry(80, 40, 640, 520);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QVERIFY(openHelp(&owner, dir.filePath("index.html")));
+    auto *help = owner.findChild<HelpWindow *>(QStringLiteral("HelpWindow"));
+    QVERIFY(help);
+    QVERIFY(help->isWindow());
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    QCOMPARE(help->windowTitle(), QStringLiteral("ZIL Help"));
+    QCOMPARE(help->frameGeometry().center(), owner.frameGeometry().center());
+    QTextBrowser *browser = help->findChild<QTextBrowser *>(QStringLiteral("HelpBrowser"));
+    QCOMPARE(browser, help->browser());
+    QVERIFY(!help->backAction()->isEnabled());
+
+    // Clicks on the link texts, where the browser draws them.
+    auto clickLink = [browser](const QString &text) {
+        const QTextCursor found = browser->document()->find(text);
+        QVERIFY2(!found.isNull(), qPrintable(text));
+        QTextCursor inside(browser->document());
+        inside.setPosition(found.selectionStart() + 2);
+        QTest::mouseClick(
+            browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(inside).center());
+    };
+    clickLink(QStringLiteral("Second page"));
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("second.html")));
+    QVERIFY(browser->toPlainText().contains(QStringLiteral("More help.")));
+    QVERIFY(help->backAction()->isEnabled());
+    help->backAction()->trigger();
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
+
+    // A web address goes to the desktop; a link to a missing file is named.
+    clickLink(QStringLiteral("Web page"));
+    QCOMPARE(m_external, QList<QUrl>({QUrl("https://example.org/zil")}));
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
+    clickLink(QStringLiteral("Lost page"));
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen[0].text, "The help file was not found:\n" + dir.filePath("missing.html"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    setMessageBoxHook({});
+
+    // Escape closes the window; the next request reuses it, at the start of
+    // the file again with nothing to go back to.
+    clickLink(QStringLiteral("Second page"));
+    browser->setFocus();
+    QTest::keyClick(browser, Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
+    owner.move(40, 30);
+    QVERIFY(openHelp(&owner, dir.filePath("index.html")));
+    QCOMPARE(owner.findChildren<HelpWindow *>().size(), 1);
+    QVERIFY(help->isVisible());
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
+    QVERIFY(!help->backAction()->isEnabled());
+    QCOMPARE(help->frameGeometry().center(), owner.frameGeometry().center());
+
+    // Asked again while it shows the file, the window reads the file again:
+    // it may have been replaced.
+    touch(dir.filePath("index.html"), "<html><body><p>A new edition.</p></body></html>");
+    QVERIFY(openHelp(&owner, dir.filePath("index.html")));
+    QCOMPARE(browser->toPlainText(), QStringLiteral("A new edition."));
 }
 
 void TestPlatform::versionQuery()

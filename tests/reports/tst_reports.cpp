@@ -31,6 +31,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using zil::test::pdfLines;
 
 namespace {
@@ -141,6 +143,7 @@ private slots:
     void storeAndPrinterErrorsAreReported();
     void saveAsPdfCancelledOrUnwritable();
     void saveAsPdfWithoutASupplier();
+    void saveAsPdfProposesLastFolderAndName();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -373,9 +376,21 @@ void TestReports::cancelledDialogOpensAndPrintsNothing()
 {
     showMaterial(1);
     takePrintRuns(false, 1);
-    int opened = 0;
-    connect(form()->PrintMaterial->SourceMaterial, &zil::store::DataSource::stateChanged, this,
-        [&opened] { ++opened; });
+    TPrintMaterial *sheet = form()->PrintMaterial;
+    const QList<zil::store::Table *> cursors {sheet->TableMaterial, sheet->TableSin,
+        sheet->TableMatSupp, sheet->TableSupplier, sheet->TableMaterial2};
+    auto anyOpen = [&cursors] {
+        return std::any_of(
+            cursors.begin(), cursors.end(), [](zil::store::Table *t) { return t->active(); });
+    };
+    // The sheet's cursors are looked at while the dialog is up, and again
+    // after it was cancelled: neither is the time to open them.
+    bool openDuringDialog = false;
+    zil::platform::setPrintDialogHook([&](zil::platform::PrintDialog &) {
+        ++m_dialogs;
+        openDuringDialog = anyOpen();
+        return false;
+    });
     bool previewShown = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&previewShown] {
@@ -386,7 +401,8 @@ void TestReports::cancelledDialogOpensAndPrintsNothing()
     form()->MenuPrintMaterial->trigger();
     QCOMPARE(m_dialogs, 1);
     QCOMPARE(m_runs.size(), 0);
-    QCOMPARE(opened, 0);
+    QVERIFY(!openDuringDialog);
+    QVERIFY(!anyOpen());
     QVERIFY(!previewShown);
 }
 
@@ -540,6 +556,48 @@ void TestReports::saveAsPdfWithoutASupplier()
     QVERIFY(!asked);
     QCOMPARE(
         m_app->messages, QStringList {QStringLiteral("Warning: There is no supplier to save.")});
+}
+
+void TestReports::saveAsPdfProposesLastFolderAndName()
+{
+    showMaterial(2);
+    QStringList proposed;
+    QString answer;
+    zil::platform::setSaveFileHook([&](const QString &, const QString &name) {
+        proposed << name;
+        return answer;
+    });
+
+    // The first time: the home folder, the material's name made fit for a
+    // file name. A cancelled dialog leaves the folder as it was.
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(proposed.value(0), QDir::home().filePath(QStringLiteral("Beta _b_ester__b_.pdf")));
+
+    // After a file was saved elsewhere, the next proposal is in that folder,
+    // with the name of whatever is current then: the supplier on its tab.
+    const QString folder = m_dir.filePath(QStringLiteral("sheets"));
+    QVERIFY(QDir().mkpath(folder));
+    answer = folder + QStringLiteral("/first.pdf");
+    form()->MenuSavePdf->trigger();
+    QVERIFY(QFile::exists(answer));
+    answer.clear();
+    showSupplier(10);
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(proposed.size(), 3);
+    QCOMPARE(proposed[2],
+        QDir(folder).filePath(
+            form()->TableSupplierName->fieldByName(QStringLiteral("name")).asString()
+            + QStringLiteral(".pdf")));
+    QVERIFY(proposed[2].contains(QStringLiteral("/Zephyr ")));
+
+    // A file that could not be written leaves the folder as it was.
+    answer = m_dir.filePath(QStringLiteral("gone/sheet.pdf"));
+    form()->MenuSavePdf->trigger();
+    answer.clear();
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(proposed.size(), 5);
+    QCOMPARE(proposed[4], proposed[2]);
+    QCOMPARE(m_app->messages.size(), 1);
 }
 
 QTEST_MAIN(TestReports)

@@ -135,8 +135,8 @@ private slots:
         const auto before = snapshot(db);
         const QStringList out = runReadOnly(db, {});
         QCOMPARE(out,
-            QStringList({"message Error: Cannot reindex file:supplier.db", "message " + kNotFound,
-                "failed"}));
+            QStringList({"message Error: Cannot reindex file:supplier.db",
+                "message " + kNotFound + "\\n" + db + "/", "failed"}));
         QCOMPARE(snapshot(db), before);
     }
 
@@ -169,7 +169,8 @@ private slots:
 
         test::RunningApp app;
         QVERIFY(!app.start(db));
-        QCOMPARE(app.messages, QStringList({"Error: Cannot reindex file:" + table, kNotFound}));
+        QCOMPARE(app.messages,
+            QStringList({"Error: Cannot reindex file:" + table, kNotFound + "\n" + db + "/"}));
         QVERIFY(QFileInfo(db + "/" + entry).isDir());
         const auto after = snapshot(db);
         for (auto it = tables.cbegin(); it != tables.cend(); ++it)

@@ -34,6 +34,7 @@ class TestSettingsFiles : public QObject
     QTemporaryDir m_tmp;
     QString m_template; // 40 materials, indexed
     QStringList m_messages;
+    QString m_ini; // the settings file of the program installed last
     int m_next = 0;
 
     // A copy of the template database in a directory of the given name.
@@ -53,7 +54,8 @@ class TestSettingsFiles : public QObject
     {
         const QString dir = m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++));
         QDir().mkpath(dir);
-        QFile ini(dir + "/zil.INI");
+        m_ini = dir + "/zil.INI";
+        QFile ini(m_ini);
         QVERIFY(ini.open(QIODevice::WriteOnly));
         QVERIFY(write(ini));
         ini.close();
@@ -163,20 +165,24 @@ private slots:
     }
 
     // Files that name no usable directory: start-up ends with the fixed
-    // message, without the main window.
+    // message, without the main window. Its second line names the directory
+    // tried, or the settings file (@INI@) when that names none.
     void unusableSettings_data()
     {
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("empty file") << QByteArray("");
-        QTest::newRow("only a byte order mark") << QByteArray("\xEF\xBB\xBF");
-        QTest::newRow("section without keys") << QByteArray("[Database]\n");
-        QTest::newRow("key outside any section") << QByteArray("Path=@DB@\n");
-        QTest::newRow("key in another section") << QByteArray("[Data base]\nPath=@DB@\n");
-        QTest::newRow("value cut by a NUL byte") << QByteArray("[Database]\nPath=/\0@DB@\n", 23);
+        QTest::addColumn<QString>("tried");
+        QTest::newRow("empty file") << QByteArray("") << "@INI@";
+        QTest::newRow("only a byte order mark") << QByteArray("\xEF\xBB\xBF") << "@INI@";
+        QTest::newRow("section without keys") << QByteArray("[Database]\n") << "@INI@";
+        QTest::newRow("key outside any section") << QByteArray("Path=@DB@\n") << "@INI@";
+        QTest::newRow("key in another section")
+            << QByteArray("[Data base]\nPath=@DB@\n") << "@INI@";
+        QTest::newRow("value cut by a NUL byte")
+            << QByteArray("[Database]\nPath=/\0@DB@\n", 23) << "/";
         QTest::newRow("path of a file, not a directory")
-            << QByteArray("[Database]\nPath=@DB@/MATERIAL.DB\n");
-        QTest::newRow("a path of 64 KiB")
-            << QByteArray("[Database]\nPath=@DB@/") + QByteArray(1 << 16, 'x');
+            << QByteArray("[Database]\nPath=@DB@/MATERIAL.DB\n") << "@DB@/MATERIAL.DB/";
+        QTest::newRow("a path of 64 KiB") << QByteArray("[Database]\nPath=@DB@/")
+                + QByteArray(1 << 16, 'x') << "@DB@/" + QString(1 << 16, 'x') + "/";
     }
 
     void unusableSettings()
@@ -188,9 +194,11 @@ private slots:
             bytes.replace("@DB@", db.toUtf8());
             return f.write(bytes) == bytes.size();
         });
+        QFETCH(QString, tried);
+        tried.replace("@INI@", m_ini).replace("@DB@", db);
         TMainForm form;
         QVERIFY(!form.StartUp());
-        QCOMPARE(m_messages, QStringList({kNotFound}));
+        QCOMPARE(m_messages, QStringList({kNotFound + "\n" + tried}));
         QVERIFY(!form.isVisible());
     }
 
@@ -205,7 +213,7 @@ private slots:
             installProgram([&](QFile &f) { return f.write(bytes) == bytes.size(); });
             TMainForm form;
             QVERIFY(!form.StartUp());
-            QCOMPARE(m_messages, QStringList({kNotFound}));
+            QCOMPARE(m_messages, QStringList({kNotFound + "\n" + m_ini}));
         }
     }
 
@@ -241,7 +249,7 @@ private slots:
         });
         TMainForm form;
         QVERIFY(!form.StartUp());
-        QCOMPARE(m_messages, QStringList({kNotFound}));
+        QCOMPARE(m_messages, QStringList({kNotFound + "\n" + m_ini}));
     }
 
     // A directory where the settings file should be reads as a missing file.
@@ -253,7 +261,7 @@ private slots:
         platform::setProgramFilePathHook([program] { return program; });
         TMainForm form;
         QVERIFY(!form.StartUp());
-        QCOMPARE(m_messages, QStringList({kNotFound}));
+        QCOMPARE(m_messages, QStringList({kNotFound + "\n" + dir + "/zil.INI"}));
     }
 };
 

@@ -3,6 +3,7 @@
 // docked panels, the minimum size, the window's cursors, the About box and the
 // Help menu, and ending the program from the File menu.
 #include "framework/platform/help.h"
+#include "framework/platform/messagebox.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
 
@@ -576,42 +579,50 @@ void TestFrame::aboutMenuShowsBoxModally()
 
 void TestFrame::contentsOpensHelpFile()
 {
-    QList<QUrl> asked;
-    zil::platform::setHelpHook([&asked](const QUrl &url) {
-        asked << url;
-        return true;
-    });
+    QStringList messages;
+    zil::platform::setMessageBoxHook([&messages](zil::platform::MessageKind, const QString &title,
+                                         const QString &text) { messages << title + ": " + text; });
     TMainForm form;
+    auto helpWindows = [&form] { return form.findChildren<zil::platform::HelpWindow *>(); };
+    // Without a help file nothing happens.
     form.Contents1->trigger();
-    QVERIFY(asked.isEmpty());
+    QVERIFY(helpWindows().isEmpty());
+    QVERIFY(messages.isEmpty());
 
     QTemporaryDir dir;
     form.HelpFileName = dir.filePath(QStringLiteral("zil.html"));
+    QFile file(form.HelpFileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html><body><h1>Help of the day</h1></body></html>");
+    file.close();
     form.Contents1->trigger();
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked.first(), QUrl::fromLocalFile(form.HelpFileName));
-    zil::platform::setHelpHook({});
+    QCOMPARE(helpWindows().size(), 1);
+    zil::platform::HelpWindow *help = helpWindows().first();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->browser()->toPlainText(), QStringLiteral("Help of the day"));
+    QVERIFY(messages.isEmpty());
+    help->close();
+    zil::platform::setMessageBoxHook({});
 }
 
 void TestFrame::keyboardShortcuts()
 {
-    QList<QUrl> asked;
-    zil::platform::setHelpHook([&asked](const QUrl &url) {
-        asked << url;
-        return true;
-    });
     auto form = shownForm();
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QStringList messages;
+    zil::platform::setMessageBoxHook([&messages](zil::platform::MessageKind, const QString &title,
+                                         const QString &text) { messages << title + ": " + text; });
 
     // F1 anywhere in the window asks for help, but only with a help file.
     form->SearchField->setFocus();
     QTest::keyClick(form->SearchField, Qt::Key_F1);
-    QVERIFY(asked.isEmpty());
+    QVERIFY(messages.isEmpty());
     form->HelpFileName = QStringLiteral("/usr/share/doc/zil/zil.html");
     QTest::keyClick(form->SearchField, Qt::Key_F1);
-    QCOMPARE(asked.size(), 1);
-    zil::platform::setHelpHook({});
+    QCOMPARE(messages,
+        QStringList({"Error: The help file was not found:\n/usr/share/doc/zil/zil.html"}));
+    zil::platform::setMessageBoxHook({});
 
     // The search caption's accelerator moves the focus to the search field.
     form->MaterialGrid->setFocus();

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
 using namespace zil;
 
 class TestStartUp : public QObject
@@ -202,12 +204,29 @@ private slots:
     void missingSettings()
     {
         QFETCH(QByteArray, settings);
-        installProgram("zil", "zil.INI", settings);
+        const QString dir = installProgram("zil", "zil.INI", settings);
         TMainForm form;
         QVERIFY(!form.StartUp());
         QCOMPARE(form.DatabasePath, QStringLiteral("/"));
-        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted"}));
+        // The second line names the settings file that named no directory.
+        QCOMPARE(m_messages,
+            QStringList({"Error: Database not found or corrupted\n" + dir + "/zil.INI"}));
         QVERIFY(!form.isVisible());
+    }
+
+    // An error outside the opening of the database ends start-up with the
+    // fixed message and, on a second line, what went wrong.
+    void internalErrorNamesItsReason()
+    {
+        platform::setProgramFilePathHook(
+            []() -> QString { throw std::runtime_error("the program file cannot be located"); });
+        TMainForm form;
+        QVERIFY(!form.StartUp());
+        QCOMPARE(m_messages,
+            QStringList({"Error: Internal error - cannot start program\n"
+                         "the program file cannot be located"}));
+        QVERIFY(!form.isVisible());
+        platform::setProgramFilePathHook({});
     }
 
     void databaseFaults_data()
@@ -241,7 +260,8 @@ private slots:
         QVERIFY(!form.StartUp());
         if (fault == "missing")
             QVERIFY(!form.IndexForm); // nothing to rebuild without material.db
-        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted"}));
+        // The second line names the directory tried.
+        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted\n" + db + "/"}));
         // Every cursor opened so far is closed again.
         QVERIFY(!form.TableSupplier->active());
         QVERIFY(!form.TableMaterialSelect->active());

@@ -318,7 +318,7 @@ class TestDamaged : public QObject
                 if (messages.size() == 2
                     && messages.first().startsWith("Error: Cannot reindex file:"))
                     messages.removeFirst();
-                if (messages != QStringList {kRefused})
+                if (messages != QStringList {kRefused + "\n" + db + "/"})
                     problem = where + "refused with " + app.messages.join(" | ");
             } else {
                 ++shown;

@@ -75,7 +75,14 @@ void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
     QObject::connect(source, &store::DataSource::dataChange, memo, [&synonyms, memo] {
         if (s_walking || !synonyms.active())
             return;
-        const QString text = synonymLines(synonyms);
+        // The rows are read where they stand, without moving the cursor:
+        // whoever moved it, a walk over its records included, finds it
+        // where it left it.
+        const int column = synonyms.fieldByName(QStringLiteral("name")).column();
+        QStringList lines;
+        for (int recNo = 1, n = synonyms.recordCount(); recNo <= n; ++recNo)
+            lines << synonyms.valueAt(recNo, column).toString();
+        const QString text = lines.join(QLatin1Char('\n'));
         if (text != memo->toPlainText())
             fillMemo(memo, text);
     });

@@ -299,6 +299,15 @@ private slots:
                 .arg(vanillin)));
         QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
         QCOMPARE(f->synonyms->toPlainText(), before + QStringLiteral("\nVanillal"));
+        // Following the cursor moves it nowhere: a walk over it sees every
+        // record.
+        QStringList walked;
+        for (f->TableSinon->first(); !f->TableSinon->eof(); f->TableSinon->next()) {
+            walked << f->TableSinon->fieldByName("name").asString();
+            if (f->TableSinon->recNo() == f->TableSinon->recordCount())
+                break;
+        }
+        QCOMPARE(walked.join('\n'), f->synonyms->toPlainText());
         QVERIFY(test::execSql(synonymsFile,
             QStringLiteral("DELETE FROM synon WHERE materialid = %1 AND pos = 99").arg(vanillin)));
         QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));

@@ -37,6 +37,18 @@ QString synonymLines(store::Table &synonyms)
     return lines.join(QLatin1Char('\n'));
 }
 
+// The key of the master record that the synonyms cursor follows.
+QVariant masterKey(store::Table &synonyms)
+{
+    store::DataSource *source = synonyms.masterSource();
+    store::Table *master = source ? source->dataSet() : nullptr;
+    if (!master || !master->active() || master->isEmpty())
+        return QVariant();
+    return master->value(master->fieldByName(synonyms.masterFields()).column());
+}
+
+const char *const kShownFor = "zilSynonymsOf";
+
 void fillMemo(QPlainTextEdit *memo, const QString &text)
 {
     framework::setMemoText(memo, text);
@@ -64,6 +76,7 @@ void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
         text = synonymLines(synonyms);
     }
     fillMemo(memo, text);
+    memo->setProperty(kShownFor, masterKey(synonyms));
 }
 
 void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
@@ -73,7 +86,9 @@ void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
     auto *source = new store::DataSource(memo);
     source->setDataSet(&synonyms);
     QObject::connect(source, &store::DataSource::dataChange, memo, [&synonyms, memo] {
-        if (s_walking || !synonyms.active())
+        // A move to another master record is followed by the change notice
+        // of that record, which fills the memo.
+        if (s_walking || !synonyms.active() || memo->property(kShownFor) != masterKey(synonyms))
             return;
         // The rows are read where they stand, without moving the cursor:
         // whoever moved it, a walk over its records included, finds it

@@ -232,6 +232,11 @@ void DataGrid::setDataSource(store::DataSource *source)
                              })
                       << connect(source, &DataSource::rowsChanged, this,
                              [this] {
+                                 // The same records in another order are the
+                                 // same list: no new measure, no new offset.
+                                 if (m_listKnown && table()
+                                     && m_listKey.value(0) == table()->recordCount())
+                                     m_listKey = listKey();
                                  viewport()->update();
                                  followCursor();
                              })
@@ -330,8 +335,7 @@ void DataGrid::followCursor()
     if (QVariantList key = listKey(); !m_listKnown || key != m_listKey) {
         m_listKey = std::move(key);
         m_listKnown = true;
-        m_widest = widestText();
-        fitLastColumn();
+        measureLastColumn();
         horizontalScrollBar()->setValue(0);
     }
     const int row = currentRow();
@@ -364,8 +368,45 @@ void DataGrid::applySizes()
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
     for (int c = 0; c + 1 < m_columns.size(); ++c)
         horizontalHeader()->resizeSection(c, m_columns[c].displayWidth * digit + 4);
+    measureLastColumn();
+}
+
+void DataGrid::measureLastColumn()
+{
+    // Measuring reads every record in view, a look-up each where the cells
+    // show names, so it runs once the events of the move are done: the move
+    // itself stays quick, and moves in a row measure once. Until then the
+    // column fills the grid. A grid out of sight (on a page not shown)
+    // measures when it is shown.
+    m_widest = 0;
+    fitLastColumn();
+    m_widthStale = true;
+    measureLater();
+}
+
+void DataGrid::measureLater()
+{
+    if (isVisible() && !m_measurePending) {
+        m_measurePending = true;
+        QMetaObject::invokeMethod(this, &DataGrid::measureNow, Qt::QueuedConnection);
+    }
+}
+
+void DataGrid::measureNow()
+{
+    m_measurePending = false;
+    if (!m_widthStale || !isVisible())
+        return;
+    m_widthStale = false;
     m_widest = widestText();
     fitLastColumn();
+}
+
+void DataGrid::showEvent(QShowEvent *event)
+{
+    QTableView::showEvent(event);
+    if (m_widthStale)
+        measureLater();
 }
 
 QVariantList DataGrid::listKey() const

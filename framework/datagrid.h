@@ -109,6 +109,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
 
@@ -134,6 +135,9 @@ private:
     // The width of the widest text of the last column, over every record.
     int widestText() const;
     void fitLastColumn();
+    void measureLastColumn();
+    void measureLater();
+    void measureNow();
     void alignRowsToTop();
 
     Model *m_model;
@@ -149,6 +153,8 @@ private:
     QVariantList m_listKey;
     bool m_listKnown = false;
     int m_widest = 0;
+    bool m_widthStale = false;
+    bool m_measurePending = false;
 };
 
 } // namespace zil::framework

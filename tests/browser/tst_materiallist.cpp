@@ -5,6 +5,7 @@
 #include "browser/searchclass.h"
 #include "common/appfixture.h"
 #include "common/testdb.h"
+#include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
@@ -381,6 +382,36 @@ private slots:
         QCOMPARE(drawn.size(), grid->visibleRowCount());
         for (const QRect &r : drawn)
             QVERIFY(r.bottom() < grid->viewport()->height());
+    }
+
+    void linkGridsFitTheirNames()
+    {
+        QVERIFY(startScrolling());
+        TMainForm &f = form();
+        // The name column fills each link grid: nothing to scroll sideways.
+        auto fits = [](framework::DataGrid *grid) {
+            return grid->columnWidth(0) == grid->viewport()->width()
+                && grid->horizontalScrollBar()->maximum() == 0;
+        };
+        f.DetailTabNotebook->setCurrentIndex(1);
+        QTRY_VERIFY(fits(f.SupplierGrid));
+        QTest::mouseClick(f.LastButton, Qt::LeftButton);
+        QTRY_VERIFY(fits(f.SupplierGrid));
+        f.SelectMainPage(1);
+        f.SuppliersDetailTabNotebook->setCurrentIndex(1);
+        QTRY_VERIFY(fits(f.DBGrid1));
+        QTRY_VERIFY(fits(f.MaterialGrid2));
+
+        // A supplier's long list of materials: its last row, scrolled to, is
+        // whole, and the first row in view starts at the top.
+        framework::DataGrid *grid = f.MaterialGrid2;
+        const int rows = f.TableSupLink2->recordCount();
+        QVERIFY(rows * grid->rowHeight() > grid->viewport()->height());
+        f.TableSupLink2->last();
+        const QRect last = grid->visualRect(grid->model()->index(rows - 1, 0));
+        QVERIFY(last.top() >= 0 && last.bottom() < grid->viewport()->height());
+        QCOMPARE(grid->visualRect(grid->model()->index(grid->rowAt(0), 0)).top(), 0);
+        f.SelectMainPage(0);
     }
 
     void drawColours()

@@ -12,6 +12,23 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+namespace {
+
+// The counted title of the supplier list, as the links and the material now
+// stand; setting the title it already has changes nothing.
+void showSupplierTitle(TMainForm &form)
+{
+    if (!form.TableSupLink->active() || !form.TableMaterial->active())
+        return;
+    const QString title = TMainForm::CountText(form.TableSupLink->recordCount(),
+                              QStringLiteral("supplier"), QStringLiteral("s"))
+        + QStringLiteral(" for: ")
+        + form.TableMaterial->fieldByName(QStringLiteral("name")).asString();
+    form.TableSupLink->fieldByName(QStringLiteral("supplierid")).setDisplayLabel(title);
+}
+
+} // namespace
+
 void TMainForm::connectDetailPane()
 {
     // The notices are tied to the controls they fill: the window's cursors
@@ -25,7 +42,16 @@ void TMainForm::connectDetailPane()
         [this](QPainter &canvas, const QRect &rect, const zil::framework::CellField &field) {
             SupplierGridDrawDataCell(canvas, rect, field);
         });
+    SupplierGrid->setOnCellText([this](const zil::framework::CellField &field) {
+        return zil::browser::nameById(field, QStringLiteral("supplierid"), *TableSupplierSearch);
+    });
     SupplierGrid->setOnDblClick([this] { SupplierGridDblClick(); });
+    // A sheet run opens the tables afresh, and a table read again moves the
+    // links and synonyms of the material in view without a change of
+    // material: the count in the title and the synonyms follow them.
+    connect(SourceSupplierLink, &zil::store::DataSource::dataChange, SupplierGrid,
+        [this] { showSupplierTitle(*this); });
+    zil::browser::followSynonyms(*TableSinon, synonyms);
     connect(HideShowButton, &QPushButton::clicked, this, &TMainForm::HideShowButtonClick);
     zil::framework::onUserPageChange(DetailTabNotebook, [this](int) { DetailClick(); });
     zil::framework::onUserPageChange(SuppliersDetailTabNotebook, [this](int) { DetailClick(); });
@@ -39,12 +65,7 @@ void TMainForm::SourceMaterialDataChange()
 void TMainForm::UpdateMaterialDetails()
 {
     zil::browser::showSynonyms(*TableSinon, synonyms);
-    if (!TableSupLink->active() || !TableMaterial->active())
-        return;
-    const QString title
-        = CountText(TableSupLink->recordCount(), QStringLiteral("supplier"), QStringLiteral("s"))
-        + QStringLiteral(" for: ") + TableMaterial->fieldByName(QStringLiteral("name")).asString();
-    TableSupLink->fieldByName(QStringLiteral("supplierid")).setDisplayLabel(title);
+    showSupplierTitle(*this);
 }
 
 QString TMainForm::CountText(qint32 count, const QString &noun, const QString &pluralSuffix)

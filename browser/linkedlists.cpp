@@ -3,6 +3,7 @@
 #include "framework/databinding.h"
 #include "framework/datagrid.h"
 #include "framework/picture.h"
+#include "store/datasource.h"
 #include "store/table.h"
 
 #include <QLabel>
@@ -12,6 +13,54 @@
 
 namespace zil::browser {
 
+namespace {
+
+// Set while the program itself moves a synonyms cursor, whose notices then
+// announce no new rows.
+int s_walking = 0;
+
+struct Walking
+{
+    Walking() { ++s_walking; }
+    ~Walking() { --s_walking; }
+    Walking(const Walking &) = delete;
+    Walking &operator=(const Walking &) = delete;
+};
+
+QString synonymLines(store::Table &synonyms)
+{
+    const Walking walking;
+    QStringList lines;
+    const store::Field &name = synonyms.fieldByName(QStringLiteral("name"));
+    for (synonyms.first(); !synonyms.eof(); synonyms.next())
+        lines << name.asString();
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The key of the master record that the synonyms cursor follows.
+QVariant masterKey(store::Table &synonyms)
+{
+    store::DataSource *source = synonyms.masterSource();
+    store::Table *master = source ? source->dataSet() : nullptr;
+    if (!master || !master->active() || master->isEmpty())
+        return QVariant();
+    return master->value(master->fieldByName(synonyms.masterFields()).column());
+}
+
+const char *const kShownFor = "zilSynonymsOf";
+
+void fillMemo(QPlainTextEdit *memo, const QString &text)
+{
+    framework::setMemoText(memo, text);
+    QTextCursor caret = memo->textCursor();
+    caret.movePosition(QTextCursor::Start);
+    memo->setTextCursor(caret);
+    memo->verticalScrollBar()->setValue(0);
+    memo->horizontalScrollBar()->setValue(0);
+}
+
+} // namespace
+
 void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
 {
     // Closing the database closes the cursors one by one and their notices
@@ -20,17 +69,47 @@ void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
         memo->clear();
         return;
     }
-    synonyms.refresh();
-    QStringList lines;
-    const store::Field &name = synonyms.fieldByName(QStringLiteral("name"));
-    for (synonyms.first(); !synonyms.eof(); synonyms.next())
-        lines << name.asString();
-    framework::setMemoText(memo, lines.join(QLatin1Char('\n')));
-    QTextCursor caret = memo->textCursor();
-    caret.movePosition(QTextCursor::Start);
-    memo->setTextCursor(caret);
-    memo->verticalScrollBar()->setValue(0);
-    memo->horizontalScrollBar()->setValue(0);
+    QString text;
+    {
+        const Walking walking;
+        synonyms.refresh();
+        text = synonymLines(synonyms);
+    }
+    fillMemo(memo, text);
+    memo->setProperty(kShownFor, masterKey(synonyms));
+}
+
+void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
+{
+    // The cursor has no data source of its own; this one lives as long as
+    // the memo it fills.
+    auto *source = new store::DataSource(memo);
+    source->setDataSet(&synonyms);
+    QObject::connect(source, &store::DataSource::dataChange, memo, [&synonyms, memo] {
+        // A move to another master record is followed by the change notice
+        // of that record, which fills the memo.
+        if (s_walking || !synonyms.active() || memo->property(kShownFor) != masterKey(synonyms))
+            return;
+        // The rows are read where they stand, without moving the cursor:
+        // whoever moved it, a walk over its records included, finds it
+        // where it left it.
+        const int column = synonyms.fieldByName(QStringLiteral("name")).column();
+        QStringList lines;
+        for (int recNo = 1, n = synonyms.recordCount(); recNo <= n; ++recNo)
+            lines << synonyms.valueAt(recNo, column).toString();
+        const QString text = lines.join(QLatin1Char('\n'));
+        if (text != memo->toPlainText())
+            fillMemo(memo, text);
+    });
+}
+
+QString nameById(const framework::CellField &field, const QString &idField, store::Table &lookup)
+{
+    qint32 id = 0;
+    if (field.fieldName() != idField || !lookup.active() || !field.asId(id)
+        || !lookup.findKey({id}))
+        return QString();
+    return lookup.fieldByName(QStringLiteral("name")).asString();
 }
 
 void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellField &field,
@@ -38,11 +117,7 @@ void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellFiel
 {
     if (field.fieldName() != idField)
         return;
-    QString text;
-    qint32 id = 0;
-    if (field.asId(id) && lookup.findKey({id}))
-        text = lookup.fieldByName(QStringLiteral("name")).asString();
-    framework::drawCellText(canvas, rect, text);
+    framework::drawCellText(canvas, rect, nameById(field, idField, lookup));
 }
 
 bool toggleSubPane(QWidget *pane)

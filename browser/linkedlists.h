@@ -25,6 +25,16 @@ namespace zil::browser {
 // and lists its names one per line with the caret at the start.
 void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
 
+// The name of the record whose id is the cell's value, looked up on a cursor
+// of its own; empty when there is no such record or the cell is of another
+// field than idField.
+QString nameById(const framework::CellField &field, const QString &idField, store::Table &lookup);
+
+// Keeps the memo in step with the synonyms cursor when its table is read
+// again for another window, which moves the cursor onto the new rows without
+// a change of material: the memo is filled afresh when the names differ.
+void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
+
 // Draws the name of the record whose id is the cell's value, looked up on a
 // cursor of its own so that drawing moves no list; an empty cell when there
 // is no such record. Cells of other fields than idField are left alone.

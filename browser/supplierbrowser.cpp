@@ -28,12 +28,20 @@ void TMainForm::connectSupplierBrowser()
         [this](QPainter &canvas, const QRect &rect, const CellField &field) {
             MaterialGrid2DrawDataCell(canvas, rect, field);
         });
+    MaterialGrid2->setOnCellText([this](const CellField &field) {
+        return zil::browser::nameById(field, QStringLiteral("materialid"), *TableMaterialSearch);
+    });
     MaterialGrid2->setOnDblClick([this] { MaterialGrid2DblClick(); });
     // Tied to the controls they fill, as the detail pane's notice is.
     connect(SourceSupplierName, &zil::store::DataSource::dataChange, MaterialGrid2,
         [this] { SourceSupplierNameDataChange(); });
     connect(SourceMaterial2, &zil::store::DataSource::dataChange, MemoSynonyms,
         [this] { SourceMaterial2DataChange(); });
+    // A table read again for a sheet run moves these lists without a change
+    // of supplier: the count in the title and the synonyms follow.
+    connect(SourceLink2, &zil::store::DataSource::dataChange, MaterialGrid2,
+        [this] { SourceSupplierNameDataChange(); });
+    zil::browser::followSynonyms(*TableSinon2, MemoSynonyms);
     zil::framework::onUserPageChange(
         MainTabNotebook, [this](int page) { MainTabNotebookClick(page); });
     connect(Materials1, &QAction::triggered, this, &TMainForm::Materials1Click);

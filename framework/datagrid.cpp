@@ -163,11 +163,32 @@ private:
     DataGrid *m_grid;
 };
 
+// The title row. The view places its rows below the height the titles ask
+// for, so they ask for exactly the height they are given: a taller hint would
+// leave a strip between the titles and the first row.
+class DataGrid::Titles : public QHeaderView
+{
+public:
+    explicit Titles(DataGrid *grid)
+        : QHeaderView(Qt::Horizontal, grid)
+        , m_grid(grid)
+    { }
+    QSize sizeHint() const override
+    {
+        return QSize(QHeaderView::sizeHint().width(), m_grid->m_rowHeight + 1);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    DataGrid *m_grid;
+};
+
 DataGrid::DataGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new Model(this))
 {
     setVerticalHeader(new Indicator(this));
+    setHorizontalHeader(new Titles(this));
     setModel(m_model);
     setItemDelegate(new Delegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -204,17 +225,24 @@ void DataGrid::setDataSource(store::DataSource *source)
         m_connections << connect(source, &DataSource::recordChanged, this, &DataGrid::followCursor)
                       << connect(source, &DataSource::stateChanged, this,
                              [this] {
+                                 m_listKnown = false;
                                  m_model->reset();
                                  retitle();
                                  followCursor();
                              })
                       << connect(source, &DataSource::rowsChanged, this,
                              [this] {
+                                 // The same records in another order are the
+                                 // same list: no new measure, no new offset.
+                                 if (m_listKnown && table()
+                                     && m_listKey.value(0) == table()->recordCount())
+                                     m_listKey = listKey();
                                  viewport()->update();
                                  followCursor();
                              })
                       << connect(source, &DataSource::layoutChanged, this, &DataGrid::retitle);
     }
+    m_listKnown = false;
     m_model->reset();
     followCursor();
 }
@@ -222,6 +250,7 @@ void DataGrid::setDataSource(store::DataSource *source)
 void DataGrid::setColumns(const QList<Column> &columns)
 {
     m_columns = columns;
+    m_listKnown = false;
     m_model->reset();
     applySizes();
     followCursor();
@@ -263,6 +292,12 @@ int DataGrid::currentRow() const
 
 void DataGrid::paintCell(QPainter &painter, const QRect &rect, int row, int column)
 {
+    // A row cut by the bottom edge, or by the scroll bar along it, stays
+    // empty: the user reads whole rows only.
+    if (rect.bottom() >= viewport()->height()) {
+        painter.fillRect(rect, palette().color(QPalette::Active, QPalette::Base));
+        return;
+    }
     const bool current = row == currentRow();
     const QPalette::ColorGroup group = QPalette::Active;
     painter.save();
@@ -283,11 +318,26 @@ void DataGrid::paintCell(QPainter &painter, const QRect &rect, int row, int colu
     painter.restore();
 }
 
+void DataGrid::setOnCellText(CellText reaction)
+{
+    m_cellText = std::move(reaction);
+    m_listKnown = false;
+    followCursor();
+}
+
 void DataGrid::followCursor()
 {
     store::Table *t = table();
     m_following = true;
     m_model->setRows(t ? t->recordCount() : 0);
+    // A new list is measured for its widest text and shown from the left:
+    // an offset kept from the last list could scroll all of its text away.
+    if (QVariantList key = listKey(); !m_listKnown || key != m_listKey) {
+        m_listKey = std::move(key);
+        m_listKnown = true;
+        measureLastColumn();
+        horizontalScrollBar()->setValue(0);
+    }
     const int row = currentRow();
     if (row >= 0) {
         const QModelIndex index = m_model->index(row, 0);
@@ -316,8 +366,132 @@ void DataGrid::applySizes()
     verticalHeader()->setDefaultSectionSize(m_rowHeight);
     horizontalHeader()->setFixedHeight(m_rowHeight + 1);
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
-    for (int c = 0; c < m_columns.size(); ++c)
+    for (int c = 0; c + 1 < m_columns.size(); ++c)
         horizontalHeader()->resizeSection(c, m_columns[c].displayWidth * digit + 4);
+    measureLastColumn();
+}
+
+void DataGrid::measureLastColumn()
+{
+    // Measuring reads every record in view, a look-up each where the cells
+    // show names, so it runs once the events of the move are done: the move
+    // itself stays quick, and moves in a row measure once. Until then the
+    // column fills the grid. A grid out of sight (on a page not shown)
+    // measures when it is shown.
+    m_widest = 0;
+    fitLastColumn();
+    m_widthStale = true;
+    measureLater();
+}
+
+void DataGrid::measureLater()
+{
+    if (isVisible() && !m_measurePending) {
+        m_measurePending = true;
+        QMetaObject::invokeMethod(this, &DataGrid::measureNow, Qt::QueuedConnection);
+    }
+}
+
+void DataGrid::measureNow()
+{
+    m_measurePending = false;
+    if (!m_widthStale || !isVisible())
+        return;
+    m_widthStale = false;
+    m_widest = widestText();
+    fitLastColumn();
+}
+
+void DataGrid::showEvent(QShowEvent *event)
+{
+    QTableView::showEvent(event);
+    if (m_widthStale)
+        measureLater();
+}
+
+QVariantList DataGrid::listKey() const
+{
+    QVariantList key;
+    store::Table *t = table();
+    if (!t)
+        return key;
+    const int n = t->recordCount();
+    key << n;
+    if (n < 1)
+        return key;
+    // Every field, the hidden link fields included, so that the lists of two
+    // masters tell apart even where their visible values agree.
+    for (const int recNo : {1, (n + 1) / 2, n})
+        for (const auto &f : t->fields())
+            key << t->valueAt(recNo, f->column());
+    return key;
+}
+
+int DataGrid::widestText() const
+{
+    store::Table *t = table();
+    const store::Field *f = field(int(m_columns.size()) - 1);
+    if (!t || !f)
+        return 0;
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    const int n = t->recordCount();
+    for (int recNo = 1; recNo <= n; ++recNo) {
+        const CellField cell(*t, *f, recNo);
+        const QString text = m_cellText ? m_cellText(cell) : cell.asString();
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    }
+    return widest;
+}
+
+void DataGrid::fitLastColumn()
+{
+    if (m_columns.isEmpty() || m_fitting)
+        return;
+    m_fitting = true;
+    const int last = int(m_columns.size()) - 1;
+    int others = 0;
+    for (int c = 0; c < last; ++c)
+        others += horizontalHeader()->sectionSize(c);
+    // The text starts 2 pixels in from the cell's edge; a little room is
+    // left after it too.
+    const int wanted = m_widest > 0 ? m_widest + 6 : 0;
+    const int width = std::max({viewport()->width() - others, wanted, 1});
+    if (horizontalHeader()->sectionSize(last) != width)
+        horizontalHeader()->resizeSection(last, width);
+    m_fitting = false;
+}
+
+void DataGrid::alignRowsToTop()
+{
+    // At the end of its range the view would line the last row up with its
+    // bottom edge, which pushes the first visible row partly under the
+    // titles. The rows stay lined up with the top instead; the range is such
+    // that the last row is whole there too.
+    const int value = verticalScrollBar()->value();
+    QHeaderView *rows = verticalHeader();
+    if (value > 0 && value < rows->count() && rows->offset() != rows->sectionPosition(value)) {
+        rows->setOffsetToSectionPosition(value);
+        viewport()->update();
+    }
+}
+
+void DataGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    alignRowsToTop();
+}
+
+void DataGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    alignRowsToTop();
+}
+
+void DataGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    fitLastColumn();
 }
 
 void DataGrid::scrollTo(const QModelIndex &index, ScrollHint hint)

@@ -57,6 +57,8 @@ class DataGrid : public QTableView
 {
     Q_OBJECT
 public:
+    // The last column fills the grid's width and grows past it only as far as
+    // its widest text needs; the others keep their display width.
     struct Column
     {
         QString fieldName;
@@ -72,6 +74,9 @@ public:
     using DrawDataCell
         = std::function<void(QPainter &canvas, const QRect &rect, const CellField &field)>;
     using DblClick = std::function<void()>;
+    // The text a drawn cell shows, so that the last column can be made wide
+    // enough for it; without it the field's own text is measured.
+    using CellText = std::function<QString(const CellField &field)>;
 
     explicit DataGrid(QWidget *parent = nullptr);
     ~DataGrid() override;
@@ -86,6 +91,7 @@ public:
     // Without a reaction the grid writes the field's text itself.
     void setOnDrawDataCell(DrawDataCell reaction) { m_drawDataCell = std::move(reaction); }
     void setOnDblClick(DblClick reaction) { m_dblClick = std::move(reaction); }
+    void setOnCellText(CellText reaction);
 
     // The 0-based row of the cursor's current record; -1 when it has none.
     int currentRow() const;
@@ -102,14 +108,20 @@ protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     class Model;
     class Delegate;
     class Indicator;
+    class Titles;
     friend class Model;
     friend class Delegate;
     friend class Indicator;
+    friend class Titles;
 
     store::Table *table() const;
     const store::Field *field(int column) const;
@@ -117,6 +129,16 @@ private:
     void followCursor();
     void retitle();
     void applySizes();
+    // What tells one list of records from another: the count and the
+    // records at its ends and middle, with the master's record.
+    QVariantList listKey() const;
+    // The width of the widest text of the last column, over every record.
+    int widestText() const;
+    void fitLastColumn();
+    void measureLastColumn();
+    void measureLater();
+    void measureNow();
+    void alignRowsToTop();
 
     Model *m_model;
     QPointer<store::DataSource> m_source;
@@ -124,8 +146,15 @@ private:
     QList<Column> m_columns;
     DrawDataCell m_drawDataCell;
     DblClick m_dblClick;
+    CellText m_cellText;
     int m_rowHeight = 18;
     bool m_following = false;
+    bool m_fitting = false;
+    QVariantList m_listKey;
+    bool m_listKnown = false;
+    int m_widest = 0;
+    bool m_widthStale = false;
+    bool m_measurePending = false;
 };
 
 } // namespace zil::framework

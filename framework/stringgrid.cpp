@@ -48,6 +48,12 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QModelIndex &index) const override
     {
+        // A row cut by the bottom edge stays empty: the user reads whole
+        // rows only, and those are the rows the grid counts as visible.
+        if (m_grid->cutAtBottom(option.rect)) {
+            painter->fillRect(option.rect, m_grid->palette().base());
+            return;
+        }
         m_grid->paintCell(*painter, index.row() + 1, option.rect, false);
     }
 
@@ -63,6 +69,15 @@ public:
         : QHeaderView(Qt::Horizontal, grid)
         , m_grid(grid)
     { }
+
+    // The view places its rows below the height the caption asks for, so the
+    // caption asks for exactly one row: a taller hint would leave a strip
+    // between the caption and the first row.
+    QSize sizeHint() const override
+    {
+        return QSize(QHeaderView::sizeHint().width(), m_grid->m_rowHeight);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int) const override
@@ -115,6 +130,12 @@ void StringGrid::setRowCount(int rows)
     if (rows == m_rowCount)
         return;
     m_rowCount = rows;
+    // A shorter list pulls the scroll bar back inside its range. That is the
+    // list changing, not the user scrolling: the top-left reaction must not
+    // run, or it would make the row at the edge of the view current before
+    // the caller has placed the current row of the new list.
+    const bool wasSettingRows = m_settingRows;
+    m_settingRows = true;
     m_model->reset();
     // The scroll range follows the new row count at once, so that a row set
     // right after this can be scrolled into view.
@@ -126,7 +147,10 @@ void StringGrid::setRowCount(int rows)
         m_row = m_rowCount - 1;
     if (m_row < 1 && m_rowCount > 1)
         m_row = 1;
+    if (m_row >= 1)
+        scrollRowIntoView(m_row);
     topChanged();
+    m_settingRows = wasSettingRows;
     viewport()->update();
 }
 
@@ -160,6 +184,7 @@ void StringGrid::setDefaultRowHeight(int height)
     m_rowHeight = std::max(1, height);
     verticalHeader()->setDefaultSectionSize(m_rowHeight);
     horizontalHeader()->setFixedHeight(m_rowHeight);
+    updateGeometries();
 }
 
 static quint64 cellKey(int col, int row)
@@ -214,13 +239,44 @@ void StringGrid::scrollRowIntoView(int row)
         verticalScrollBar()->setValue(row - fit);
 }
 
+bool StringGrid::cutAtBottom(const QRect &rect) const
+{
+    return rect.bottom() >= viewport()->height();
+}
+
+void StringGrid::alignRowsToTop()
+{
+    // At the end of its range the view would line the last row up with its
+    // bottom edge, which pushes the first visible row partly under the
+    // caption. The rows stay lined up with the top instead; the range is such
+    // that the last row is whole there too.
+    const int value = verticalScrollBar()->value();
+    QHeaderView *rows = verticalHeader();
+    if (value > 0 && value < rows->count() && rows->offset() != rows->sectionPosition(value)) {
+        rows->setOffsetToSectionPosition(value);
+        viewport()->update();
+    }
+}
+
+void StringGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    alignRowsToTop();
+}
+
+void StringGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    alignRowsToTop();
+}
+
 void StringGrid::topChanged()
 {
     const int top = topRow();
     if (top == m_lastTop)
         return;
     m_lastTop = top;
-    if (m_topLeftChanged)
+    if (m_topLeftChanged && !m_settingRows)
         m_topLeftChanged();
 }
 

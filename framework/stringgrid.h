@@ -67,6 +67,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     class Model;
@@ -77,6 +79,9 @@ private:
 
     void paintCell(QPainter &painter, int row, const QRect &rect, bool fixed);
     void scrollRowIntoView(int row);
+    void alignRowsToTop();
+    // Whether a data row is cut by the bottom edge of the view.
+    bool cutAtBottom(const QRect &rect) const;
     void topChanged();
 
     Model *m_model;
@@ -84,6 +89,9 @@ private:
     int m_row = 0;
     int m_rowHeight = 18;
     int m_lastTop = -1;
+    // Set while the row count changes, which moves the first visible row
+    // without the user scrolling.
+    bool m_settingRows = false;
     QHash<quint64, QString> m_cells;
     DrawCell m_drawCell;
     SelectCell m_selectCell;

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -131,6 +132,7 @@ private slots:
     {
         m_db = m_tmp.filePath("db");
         QVERIFY(test::makeDatabase(m_tmp.filePath("src"), m_db, kMaterials));
+        QVERIFY(!test::scrollingDatabase().isEmpty());
     }
 
     void init()
@@ -319,6 +321,59 @@ private slots:
         QCOMPARE(form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (6)"));
         QCOMPARE(dialog().Material->text(), QStringLiteral("menthol"));
         QCOMPARE(form().TableMaterial->fieldByName("id").asInteger(), 6);
+    }
+
+    void runWhileScrolledKeepsOrLeavesTheCurrentMaterial()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(test::scrollingDatabase()));
+        m_app->show();
+        framework::StringGrid *grid = form().MaterialGrid;
+        auto currentId = [&] { return form().TableMaterial->fieldByName("id").asInteger(); };
+        auto inView = [&](int row) {
+            const QRect rect = grid->visualRect(grid->model()->index(row - 1, 0));
+            return rect.top() >= 0 && rect.bottom() < grid->viewport()->height();
+        };
+        auto scrollFarDown = [&] {
+            grid->verticalScrollBar()->setValue(2400);
+            QCOMPARE(currentId(), 2401);
+        };
+        scrollFarDown();
+        // A part of the current material's name keeps it, with others, in a
+        // shorter list that still scrolls, away from both of its ends.
+        const QString name = form().TableMaterial->fieldByName("name").asString();
+        QVERIFY(name.contains(QLatin1String("Pent")));
+        throughDialog([&] {
+            dialog().Material->setText(QStringLiteral("en"));
+            QTest::mouseClick(dialog().SearchButton, Qt::LeftButton);
+        });
+        QVERIFY(list().IsSelected(2401));
+        QVERIFY(list().SelectedCount < test::kScrollingMaterials - 100);
+        QCOMPARE(currentId(), 2401);
+        const qsizetype row = std::find(list().NameList.begin() + 1,
+                                  list().NameList.begin() + list().SelectedCount + 1, 2401)
+            - list().NameList.begin();
+        QVERIFY(
+            row > grid->visibleRowCount() && row < list().SelectedCount - grid->visibleRowCount());
+        QCOMPARE(grid->row(), int(row));
+        QVERIFY(inView(grid->row()));
+
+        throughDialog([&] { QTest::mouseClick(dialog().SearchAllButton, Qt::LeftButton); });
+        QCOMPARE(currentId(), 2401);
+        scrollFarDown();
+        // The name of material 1 leaves the current material out: row 1.
+        const QString first = form().TableMaterialSearch->findKey({1})
+            ? form().TableMaterialSearch->fieldByName("name").asString()
+            : QString();
+        throughDialog([&] {
+            dialog().Material->setText(first);
+            QTest::mouseClick(dialog().SearchButton, Qt::LeftButton);
+        });
+        QVERIFY(!list().IsSelected(2401));
+        QVERIFY(list().SelectedCount >= 1);
+        QCOMPARE(grid->row(), 1);
+        QCOMPARE(currentId(), list().NameList[1]);
+        QCOMPARE(grid->topRow(), 1);
     }
 
     void focusGoesToTheFirstFilledField()

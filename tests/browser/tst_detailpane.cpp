@@ -286,6 +286,32 @@ private slots:
         QCOMPARE(f->TableSupLink->recordCount(), 1);
         QCOMPARE(supplierRows(), QStringList({"Zeta Oils"}));
         QCOMPARE(f->DBSupplierName->text(), QStringLiteral("Zeta Oils"));
+        // The title counts what the list shows.
+        QCOMPARE(supplierTitle(), QStringLiteral("1 supplier for: Vanillin"));
+
+        // A synonym added meanwhile shows after the next sheet run, and the
+        // memo keeps its place when the names stay the same.
+        const QString before = f->synonyms->toPlainText();
+        const QString synonymsFile = test::tableFile(m_db, "SYNON.DB");
+        QVERIFY(test::execSql(synonymsFile,
+            QStringLiteral("INSERT INTO synon (name, materialid, pos, sf) "
+                           "VALUES ('Vanillal', %1, 99, 'VANILLAL')")
+                .arg(vanillin)));
+        QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
+        QCOMPARE(f->synonyms->toPlainText(), before + QStringLiteral("\nVanillal"));
+        // Following the cursor moves it nowhere: a walk over it sees every
+        // record.
+        QStringList walked;
+        for (f->TableSinon->first(); !f->TableSinon->eof(); f->TableSinon->next()) {
+            walked << f->TableSinon->fieldByName("name").asString();
+            if (f->TableSinon->recNo() == f->TableSinon->recordCount())
+                break;
+        }
+        QCOMPARE(walked.join('\n'), f->synonyms->toPlainText());
+        QVERIFY(test::execSql(synonymsFile,
+            QStringLiteral("DELETE FROM synon WHERE materialid = %1 AND pos = 99").arg(vanillin)));
+        QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
+        QCOMPARE(f->synonyms->toPlainText(), before);
 
         QVERIFY(test::execSql(links,
             QStringLiteral("INSERT INTO matsupp (materialid, supplierid) VALUES (%1, %2)")
@@ -293,6 +319,7 @@ private slots:
                 .arg(test::kAlphaAromatics)));
         QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("vanillin.pdf")));
         QCOMPARE(supplierRows(), QStringList({"Zeta Oils", "alpha Aromatics"}));
+        QCOMPARE(supplierTitle(), QStringLiteral("2 suppliers for: Vanillin"));
         f->DetailTabNotebook->setCurrentIndex(0);
     }
 

@@ -1,21 +1,26 @@
 // The material list of the started program on a real database of ten
-// materials: search as you type in name and CAS order, the order toggle, the
-// caption, the navigation buttons, scrolling, and how rows are drawn.
+// materials, and on one of thousands where the list scrolls: search as you
+// type in name and CAS order, the order toggle, the caption, the navigation
+// buttons, scrolling by scroll bar and wheel, and how rows are drawn.
 #include "browser/searchclass.h"
 #include "common/appfixture.h"
 #include "common/testdb.h"
+#include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace zil;
 
@@ -44,7 +49,6 @@ class TestMaterialList : public QObject
 
     QTemporaryDir m_tmp;
     QString m_db;
-    QString m_bigDb;
     std::unique_ptr<test::RunningApp> m_app;
 
     TMainForm &form() { return *m_app->form(); }
@@ -72,13 +76,37 @@ class TestMaterialList : public QObject
 
     QColor fieldColour() { return form().SearchField->palette().color(QPalette::Base); }
 
+    // Restarts the program, shown, on the shared database whose list scrolls.
+    bool startScrolling()
+    {
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        if (!m_app->start(test::scrollingDatabase()))
+            return false;
+        m_app->show();
+        return form().MaterialCount == test::kScrollingMaterials;
+    }
+
+    QString fieldOf(qint32 id, const char *field)
+    {
+        store::Table &lookup = *form().TableMaterialSearch;
+        return lookup.findKey({id}) ? lookup.fieldByName(field).asString() : QString();
+    }
+
+    // The grid's row is current, and whole inside the view.
+    bool rowInView(int row)
+    {
+        framework::StringGrid *grid = form().MaterialGrid;
+        const QRect rect = grid->visualRect(grid->model()->index(row - 1, 0));
+        return grid->row() == row && rect.top() >= 0 && rect.bottom() < grid->viewport()->height();
+    }
+
 private slots:
     void initTestCase()
     {
         m_db = m_tmp.filePath("db");
         QVERIFY(test::makeDatabase(m_tmp.filePath("src"), m_db, kMaterials));
-        m_bigDb = m_tmp.filePath("big");
-        QVERIFY(test::makeSynthetic(m_bigDb, 300));
+        QVERIFY(!test::scrollingDatabase().isEmpty());
     }
 
     void init()
@@ -229,10 +257,7 @@ private slots:
 
     void scrollingCarriesTheCurrentRow()
     {
-        m_app.reset();
-        m_app = std::make_unique<test::RunningApp>();
-        QVERIFY(m_app->start(m_bigDb));
-        m_app->show();
+        QVERIFY(startScrolling());
         framework::StringGrid *grid = form().MaterialGrid;
         const int visible = grid->visibleRowCount();
         QVERIFY(visible > 3);
@@ -258,16 +283,135 @@ private slots:
         // When the list grows back to all materials, the current material's
         // new row is scrolled into view at once, so the next scroll step
         // keeps it current.
-        QList<qint32> few {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 250};
+        QList<qint32> few {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 2500};
         narrow(few);
         grid->setRow(11);
-        QCOMPARE(currentId(), 250);
+        QCOMPARE(currentId(), 2500);
         QCoreApplication::processEvents(); // the user's next action is a new event
         form().RestoreAll();
-        QCOMPARE(grid->row(), 250);
-        QVERIFY(grid->topRow() <= 250 && 250 < grid->topRow() + grid->visibleRowCount());
+        QCOMPARE(grid->row(), 2500);
+        QVERIFY(grid->topRow() <= 2500 && 2500 < grid->topRow() + grid->visibleRowCount());
         grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() + 1);
-        QCOMPARE(currentId(), 250);
+        QCOMPARE(currentId(), 2500);
+    }
+
+    void wheelAndEndsOfALongList()
+    {
+        QVERIFY(startScrolling());
+        framework::StringGrid *grid = form().MaterialGrid;
+        const int visible = grid->visibleRowCount();
+        QVERIFY(visible > 3);
+
+        // The wheel scrolls as the scroll bar does: the current row follows
+        // when it leaves the view.
+        const QPoint at = grid->viewport()->rect().center();
+        for (int notch = 0; notch < 20; ++notch) {
+            QWheelEvent wheel(at, grid->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120),
+                Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(grid->viewport(), &wheel);
+        }
+        QVERIFY(grid->topRow() > visible);
+        QCOMPARE(grid->row(), grid->topRow());
+        QCOMPARE(currentId(), grid->topRow());
+
+        // Last and First bring the ends of the list into view, whole.
+        QTest::mouseClick(form().LastButton, Qt::LeftButton);
+        QCOMPARE(currentId(), test::kScrollingMaterials);
+        QVERIFY(rowInView(test::kScrollingMaterials));
+        QTest::mouseClick(form().FirstButton, Qt::LeftButton);
+        QCOMPARE(currentId(), 1);
+        QCOMPARE(grid->topRow(), 1);
+        QVERIFY(rowInView(1));
+
+        // A search that lands far down shows the material found; the name
+        // order is that of the names' sort form.
+        const QString sortForm = fieldOf(2900, "sf");
+        QVERIFY(!sortForm.isEmpty());
+        type(sortForm);
+        QCOMPARE(fieldOf(currentId(), "sf"), sortForm);
+        QVERIFY(currentId() > 2800);
+        QVERIFY(rowInView(currentId()));
+    }
+
+    void rowsAreWholeWhereTheyAreRead()
+    {
+        QVERIFY(startScrolling());
+        framework::StringGrid *grid = form().MaterialGrid;
+        QHeaderView *caption = grid->horizontalHeader();
+        auto rect = [grid](int row) { return grid->visualRect(grid->model()->index(row - 1, 0)); };
+        auto drawAs = [this](QPainter &painter, int col, int row, const QRect &r,
+                          framework::GridDrawState state) {
+            form().MaterialGridDrawCell(painter, col, row, r, state);
+        };
+        // The rows whose names the grid draws when it paints.
+        auto drawnRows = [&] {
+            QMap<int, QRect> drawn;
+            grid->setOnDrawCell([&](QPainter &painter, int col, int row, const QRect &r,
+                                    framework::GridDrawState state) {
+                if (row > 0)
+                    drawn.insert(row, r);
+                drawAs(painter, col, row, r, state);
+            });
+            grid->grab();
+            grid->setOnDrawCell(drawAs);
+            return drawn;
+        };
+        // A height at which the view ends in part of a row.
+        const int h = grid->defaultRowHeight();
+        grid->resize(grid->width(), grid->height() + h / 2 - grid->viewport()->height() % h);
+        QCoreApplication::processEvents();
+        QVERIFY(grid->viewport()->height() % h != 0);
+
+        // The caption is one row high and the first row starts right under it.
+        QCOMPARE(caption->height(), h);
+        QCOMPARE(caption->geometry().bottom() + 1, grid->viewport()->geometry().top());
+        QCOMPARE(rect(1).top(), 0);
+
+        // At the end of the list too the first row in view starts at the top,
+        // and the last row is whole.
+        QTest::mouseClick(form().LastButton, Qt::LeftButton);
+        QCOMPARE(rect(grid->topRow()).top(), 0);
+        QVERIFY(rowInView(test::kScrollingMaterials));
+
+        // The row cut by the bottom edge is not drawn; the others are, whole.
+        QTest::mouseClick(form().FirstButton, Qt::LeftButton);
+        const int cut = grid->topRow() + grid->visibleRowCount();
+        QVERIFY(rect(cut).top() < grid->viewport()->height());
+        const QMap<int, QRect> drawn = drawnRows();
+        QVERIFY(!drawn.contains(cut));
+        QCOMPARE(drawn.size(), grid->visibleRowCount());
+        for (const QRect &r : drawn)
+            QVERIFY(r.bottom() < grid->viewport()->height());
+    }
+
+    void linkGridsFitTheirNames()
+    {
+        QVERIFY(startScrolling());
+        TMainForm &f = form();
+        // The name column fills each link grid: nothing to scroll sideways.
+        auto fits = [](framework::DataGrid *grid) {
+            return grid->columnWidth(0) == grid->viewport()->width()
+                && grid->horizontalScrollBar()->maximum() == 0;
+        };
+        f.DetailTabNotebook->setCurrentIndex(1);
+        QTRY_VERIFY(fits(f.SupplierGrid));
+        QTest::mouseClick(f.LastButton, Qt::LeftButton);
+        QTRY_VERIFY(fits(f.SupplierGrid));
+        f.SelectMainPage(1);
+        f.SuppliersDetailTabNotebook->setCurrentIndex(1);
+        QTRY_VERIFY(fits(f.DBGrid1));
+        QTRY_VERIFY(fits(f.MaterialGrid2));
+
+        // A supplier's long list of materials: its last row, scrolled to, is
+        // whole, and the first row in view starts at the top.
+        framework::DataGrid *grid = f.MaterialGrid2;
+        const int rows = f.TableSupLink2->recordCount();
+        QVERIFY(rows * grid->rowHeight() > grid->viewport()->height());
+        f.TableSupLink2->last();
+        const QRect last = grid->visualRect(grid->model()->index(rows - 1, 0));
+        QVERIFY(last.top() >= 0 && last.bottom() < grid->viewport()->height());
+        QCOMPARE(grid->visualRect(grid->model()->index(grid->rowAt(0), 0)).top(), 0);
+        f.SelectMainPage(0);
     }
 
     void drawColours()

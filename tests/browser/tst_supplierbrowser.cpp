@@ -6,6 +6,9 @@
 #include "linkdb.h"
 
 #include "browser/searchclass.h"
+#include "common/testdb.h"
+#include "reports/Printm.h"
+#include "reports/Prints.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
 
@@ -210,6 +213,52 @@ private slots:
         QCOMPARE(materialTitle(), QStringLiteral("No materials from: Idle Trading"));
         QCOMPARE(f->MaterialGrid2->model()->rowCount(), 0);
         QCOMPARE(f->MemoSynonyms->toPlainText(), QString());
+    }
+
+    void listsFollowTablesReadAgainForASheet()
+    {
+        f->SelectMainPage(1);
+        clickTab(f->SuppliersDetailTabNotebook, 1);
+        gotoSupplier("Zeta Oils");
+        clickRow(f->MaterialGrid2, 3);
+        QCOMPARE(f->DBMaterialName->text(), QStringLiteral("Vanillin"));
+        const QString synonymsBefore = f->MemoSynonyms->toPlainText();
+
+        // Another program drops a link and adds a synonym; the supplier sheet
+        // reads the tables afresh, for the main window too.
+        const qint32 anethole = test::materialId(*f, "Anethole");
+        const qint32 vanillin = test::materialId(*f, "Vanillin");
+        const QString links = test::tableFile(m_tmp.filePath("db"), "MATSUPP.DB");
+        const QString synonyms = test::tableFile(m_tmp.filePath("db"), "SYNON.DB");
+        QVERIFY(test::execSql(links,
+            QStringLiteral("DELETE FROM matsupp WHERE materialid = %1 AND supplierid = %2")
+                .arg(anethole)
+                .arg(test::kZeta)));
+        QVERIFY(test::execSql(synonyms,
+            QStringLiteral("INSERT INTO synon (name, materialid, pos, sf) "
+                           "VALUES ('Vanillal', %1, 99, 'VANILLAL')")
+                .arg(vanillin)));
+        QVERIFY(f->PrintSupplier->SaveAsPdf(m_tmp.filePath("zeta.pdf")));
+        QCOMPARE(materialRows(), QStringList({"Damascone <b>beta</b>", "Eugenol", "Vanillin"}));
+        QCOMPARE(materialTitle(), QStringLiteral("3 materials from: Zeta Oils"));
+        QCOMPARE(f->DBMaterialName->text(), QStringLiteral("Vanillin"));
+        QCOMPARE(f->MemoSynonyms->toPlainText(), synonymsBefore + QStringLiteral("\nVanillal"));
+
+        // Only the synonyms change; the material sheet reads them again, and
+        // the sub-pane's memo follows.
+        QVERIFY(test::execSql(synonyms,
+            QStringLiteral("DELETE FROM synon WHERE materialid = %1 AND pos = 99").arg(vanillin)));
+        QVERIFY(f->PrintMaterial->SaveAsPdf(m_tmp.filePath("any.pdf")));
+        QCOMPARE(f->DBMaterialName->text(), QStringLiteral("Vanillin"));
+        QCOMPARE(f->MemoSynonyms->toPlainText(), synonymsBefore);
+
+        QVERIFY(test::execSql(links,
+            QStringLiteral("INSERT INTO matsupp (materialid, supplierid) VALUES (%1, %2)")
+                .arg(anethole)
+                .arg(test::kZeta)));
+        QVERIFY(f->PrintSupplier->SaveAsPdf(m_tmp.filePath("zeta.pdf")));
+        QCOMPARE(materialTitle(), QStringLiteral("4 materials from: Zeta Oils"));
+        f->SelectMainPage(0);
     }
 
     void subPanesToggleEachOnItsOwnTab()

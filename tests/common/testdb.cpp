@@ -1,7 +1,9 @@
 #include "testdb.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <sqlcipher/sqlite3.h>
 
@@ -37,6 +39,28 @@ bool makeSynthetic(const QString &dir, int n, bool protect)
         args << QStringLiteral("--protect");
     args << QStringLiteral("--synthetic") << QString::number(n) << dir;
     return runMakeDb(args);
+}
+
+QString scrollingDatabase()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString db = dir.filePath(QStringLiteral("scrolling"));
+        return dir.isValid() && makeSynthetic(db, kScrollingMaterials) ? db : QString();
+    }();
+    return path;
+}
+
+bool copyDatabase(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    const QFileInfoList files = QDir(from).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo &file : files) {
+        if (!QFile::copy(file.filePath(), QDir(to).filePath(file.fileName())))
+            return false;
+    }
+    return !files.isEmpty();
 }
 
 bool execSql(const QString &path, const QString &sql)

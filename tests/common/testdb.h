@@ -14,6 +14,18 @@ bool runMakeDb(const QStringList &args, QString *output = nullptr);
 // A synthetic database of n materials in dir, protected or plain.
 bool makeSynthetic(const QString &dir, int n, bool protect = false);
 
+// The size of the shared database whose lists scroll.
+inline constexpr int kScrollingMaterials = 3000;
+
+// A synthetic database of kScrollingMaterials materials, made once per test
+// program in a directory that lives as long as the program and shared by its
+// tests; empty when the maker fails. Tests read it only: one that changes a
+// table works on a copy (copyDatabase).
+QString scrollingDatabase();
+
+// Copies the files of a database directory into a new directory to.
+bool copyDatabase(const QString &from, const QString &to);
+
 // Runs SQL on a table file as another program would, writing to it.
 bool execSql(const QString &path, const QString &sql);
 

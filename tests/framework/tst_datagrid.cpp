@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -157,9 +158,9 @@ private slots:
             QStringLiteral("3 suppliers"));
         QCOMPARE(m_linkGrid->columnTitle(0), QStringLiteral("3 suppliers"));
 
-        // Widths in characters of the grid's font; the row indicator on the left.
-        const int digit = m_grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-        QCOMPARE(m_grid->columnWidth(0), 30 * digit + 4);
+        // The one column fills the grid; the row indicator on the left.
+        QCOMPARE(m_grid->columnWidth(0), m_grid->viewport()->width());
+        QVERIFY(!m_grid->horizontalScrollBar()->isVisible());
         QVERIFY(m_grid->verticalHeader()->isVisible());
         QVERIFY(m_grid->horizontalHeader()->isVisible());
         QVERIFY(m_grid->showGrid());
@@ -260,6 +261,93 @@ private slots:
             QCOMPARE(call.pen,
                 pal.color(QPalette::Active, current ? QPalette::HighlightedText : QPalette::Text));
         }
+    }
+
+    void titlesAndRowsAreWhole()
+    {
+        m_suppliers->first();
+        m_material->first();
+        for (DataGrid *grid : {m_grid.get(), m_linkGrid.get()}) {
+            // The first row starts right under the titles.
+            QHeaderView *titles = grid->horizontalHeader();
+            QCOMPARE(titles->height(), grid->rowHeight() + 1);
+            QCOMPARE(titles->geometry().bottom() + 1, grid->viewport()->geometry().top());
+            QCOMPARE(grid->visualRect(grid->model()->index(0, 0)).top(), 0);
+        }
+        // Wide enough for the names, and too narrow, so that the horizontal
+        // scroll bar runs along the bottom; each height ends in part of a row.
+        auto rect = [this](int row) { return m_grid->visualRect(m_grid->model()->index(row, 0)); };
+        const int h = m_grid->rowHeight();
+        for (const QSize size : {QSize(300, 8 * h), QSize(60, 8 * h), QSize(60, 6 * h + 3)}) {
+            const QByteArray what
+                = QByteArray::number(size.width()) + "x" + QByteArray::number(size.height());
+            m_grid->resize(size);
+            QCoreApplication::processEvents();
+            const int height = m_grid->viewport()->height();
+            QVERIFY2(height % h != 0, what);
+
+            // The last record, scrolled to, is whole, and so is the first row
+            // in view: it starts at the top edge, not under the titles.
+            m_suppliers->first();
+            m_suppliers->last();
+            QVERIFY2(rect(39).top() >= 0 && rect(39).bottom() < height, what);
+            QVERIFY2(rect(m_grid->rowAt(0)).top() == 0, what);
+
+            // The row cut by the bottom edge is drawn without its text.
+            m_suppliers->first();
+            const int cut = m_grid->rowAt(height - 1);
+            QVERIFY2(cut > 0 && rect(cut).bottom() >= height, what);
+            QSet<int> drawn;
+            for (const DrawCall &call : drawAll(*m_grid)) {
+                drawn.insert(call.recNo - 1);
+                QVERIFY2(call.rect.bottom() < height, what);
+            }
+            QVERIFY2(!drawn.contains(cut) && drawn.contains(cut - 1), what);
+        }
+        m_grid->resize(300, 200);
+        m_suppliers->first();
+    }
+
+    void lastColumnFitsItsTextsAndStartsAtTheLeft()
+    {
+        m_material->first();
+        // Texts wider than the grid: the column is as wide as the widest.
+        auto wide = [this](int n) {
+            return m_linkGrid->fontMetrics().horizontalAdvance(QString(n, QLatin1Char('W'))) + 6;
+        };
+        m_linkGrid->setOnCellText([](const framework::CellField &field) {
+            return QString(field.asInteger() * 20, QLatin1Char('W'));
+        });
+        QTRY_COMPARE(m_linkGrid->columnWidth(0), wide(60));
+        // The view sizes its scroll bar on its own time.
+        QTRY_VERIFY(m_linkGrid->horizontalScrollBar()->isVisible());
+        QScrollBar *across = m_linkGrid->horizontalScrollBar();
+        across->setValue(across->maximum());
+        QVERIFY(across->value() > 0);
+        // Moving within the list keeps the offset; a new list starts at the
+        // left, sized for its own texts.
+        m_links->setRecNo(2);
+        QCOMPARE(across->value(), across->maximum());
+        m_material->next();
+        QCOMPARE(across->value(), 0);
+        QTRY_COMPARE(m_linkGrid->columnWidth(0), wide(100));
+        QTRY_VERIFY(across->maximum() > 0);
+        across->setValue(across->maximum());
+        QVERIFY(across->value() > 0);
+        m_material->first();
+        QCOMPARE(across->value(), 0);
+
+        // Short texts: the column fills the grid and nothing scrolls, also
+        // after the grid grows.
+        m_linkGrid->setOnCellText({});
+        QTRY_VERIFY(!across->isVisible());
+        QCOMPARE(m_linkGrid->columnWidth(0), m_linkGrid->viewport()->width());
+        m_linkGrid->resize(400, 200);
+        QCOMPARE(m_linkGrid->columnWidth(0), m_linkGrid->viewport()->width());
+        m_linkGrid->resize(300, 200);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_linkGrid->columnWidth(0), m_linkGrid->viewport()->width());
+        QCOMPARE(across->maximum(), 0);
     }
 
     void doubleClickRunsTheReaction()

@@ -126,12 +126,23 @@ QString directoryKey(const QString &tablePath)
 }
 
 // Per directory: the generation its tables may be re-read to, once all four
-// table files were seen to carry it; and the newer generation last told of.
+// table files were seen to carry it; and the stamps of the four table files
+// when a newer generation was last told of.
 struct DirectoryGenerations
 {
     std::optional<qint64> adopted;
-    std::optional<qint64> announced;
+    std::vector<platform::FileStamp> announced;
 };
+
+// The stamps of the four table files of a directory, in the schema's order.
+std::vector<platform::FileStamp> tableStamps(const QString &dir)
+{
+    std::vector<platform::FileStamp> stamps;
+    for (const schema::TableDef &t : schema::tables())
+        stamps.push_back(
+            platform::fileStamp(QDir(dir).filePath(platform::findEntryNoCase(dir, t.fileName))));
+    return stamps;
+}
 
 QHash<QString, DirectoryGenerations> &directoryGenerations()
 {
@@ -189,7 +200,7 @@ bool openTablesAgree(const QString &dir, qint64 *generation)
     // The tables open now are the database in use: a refresh re-reads them
     // to this generation only.
     directoryGenerations()[key].adopted = seen.value_or(0);
-    directoryGenerations()[key].announced.reset();
+    directoryGenerations()[key].announced.clear();
     return true;
 }
 
@@ -213,7 +224,7 @@ bool adoptNewGeneration(const QString &dir, int waitMs)
         }
         if (agree && common) {
             directoryGenerations()[key].adopted = *common;
-            directoryGenerations()[key].announced.reset();
+            directoryGenerations()[key].announced.clear();
             return true;
         }
         // The tables are being replaced one by one: the update is given a
@@ -768,8 +779,8 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
 bool TableFile::reload()
 {
     // A table file replaced by a new one (as the database maker does) keeps
-    // the old file open here; the stamp of the path tells, and the data
-    // version tells of changes written into the open file.
+    // the old file open here; the stamp of the path tells of that, and of
+    // changes written into the file in place.
     const bool fileChanged = platform::fileStamp(m_path) != m_stamp;
     if (fileChanged) {
         // A file of another database (another stamp generation) is taken up
@@ -782,10 +793,14 @@ bool TableFile::reload()
             // Only a directory whose tables are in use as one database
             // (openTablesAgree) keeps to its generation.
             if (dir.adopted && dir.adopted != now) {
-                if (dir.announced != now) {
-                    dir.announced = now;
+                // Told once for each state of the four files: an update
+                // still under way is told of again when it has moved on.
+                const QString where = QFileInfo(m_path).absolutePath();
+                std::vector<platform::FileStamp> stamps = tableStamps(where);
+                if (dir.announced != stamps) {
+                    dir.announced = std::move(stamps);
                     if (newGenerationHook())
-                        newGenerationHook()(QFileInfo(m_path).absolutePath());
+                        newGenerationHook()(where);
                 }
                 return false;
             }

@@ -146,7 +146,7 @@ public:
     // when anything was re-read. A file of another database generation is
     // only re-read once adoptNewGeneration has accepted that generation for
     // the directory; until then the old file stays in use and the new
-    // generation hook is told, once for each generation.
+    // generation hook is told, once for each state of the four table files.
     bool reload();
 
     // Checks that the fields form a unique key over the table's records.

@@ -99,6 +99,11 @@ QStringList indexFileNames(const QString &tablePath)
     QStringList names;
     const QStringList entries = platform::directoryEntries(QFileInfo(tablePath).absolutePath());
     for (const QString &e : entries) {
+        // "<base>.px" or "<base>.xg?": a cheap test of the length first, as a
+        // directory may hold very many other files.
+        if ((e.size() != base.size() + 3 && e.size() != base.size() + 4)
+            || e.at(base.size()) != QLatin1Char('.') || !e.startsWith(base, Qt::CaseInsensitive))
+            continue;
         const QString b = e.section(QLatin1Char('.'), 0, 0);
         const QString suffix = e.section(QLatin1Char('.'), 1);
         if (b.compare(base, Qt::CaseInsensitive) != 0)

@@ -137,7 +137,6 @@ struct Listing
     quint64 inode = 0;
     qint64 modifiedNs = 0;
     QStringList names;
-    QHash<QString, QStringList> byFolded;
 };
 
 // A directory changed less than this before it was read may still change
@@ -187,9 +186,7 @@ Listing readListing(const QString &dir)
     while (const dirent *e = ::readdir(d)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
-        const QString name = QFile::decodeName(e->d_name);
-        listing.names << name;
-        listing.byFolded[name.toCaseFolded()] << name;
+        listing.names << QFile::decodeName(e->d_name);
     }
     ::closedir(d);
     if (startedNs - modified > settleNs)
@@ -216,8 +213,13 @@ QString findEntryNoCase(const QString &dir, const QString &name)
     struct stat st;
     if (::lstat(nativePath(QDir(where).filePath(name)).constData(), &st) == 0)
         return name;
-    const QStringList matches = readListing(where).byFolded.value(name.toCaseFolded());
-    return matches.isEmpty() ? QString() : matches.first();
+    // Names of another length never match; only the few of the same length
+    // are compared, so a crowded directory costs little more than its read.
+    for (const QString &entry : readListing(where).names) {
+        if (entry.size() == name.size() && entry.compare(name, Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    return QString();
 }
 
 bool isRegularFile(const QString &path, bool followLinks)

@@ -326,6 +326,43 @@ private slots:
         QVERIFY(store::indexesComplete(db));
     }
 
+    // The database maker writes a new database while a workstation is
+    // rebuilding the indexes of the old one: whatever that start ends with,
+    // the directory it leaves is one the next start opens.
+    void makerDuringRebuild()
+    {
+        const QString db = m_tmp.filePath("makerRebuild");
+        QVERIFY(test::makeSynthetic(db, 30000));
+        const QString prog = installProgram(db, true);
+        QVERIFY(!prog.isEmpty());
+
+        QProcess first;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ZIL_ANNOUNCE_IDLE", "1");
+        env.insert("ZIL_MESSAGE_LOG", m_tmp.filePath("makerRebuild.log"));
+        first.setProcessEnvironment(env);
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(prog + "/zil", {});
+        QVERIFY(first.waitForStarted(answerBoundMs));
+        // Once the rebuild has begun (the rebuild lock is taken), the maker
+        // writes a new database into the directory.
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(QDir(db).filePath("zilindex.lck")) && waited.elapsed() < 30000)
+            QTest::qWait(5);
+        QVERIFY(test::runMakeDb({"--synthetic", "30000", "--seed", "5", db}));
+        while (!first.canReadLine() && first.state() == QProcess::Running)
+            first.waitForReadyRead(answerBoundMs);
+        first.kill();
+        first.waitForFinished(-1);
+
+        Driver d;
+        QCOMPARE(d.start(installProgram(db)), QStringLiteral("started"));
+        QVERIFY(d.command("row 30000").startsWith("current 30000|"));
+        QVERIFY(store::indexesComplete(db));
+    }
+
     // The tables of a newer database are moved in one by one while a
     // workstation reads: every answer shows the old database or the new one
     // throughout, never names of one with synonyms or suppliers of the other.

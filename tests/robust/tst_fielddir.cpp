@@ -345,12 +345,12 @@ private slots:
         first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         first.start(prog + "/zil", {});
         QVERIFY(first.waitForStarted(answerBoundMs));
-        // Once the rebuild has begun (the rebuild lock is taken), the maker
-        // writes a new database into the directory.
+        // Once the rebuild has passed the first table, the maker writes a new
+        // database into the directory.
         QElapsedTimer waited;
         waited.start();
-        while (!QFileInfo::exists(QDir(db).filePath("zilindex.lck")) && waited.elapsed() < 30000)
-            QTest::qWait(5);
+        while (!QFileInfo::exists(QDir(db).filePath("supplier.px")) && waited.elapsed() < 30000)
+            QTest::qWait(2);
         QVERIFY(test::runMakeDb({"--synthetic", "30000", "--seed", "5", db}));
         while (!first.canReadLine() && first.state() == QProcess::Running)
             first.waitForReadyRead(answerBoundMs);

@@ -11,12 +11,14 @@
 #include "store/table.h"
 #include "store/tablefile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <sys/time.h>
 
 using namespace zil;
 using store::StoreError;
@@ -696,6 +698,41 @@ private slots:
             dir.filePath("MATERIAL.DB"), "UPDATE material SET sf = 'AAA' WHERE id = 5"));
         t.open();
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
+    }
+
+    // Names in another case are found from a listing of the directory that
+    // is kept while the directory stays as it was, and read again as soon as
+    // an entry comes or goes.
+    void namesInAnotherCaseFollowTheDirectory()
+    {
+        QTemporaryDir tmp;
+        const QString dir = tmp.path();
+        const auto touch = [&](const QString &name) {
+            QFile f(dir + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        };
+        const auto age = [&](int seconds) {
+            // A directory last changed long ago: its listing is kept.
+            const QDateTime when = QDateTime::currentDateTime().addSecs(-seconds);
+            const struct timeval times[2]
+                = {{time_t(when.toSecsSinceEpoch()), 0}, {time_t(when.toSecsSinceEpoch()), 0}};
+            QCOMPARE(::utimes(QFile::encodeName(dir).constData(), times), 0);
+        };
+        for (int i = 0; i < 2000; ++i)
+            touch(QStringLiteral("other%1.txt").arg(i));
+        touch("Notes.TXT");
+        age(3600);
+        QCOMPARE(store::findFileNoCase(dir, "notes.txt"), dir + "/Notes.TXT");
+        QCOMPARE(store::findFileNoCase(dir, "NOTES.TXT"), dir + "/Notes.TXT");
+
+        touch("Prices.XLS");
+        QCOMPARE(store::findFileNoCase(dir, "prices.xls"), dir + "/Prices.XLS");
+        age(7200);
+        QVERIFY(QFile::remove(dir + "/Notes.TXT"));
+        age(5400);
+        QCOMPARE(store::findFileNoCase(dir, "notes.txt"), QString());
+        QCOMPARE(store::findFileNoCase(dir, "prices.xls"), dir + "/Prices.XLS");
+        QCOMPARE(store::findFileNoCase(dir, "missing.db"), QString());
     }
 
     // Reading a table kept in WAL mode makes no -wal, -shm or -journal file

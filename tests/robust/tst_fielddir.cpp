@@ -3,6 +3,7 @@
 // starts at once, the database replaced while a workstation reads, index
 // files left behind by an interrupted rebuild or by an update.
 #include "common/testdb.h"
+#include "framework/platform/filelock.h"
 #include "store/fileformat.h"
 #include "store/indexfile.h"
 
@@ -361,6 +362,67 @@ private slots:
         QCOMPARE(d.start(installProgram(db)), QStringLiteral("started"));
         QVERIFY(d.command("row 30000").startsWith("current 30000|"));
         QVERIFY(store::indexesComplete(db));
+    }
+
+    // A start that finds another workstation rebuilding waits for it, and
+    // opens once the rebuild lock is free.
+    void startWaitsForAnotherRebuild()
+    {
+        const QString db = m_tmp.filePath("waits");
+        QVERIFY(test::makeSynthetic(db, 3000));
+        store::indexDatabase(db);
+        QVERIFY(QFile::remove(QDir(db).filePath("synon.px")));
+        platform::FileLock other;
+        QCOMPARE(other.lockExclusive(QDir(db).filePath("zilindex.lck")),
+            platform::FileLock::Result::Locked);
+
+        QProcess d;
+        d.setProgram(qEnvironmentVariable("ZIL_DRIVER"));
+        d.setArguments({installProgram(db) + "/zil"});
+        d.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        d.start();
+        QVERIFY(d.waitForStarted(answerBoundMs));
+        // While the lock is held the start neither fails nor opens.
+        QVERIFY(!d.waitForReadyRead(3000));
+        QCOMPARE(d.state(), QProcess::Running);
+        other.unlock();
+        while (!d.canReadLine() && d.state() == QProcess::Running)
+            d.waitForReadyRead(answerBoundMs);
+        QCOMPARE(d.readLine().trimmed(), QByteArray("started"));
+        d.closeWriteChannel();
+        QVERIFY(d.waitForFinished(answerBoundMs));
+        QVERIFY(store::indexesComplete(db));
+    }
+
+    // Tables of two different updates are not opened as one database: the
+    // start waits a while for the update to finish, and refuses the
+    // directory when it does not.
+    void tablesOfTwoUpdatesAreRefused()
+    {
+        const QString db = m_tmp.filePath("twoUpdates");
+        QVERIFY(test::makeSynthetic(db, 3000));
+        QVERIFY(stamp(db, 3));
+        store::indexDatabase(db);
+        QVERIFY(test::execSql(QDir(db).filePath("SYNON.DB"), "PRAGMA user_version = 4"));
+
+        Driver refused;
+        QCOMPARE(refused.start(installProgram(db)), QStringLiteral("failed"));
+        QCOMPARE(refused.messages, QStringList {"Error: Database not found or corrupted"});
+
+        // The update finishes while a start waits: that start opens.
+        QProcess d;
+        d.setProgram(qEnvironmentVariable("ZIL_DRIVER"));
+        d.setArguments({installProgram(db) + "/zil"});
+        d.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        d.start();
+        QVERIFY(d.waitForStarted(answerBoundMs));
+        QVERIFY(!d.waitForReadyRead(1500));
+        QVERIFY(stamp(db, 4));
+        while (!d.canReadLine() && d.state() == QProcess::Running)
+            d.waitForReadyRead(answerBoundMs);
+        QCOMPARE(d.readLine().trimmed(), QByteArray("started"));
+        d.closeWriteChannel();
+        QVERIFY(d.waitForFinished(answerBoundMs));
     }
 
     // The tables of a newer database are moved in one by one while a

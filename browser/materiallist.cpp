@@ -8,6 +8,7 @@
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
+#include "store/tablefile.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -257,6 +258,15 @@ void TMainForm::MaterialGridDrawCell(
     canvas.restore();
 }
 
+void TMainForm::FollowNewDatabase()
+{
+    if (!SearchClass || !TableMaterial->active())
+        return;
+    RestoreAll();
+    UpdateListCaption();
+    UpdateSearchEnabled();
+}
+
 void TMainForm::MaterialGridSelectCell(int, int row, bool &)
 {
     SearchClass->SelectRow(row);
@@ -270,6 +280,9 @@ void TMainForm::ApplySelection()
 
 void TMainForm::RestoreAll()
 {
+    // A database replaced meanwhile is taken up whole: once its four tables
+    // agree on their generation, each refresh below reads the new files.
+    zil::store::adoptNewGeneration(DatabasePath);
     // Listing every material again reads the tables afresh, all four of them,
     // so that a database replaced meanwhile shows its new data throughout:
     // never new materials beside old synonyms, suppliers, counts or CAS order.

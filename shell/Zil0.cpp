@@ -11,6 +11,7 @@
 #include "store/datasource.h"
 #include "store/schema.h"
 #include "store/table.h"
+#include "store/tablefile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -467,6 +468,7 @@ void TMainForm::bindDataFields()
 
 TMainForm::~TMainForm()
 {
+    zil::store::setNewGenerationHook({});
     delete SearchClass;
     delete Sizer;
 }

@@ -80,6 +80,9 @@ public:
     // back every material; the current material stays current when it can.
     void ApplySelection();
     void RestoreAll();
+    // Lists all materials of the database anew once a refresh has found its
+    // tables replaced by a newer database, as RestoreAll does.
+    void FollowNewDatabase();
 
     // Sets the fields, then registers the controls with the proportional
     // layout while the window has its design size.

@@ -16,15 +16,19 @@
 #include "reports/Prints.h"
 #include "store/Zilidx00.h"
 #include "store/database.h"
+#include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/storeerror.h"
 #include "store/table.h"
+#include "store/tablefile.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTabWidget>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 
@@ -97,8 +101,12 @@ bool TMainForm::StartUp()
         zil::store::Session::instance().addPassword(zil::schema::programPassword());
         ReadSettings();
 
+        // Every index the cursors need is checked, not only the name order:
+        // one left missing, damaged or stale by an interrupted rebuild or a
+        // database update is made anew, by this workstation or, while
+        // another is rebuilding, by that one.
         if (zil::platform::fileExists(DatabasePath + QStringLiteral("material.db"))
-            && !zil::platform::fileExists(DatabasePath + QStringLiteral("material.xg1"))) {
+            && !zil::store::indexesComplete(DatabasePath)) {
             IndexForm = new TIndexForm(this);
             IndexForm->setDatabasePath(DatabasePath);
             const QRect splash = LogoDialog->frameGeometry();
@@ -107,7 +115,7 @@ bool TMainForm::StartUp()
                 splash.top() + splash.height() + 10);
             IndexForm->show();
             IndexForm->repaint();
-            IndexForm->RebuildIndexes();
+            IndexForm->EnsureIndexes();
             IndexForm->hide();
         }
 
@@ -157,10 +165,38 @@ bool TMainForm::OpenDatabase()
 {
     try {
         zil::store::Session::instance().setNetFileDir(DatabasePath);
-        for (zil::store::Table *t : {TableSupplier, TableSupLink, TableSinon, TableSinon2,
-                 TableMaterial, TableSupLink2, TableSupplierName, TableSupplierSearch,
-                 TableMaterialSearch, TableMaterial2, TableSinonSelect, TableMaterialSelect})
-            t->open();
+        // The four tables must be of one database. While an update replaces
+        // them one by one they are opened again after a moment; a directory
+        // whose tables still disagree then is refused.
+        const std::initializer_list<zil::store::Table *> cursors {TableSupplier, TableSupLink,
+            TableSinon, TableSinon2, TableMaterial, TableSupLink2, TableSupplierName,
+            TableSupplierSearch, TableMaterialSearch, TableMaterial2, TableSinonSelect,
+            TableMaterialSelect};
+        for (int attempt = 1;; ++attempt) {
+            for (zil::store::Table *t : cursors)
+                t->open();
+            if (zil::store::openTablesAgree(DatabasePath))
+                break;
+            for (zil::store::Table *t : cursors)
+                t->close();
+            if (attempt == 50)
+                throw zil::store::StoreError(
+                    QStringLiteral("The tables of the database belong to different updates"));
+            QThread::msleep(200);
+        }
+        // A refresh that finds the tables replaced by a newer database has
+        // the whole list made anew from it, once the current reaction ends.
+        QPointer<TMainForm> self(this);
+        zil::store::setNewGenerationHook([self](const QString &) {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self.data(),
+                    [self] {
+                        if (self)
+                            self->FollowNewDatabase();
+                    },
+                    Qt::QueuedConnection);
+        });
         MaterialCount = TableMaterial->recordCount();
         checkMaterialIds(*TableMaterialSelect, MaterialCount);
 

@@ -8,12 +8,15 @@
 #include "store/table.h"
 #include "store/tablefile.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
+#include <QThread>
 #include <exception>
 
 namespace {
@@ -100,13 +103,10 @@ void TIndexForm::showProgress(QLabel *label, const QString &text)
 
 bool TIndexForm::isOldIndexFile(const QString &name) const
 {
-    // A file beside a table of the same base name is that table's index, as
-    // is anything that starts with the store's index header. Any other file
-    // that happens to match a pattern ("prices.xls") is not the rebuild's.
-    const QString base = name.section(QLatin1Char('.'), 0, 0);
-    if (!base.isEmpty()
-        && zil::platform::fileExists(m_workDirectory + base + QStringLiteral(".db")))
-        return true;
+    // Only the content tells: a regular file (a link never counts, whatever
+    // it points to) that begins with the store's index header. A user's file
+    // that happens to match a pattern ("MATERIAL.XLS", "synon.val") is not
+    // the rebuild's, whatever lies beside it.
     return zil::store::isIndexFile(m_workDirectory + name);
 }
 
@@ -195,4 +195,32 @@ bool TIndexForm::RebuildIndexes()
         return false;
     hide();
     return true;
+}
+
+bool TIndexForm::EnsureIndexes(int waitMs)
+{
+    FormActivate();
+    // The lock that lets one workstation rebuild while the others wait; it
+    // lies with the table lock files and is never written.
+    const QString lockPath = m_workDirectory + QStringLiteral("zilindex.lck");
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (zil::store::indexesComplete(m_workDirectory))
+            return true;
+        zil::platform::FileLock rebuildLock;
+        const auto result = rebuildLock.lockExclusive(lockPath);
+        if (result != zil::platform::FileLock::Result::Busy) {
+            // Another workstation may have finished just before the lock was
+            // taken; a directory that cannot hold the lock (a read-only
+            // medium) is rebuilt as it stands.
+            if (zil::store::indexesComplete(m_workDirectory))
+                return true;
+            return RebuildIndexes();
+        }
+        if (waited.elapsed() >= waitMs)
+            return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(100);
+    }
 }

@@ -29,6 +29,14 @@ public:
     // stays as it is. Each failure shows one error message.
     bool RebuildIndexes();
 
+    // Makes sure every index the cursors need is there, sound and made for
+    // the tables as they are: one workstation at a time rebuilds them, under
+    // the directory's rebuild lock, while any other that finds them wanting
+    // waits for it (the window stays up) for at most waitMs and then checks
+    // again. True when the indexes are complete; false when the rebuild
+    // failed (its message shown) or the wait ran out.
+    bool EnsureIndexes(int waitMs = 60000);
+
     // Prepares the directory in which the rebuild works from DatabasePath.
     // Runs whenever the window is shown, and again at the start of each
     // rebuild, so that the rebuild always works on the current path.

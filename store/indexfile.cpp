@@ -2,6 +2,7 @@
 
 #include "fileformat.h"
 #include "framework/platform/filelock.h"
+#include "framework/platform/files.h"
 #include "schema.h"
 #include "session.h"
 #include "storeerror.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace zil::store {
@@ -46,10 +46,12 @@ quint16 checksumOf(const QByteArray &body)
 
 std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Only a regular file at the name itself is read: never a link's target,
+    // never a FIFO or device that could block or feed data without end.
+    const std::optional<QByteArray> read = platform::readRegularFile(path, 64 * 1024, false);
+    if (!read)
         return std::nullopt;
-    const QByteArray all = f.read(64 * 1024);
+    const QByteArray &all = *read;
     const qsizetype checkAt = all.lastIndexOf("check=");
     if (!all.startsWith(indexFileMagic() + '\n') || checkAt < 0)
         return std::nullopt;
@@ -75,6 +77,8 @@ std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base
             info.fields = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
         else if (key == "option")
             option = value;
+        else if (key == "generation")
+            info.generation = value.toLongLong();
     }
     if (table.compare(base, Qt::CaseInsensitive) != 0 || info.name.isEmpty()
         || info.fields.isEmpty())
@@ -92,10 +96,14 @@ std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base
 QStringList indexFileNames(const QString &tablePath)
 {
     const QString base = baseOf(tablePath);
-    QDir dir = QFileInfo(tablePath).absoluteDir();
     QStringList names;
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList entries = platform::directoryEntries(QFileInfo(tablePath).absolutePath());
     for (const QString &e : entries) {
+        // "<base>.px" or "<base>.xg?": a cheap test of the length first, as a
+        // directory may hold very many other files.
+        if ((e.size() != base.size() + 3 && e.size() != base.size() + 4)
+            || e.at(base.size()) != QLatin1Char('.') || !e.startsWith(base, Qt::CaseInsensitive))
+            continue;
         const QString b = e.section(QLatin1Char('.'), 0, 0);
         const QString suffix = e.section(QLatin1Char('.'), 1);
         if (b.compare(base, Qt::CaseInsensitive) != 0)
@@ -116,10 +124,9 @@ QByteArray indexFileMagic()
 
 bool isIndexFile(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    return f.read(indexFileMagic().size() + 1) == indexFileMagic() + '\n';
+    const std::optional<QByteArray> start
+        = platform::readRegularFile(path, indexFileMagic().size() + 1, false);
+    return start && *start == indexFileMagic() + '\n';
 }
 
 namespace {
@@ -223,43 +230,90 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         throw StoreError(
             QStringLiteral("Key violation: the primary key of %1 is not unique").arg(fileName));
 
+    // The index is written over an index file of this store only. Any other
+    // entry at the name it needs (a user's file, a link, a FIFO) is left as
+    // it is, and the index cannot be created.
+    const auto ownFile = [&](const QString &name) { return isIndexFile(QDir(dir).filePath(name)); };
+    const QStringList existing = indexFileNames(tablePath);
     QString target;
     if (primary) {
         target = base + QStringLiteral(".px");
-        for (const QString &name : indexFileNames(tablePath)) {
+        for (const QString &name : existing) {
             if (name.section(QLatin1Char('.'), 1).compare(QLatin1String("px"), Qt::CaseInsensitive)
                 == 0)
                 target = name;
         }
     } else {
         int highest = -1;
-        for (const QString &name : indexFileNames(tablePath)) {
+        for (const QString &name : existing) {
             const int n = secondaryNumber(name.section(QLatin1Char('.'), 1));
-            if (n < 0)
+            if (n < 0 || !ownFile(name))
                 continue;
             highest = std::max(highest, n);
-            const auto existing = parseIndexFile(QDir(dir).filePath(name), base);
-            if (existing && existing->name.compare(indexName, Qt::CaseInsensitive) == 0)
+            const auto found = parseIndexFile(QDir(dir).filePath(name), base);
+            if (found && found->name.compare(indexName, Qt::CaseInsensitive) == 0)
                 target = name;
         }
         if (target.isEmpty()) {
             if (highest + 1 >= 36)
                 throw StoreError(QStringLiteral("Too many indexes on %1").arg(fileName));
             target = base + QLatin1Char('.') + secondarySuffix(highest + 1);
+            for (const QString &name : existing) {
+                if (name.compare(target, Qt::CaseInsensitive) == 0)
+                    target = name;
+            }
         }
     }
+    if (!platform::findEntryNoCase(dir, target).isEmpty() && !ownFile(target))
+        throw StoreError(
+            QStringLiteral("Cannot write index file %1: a file of another program is there")
+                .arg(target));
 
     QByteArray body = indexFileMagic() + '\n';
     body += "table=" + base.toUtf8() + '\n';
     body += "name=" + indexName.toUtf8() + '\n';
     body += "fields=" + fieldList.join(QLatin1Char(';')).toUtf8() + '\n';
     body += QByteArray("option=") + (primary ? "primary" : "case-insensitive") + '\n';
-    QSaveFile out(QDir(dir).filePath(target));
-    if (!out.open(QIODevice::WriteOnly))
+    // The generation of the table the index was made for: an index of an
+    // earlier database left beside a new one is known as stale.
+    body += "generation=" + QByteArray::number(table->stampGeneration()) + '\n';
+    if (!platform::replaceFileContent(
+            dir, target, body + "check=" + QByteArray::number(checksumOf(body)) + '\n'))
         throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
-    out.write(body + "check=" + QByteArray::number(checksumOf(body)) + '\n');
-    if (!out.commit())
-        throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
+}
+
+bool indexesComplete(const QString &dir, QString *why)
+{
+    const auto missing = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    for (const schema::TableDef &t : schema::tables()) {
+        const QString tablePath = findFileNoCase(dir, t.fileName);
+        // A missing table is not for a rebuild to mend; opening reports it.
+        if (tablePath.isEmpty() || !platform::isRegularFile(tablePath, true))
+            continue;
+        const std::optional<qint64> generation = TableFile::readStampGeneration(tablePath);
+        if (!generation)
+            continue;
+        const std::vector<IndexInfo> present = readIndexes(tablePath);
+        for (const schema::IndexDef &i : t.indexes) {
+            const auto found = std::find_if(
+                present.begin(), present.end(), [&](const IndexInfo &p) {
+                    return i.primary ? p.primary : p.name.compare(i.name, Qt::CaseInsensitive) == 0;
+                });
+            if (found == present.end())
+                return missing(
+                    QStringLiteral("index %1 of %2 is missing or damaged")
+                        .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
+            if (found->generation != *generation)
+                return missing(
+                    QStringLiteral("index %1 of %2 belongs to another database")
+                        .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
+        }
+    }
+    return true;
 }
 
 void indexDatabase(const QString &dir)

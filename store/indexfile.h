@@ -21,6 +21,7 @@ struct IndexInfo
     bool primary = false;
     bool caseInsensitive = false;
     QString fileName; // the index file it was read from
+    qint64 generation = 0; // the stamp generation of the table it was made for
 };
 
 // The first line of every index file; it identifies the store's own index
@@ -46,6 +47,12 @@ QStringList indexFilePaths(const QString &tablePath);
 // unique, or when the file cannot be written.
 void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
     const QString &fields, IndexOption option);
+
+// Whether every index of the four tables in dir has its index file, sound and
+// made for the table as it is now (the same stamp generation). A table file
+// that is missing or cannot be read is not counted: opening reports it. When
+// an index is wanting, *why says which.
+bool indexesComplete(const QString &dir, QString *why = nullptr);
 
 // Creates every index of the four tables in dir, in the rebuild's order,
 // without its window; raises StoreError when one cannot be created.

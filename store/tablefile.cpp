@@ -1,12 +1,17 @@
 #include "tablefile.h"
 
+#include "fileformat.h"
+#include "framework/platform/files.h"
 #include "session.h"
 #include "storeerror.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <numeric>
 #include <sqlcipher/sqlite3.h>
@@ -58,19 +63,181 @@ int sizeOfDeclaredType(const QString &type)
     return 255;
 }
 
+// Opens a table file for reading only. The file is taken as unchanging
+// while it is open: SQLite then creates no side file beside it (no -wal,
+// -shm or -journal, also for a table kept in WAL mode) and takes no lock;
+// a file replaced or written meanwhile is noticed by its stamp and opened
+// again. A FIFO or device is refused before SQLite could block on it.
+sqlite3 *openReadOnly(const QString &path)
+{
+    if (!platform::isRegularFile(path, true))
+        return nullptr;
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &db,
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
+bool applyKey(sqlite3 *db, const QString &password)
+{
+    const QByteArray hex
+        = QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex();
+    const QByteArray pragma = "PRAGMA key = \"x'" + hex + "'\"";
+    return sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+qint64 pragmaValue(sqlite3 *db, const char *pragma, bool *ok)
+{
+    sqlite3_stmt *stmt = nullptr;
+    qint64 v = 0;
+    *ok = sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW;
+    if (*ok)
+        v = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return v;
+}
+
+// The generation a table file is stamped with, 0 when it is not stamped as
+// a table of this program; nullopt when the header cannot be read.
+std::optional<qint64> stampOf(sqlite3 *db)
+{
+    bool ok = false;
+    const qint64 application = pragmaValue(db, "PRAGMA application_id", &ok);
+    if (!ok)
+        return std::nullopt;
+    const qint64 generation = pragmaValue(db, "PRAGMA user_version", &ok);
+    if (!ok)
+        return std::nullopt;
+    return application == tableApplicationId ? generation : 0;
+}
+
+// The directory of a table file as the generation bookkeeping names it.
+QString directoryKey(const QString &tablePath)
+{
+    const QFileInfo info(tablePath);
+    const QString canonical = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return canonical.isEmpty() ? info.absolutePath() : canonical;
+}
+
+// Per directory: the generation its tables may be re-read to, once all four
+// table files were seen to carry it; and the stamps of the four table files
+// when a newer generation was last told of.
+struct DirectoryGenerations
+{
+    std::optional<qint64> adopted;
+    std::vector<platform::FileStamp> announced;
+};
+
+// The stamps of the four table files of a directory, in the schema's order.
+std::vector<platform::FileStamp> tableStamps(const QString &dir)
+{
+    std::vector<platform::FileStamp> stamps;
+    for (const schema::TableDef &t : schema::tables())
+        stamps.push_back(
+            platform::fileStamp(QDir(dir).filePath(platform::findEntryNoCase(dir, t.fileName))));
+    return stamps;
+}
+
+QHash<QString, DirectoryGenerations> &directoryGenerations()
+{
+    static QHash<QString, DirectoryGenerations> dirs;
+    return dirs;
+}
+
+std::function<void(const QString &)> &newGenerationHook()
+{
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
 } // namespace
 
 QString findFileNoCase(const QString &dir, const QString &name)
 {
-    QDir d(dir);
-    if (QFileInfo::exists(d.filePath(name)))
-        return d.filePath(name);
-    const QStringList entries = d.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &e : entries) {
-        if (e.compare(name, Qt::CaseInsensitive) == 0)
-            return d.filePath(e);
+    const QString entry = platform::findEntryNoCase(dir, name);
+    return entry.isEmpty() ? QString() : QDir(dir).filePath(entry);
+}
+
+std::optional<qint64> TableFile::readStampGeneration(const QString &path)
+{
+    // Tried as opening tries: plain first, then with each registered password.
+    QStringList keys {QString()};
+    keys += Session::instance().passwords();
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        sqlite3 *db = openReadOnly(path);
+        if (!db)
+            return std::nullopt;
+        std::optional<qint64> stamp;
+        if (i == 0 || applyKey(db, keys[i]))
+            stamp = stampOf(db);
+        sqlite3_close(db);
+        if (stamp)
+            return stamp;
     }
-    return QString();
+    return std::nullopt;
+}
+
+bool openTablesAgree(const QString &dir, qint64 *generation)
+{
+    const QString key = directoryKey(QDir(dir).filePath(QStringLiteral("x")));
+    std::optional<qint64> seen;
+    for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
+        const auto file = weak.lock();
+        if (!file || directoryKey(file->path()) != key)
+            continue;
+        if (seen && *seen != file->stampGeneration())
+            return false;
+        seen = file->stampGeneration();
+    }
+    if (generation)
+        *generation = seen.value_or(0);
+    // The tables open now are the database in use: a refresh re-reads them
+    // to this generation only.
+    directoryGenerations()[key].adopted = seen.value_or(0);
+    directoryGenerations()[key].announced.clear();
+    return true;
+}
+
+bool adoptNewGeneration(const QString &dir, int waitMs)
+{
+    const QString key = directoryKey(QDir(dir).filePath(QStringLiteral("x")));
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        std::optional<qint64> common;
+        bool agree = true;
+        for (const schema::TableDef &t : schema::tables()) {
+            const QString path = findFileNoCase(dir, t.fileName);
+            const std::optional<qint64> g
+                = path.isEmpty() ? std::nullopt : TableFile::readStampGeneration(path);
+            if (!g || (common && *common != *g)) {
+                agree = false;
+                break;
+            }
+            common = g;
+        }
+        if (agree && common) {
+            directoryGenerations()[key].adopted = *common;
+            directoryGenerations()[key].announced.clear();
+            return true;
+        }
+        // The tables are being replaced one by one: the update is given a
+        // moment to finish before the old database is kept.
+        if (waited.elapsed() >= waitMs)
+            return false;
+        QThread::msleep(100);
+    }
+}
+
+void setNewGenerationHook(std::function<void(const QString &dir)> hook)
+{
+    newGenerationHook() = std::move(hook);
 }
 
 QString lockFileFor(const QString &tablePath)
@@ -101,8 +268,18 @@ std::shared_ptr<TableFile> TableFile::acquire(
     file->m_path = path;
     const QString name = QFileInfo(path).fileName();
     if (lock != Lock::None) {
-        const auto result = lock == Lock::Shared ? file->m_lock.lockShared(lockPath)
-                                                 : file->m_lock.lockExclusive(lockPath);
+        auto result = lock == Lock::Shared ? file->m_lock.lockShared(lockPath)
+                                           : file->m_lock.lockExclusive(lockPath);
+        // Another workstation may hold the table exclusively for a moment
+        // (adding an index, or only testing whether the table is in use):
+        // reading waits for that briefly before it gives up.
+        QElapsedTimer waited;
+        waited.start();
+        while (lock == Lock::Shared && result == platform::FileLock::Result::Busy
+            && waited.elapsed() < 3000) {
+            QThread::msleep(50);
+            result = file->m_lock.lockShared(lockPath);
+        }
         if (result == platform::FileLock::Result::Busy) {
             file->fail(lock == Lock::Shared
                     ? QStringLiteral("Table %1 is in exclusive use by another user").arg(name)
@@ -151,19 +328,11 @@ bool TableFile::tryOpen(const QString *password)
         sqlite3_close(m_db);
         m_db = nullptr;
     }
-    const QByteArray name = m_path.toUtf8();
-    if (sqlite3_open_v2(
-            name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
-        != SQLITE_OK) {
+    m_db = openReadOnly(m_path);
+    if (!m_db)
         return false;
-    }
-    if (password) {
-        const QByteArray hex
-            = QCryptographicHash::hash(password->toUtf8(), QCryptographicHash::Sha256).toHex();
-        const QByteArray pragma = "PRAGMA key = \"x'" + hex + "'\"";
-        if (sqlite3_exec(m_db, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            return false;
-    }
+    if (password && !applyKey(m_db, *password))
+        return false;
     // Nothing stored in a table file may run as SQL: triggers are off, the
     // connection writes nothing, and the schema is checked before any use.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
@@ -177,6 +346,8 @@ bool TableFile::tryOpen(const QString *password)
 void TableFile::openConnection()
 {
     const QString name = QFileInfo(m_path).fileName();
+    if (!platform::isRegularFile(m_path, true))
+        fail(QStringLiteral("%1 is not a table: it is no regular file").arg(name));
     bool opened = tryOpen(nullptr);
     if (!opened) {
         for (const QString &password : Session::instance().passwords()) {
@@ -192,6 +363,7 @@ void TableFile::openConnection()
                  .arg(name));
     }
     m_stamp = platform::fileStamp(m_path);
+    m_stampGeneration = stampOf(m_db).value_or(0);
     readSchema();
     m_dataVersion = dataVersion();
     readIndexFiles();
@@ -607,11 +779,35 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
 bool TableFile::reload()
 {
     // A table file replaced by a new one (as the database maker does) keeps
-    // the old file open here; the stamp of the path tells, and the data
-    // version tells of changes written into the open file.
-    if (!indexFilesChanged() && dataVersion() == m_dataVersion
-        && platform::fileStamp(m_path) == m_stamp)
+    // the old file open here; the stamp of the path tells of that, and of
+    // changes written into the file in place.
+    const bool fileChanged = platform::fileStamp(m_path) != m_stamp;
+    if (fileChanged) {
+        // A file of another database (another stamp generation) is taken up
+        // only together with the other tables of the directory, once all
+        // four carry it; until then this table goes on reading the file it
+        // has open, so no view mixes the two databases.
+        const std::optional<qint64> now = readStampGeneration(m_path);
+        if (now && *now != m_stampGeneration) {
+            DirectoryGenerations &dir = directoryGenerations()[directoryKey(m_path)];
+            // Only a directory whose tables are in use as one database
+            // (openTablesAgree) keeps to its generation.
+            if (dir.adopted && dir.adopted != now) {
+                // Told once for each state of the four files: an update
+                // still under way is told of again when it has moved on.
+                const QString where = QFileInfo(m_path).absolutePath();
+                std::vector<platform::FileStamp> stamps = tableStamps(where);
+                if (dir.announced != stamps) {
+                    dir.announced = std::move(stamps);
+                    if (newGenerationHook())
+                        newGenerationHook()(where);
+                }
+                return false;
+            }
+        }
+    } else if (!indexFilesChanged() && dataVersion() == m_dataVersion) {
         return false;
+    }
     openConnection();
     return true;
 }

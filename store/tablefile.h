@@ -11,7 +11,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -64,6 +66,13 @@ public:
     int columnIndex(const QString &name) const; // -1 when none
     qsizetype rowCount() const { return qsizetype(m_rowids.size()); }
     qint64 rowid(quint32 ordinal) const { return m_rowids[ordinal]; }
+
+    // The generation the table file is stamped with (the same in the four
+    // tables of one database), 0 when it is not stamped.
+    qint64 stampGeneration() const { return m_stampGeneration; }
+    // The same for the table file at path without opening it as a table;
+    // nullopt when it cannot be read (no table, a FIFO, a password missing).
+    static std::optional<qint64> readStampGeneration(const QString &path);
 
     // Counts every re-read of the table; cursors compare it to notice that
     // places in the orders have moved.
@@ -133,8 +142,11 @@ public:
         return compareRows(order, a, b);
     }
 
-    // Re-reads the table when another connection changed it, and its index
-    // files; true when anything was re-read.
+    // Re-reads the table when its file changed, and its index files; true
+    // when anything was re-read. A file of another database generation is
+    // only re-read once adoptNewGeneration has accepted that generation for
+    // the directory; until then the old file stays in use and the new
+    // generation hook is told, once for each state of the four table files.
     bool reload();
 
     // Checks that the fields form a unique key over the table's records.
@@ -195,6 +207,7 @@ private:
     platform::FileStamp m_indexDirStamp;
     std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
     quint64 m_generation = 0;
+    qint64 m_stampGeneration = 0;
     platform::FileLock m_lock;
     QString m_registryKey;
 };
@@ -202,6 +215,21 @@ private:
 // The path of the entry `name` in `dir`, the case of the name ignored; empty
 // when there is none.
 QString findFileNoCase(const QString &dir, const QString &name);
+
+// Whether the table files open in dir all carry one stamp generation (given in
+// *generation). When they do, that generation is the one in use for dir: a
+// refresh re-reads its tables only to it.
+bool openTablesAgree(const QString &dir, qint64 *generation = nullptr);
+
+// Reads the stamps of the four table files of dir, waiting up to waitMs for
+// them to agree while an update replaces them. When they agree, their
+// generation becomes the one in use for dir, so each table re-reads its new
+// file at its next refresh; false when they do not agree in time.
+bool adoptNewGeneration(const QString &dir, int waitMs = 5000);
+
+// Called when a refresh finds a table file of dir stamped with a generation
+// other than the one in use; an empty function removes the hook.
+void setNewGenerationHook(std::function<void(const QString &dir)> hook);
 
 // The lock file through which processes share the table at tablePath.
 QString lockFileFor(const QString &tablePath);

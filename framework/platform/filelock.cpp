@@ -1,8 +1,10 @@
 #include "filelock.h"
 
+#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zil::platform {
@@ -25,12 +27,21 @@ FileLock::Result FileLock::lockExclusive(const QString &path)
 FileLock::Result FileLock::lock(const QString &path, bool exclusive)
 {
     unlock();
-    const QByteArray name = path.toLocal8Bit();
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const QByteArray name = QFile::encodeName(path);
+    // A lock file is only ever the regular file at its own name: a symbolic
+    // link standing there is not followed (nothing is created or locked
+    // where it points), and a FIFO or device is not waited on.
+    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | flags, 0666);
+    if (fd < 0 && errno != ELOOP)
+        fd = ::open(name.constData(), O_RDONLY | flags);
     if (fd < 0)
         return Result::Unavailable;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Result::Unavailable;
+    }
     // flock locks belong to the open file, so two cursors of one process that
     // each hold a lock file open conflict just as two processes would.
     int rc;

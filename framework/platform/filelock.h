@@ -21,7 +21,8 @@ public:
         Unavailable // the lock file cannot be created or opened
     };
 
-    // Creates the lock file when missing.
+    // Creates the lock file when missing. A lock file that is a symbolic
+    // link or no regular file is Unavailable.
     Result lockShared(const QString &path);
     Result lockExclusive(const QString &path);
     void unlock();

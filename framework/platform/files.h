@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace zil::platform {
@@ -49,6 +50,39 @@ bool deleteFile(const QString &path);
 // name equals the last part of path, case ignored: "DIR/material.xg1" is
 // found as "DIR/MATERIAL.XG1".
 bool fileExists(const QString &path);
+
+// Whether path names a regular file. With followLinks false a symbolic link
+// is never one, whatever it points to. Only the file's status is read: a FIFO
+// or a device is answered without being opened.
+bool isRegularFile(const QString &path, bool followLinks);
+
+// Opens a file for reading only when it is a regular file, so that a FIFO or
+// a device can never block or feed endless data: the open does not wait
+// (O_NONBLOCK) and the opened file is checked before anything is read. With
+// followLinks false a symbolic link is refused. The descriptor, or -1.
+int openRegularFile(const QString &path, bool followLinks);
+
+// At most maxBytes from the start of a regular file; nullopt when path is
+// no regular file (as openRegularFile decides) or cannot be read.
+std::optional<QByteArray> readRegularFile(
+    const QString &path, qsizetype maxBytes, bool followLinks);
+
+// Writes data as the whole content of dir/name: a new file is written in
+// dir and renamed over the name, so a reader sees the old content or the new
+// one, never part of it. An existing symbolic link at the name is replaced
+// itself, its target is never written. False on any failure, which leaves
+// the name as it was.
+bool replaceFileContent(const QString &dir, const QString &name, const QByteArray &data);
+
+// The names of the entries of dir, the same list for as long as the
+// directory does not change. A directory with very many entries is read once
+// and not again for every name looked up in it. Empty when dir cannot be
+// read.
+QStringList directoryEntries(const QString &dir);
+
+// The name of the entry of dir that equals name with case ignored; the exact
+// name is preferred. Empty when there is none.
+QString findEntryNoCase(const QString &dir, const QString &name);
 
 // The full path of the running program file.
 QString programFilePath();

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sqlcipher/sqlite3.h>
@@ -122,6 +123,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     store::isIndexFile(target);
     const auto indexes = store::readIndexes(s_table);
     check(indexes.size() <= 4, "more indexes than files");
+    // The start-up check agrees with what the reader makes of the files: an
+    // index it counts as present is one the reader returns.
+    QString why;
+    if (store::indexesComplete(s_dir->path(), &why)) {
+        for (const schema::IndexDef &i : schema::findTable(QStringLiteral("MATERIAL.DB"))->indexes)
+            check(std::any_of(indexes.begin(), indexes.end(),
+                      [&](const store::IndexInfo &f) {
+                          return i.primary ? f.primary
+                                           : f.name.compare(i.name, Qt::CaseInsensitive) == 0;
+                      }),
+                "an index counted as present that the reader does not return");
+    } else {
+        check(!why.isEmpty(), "an incomplete set of index files without a reason");
+    }
     try {
         auto file = store::TableFile::acquire(s_table, QString(), store::TableFile::Lock::None);
         check(file->rowCount() == 5, "the table lost records");

@@ -50,9 +50,9 @@ void writeFile(const QString &path, const QByteArray &content)
 }
 
 // The files the program may add: the index files and lock files of the four
-// tables.
+// tables, and the lock that lets one workstation at a time rebuild indexes.
 const QRegularExpression kProgramFile(
-    QStringLiteral("^(material|synon|supplier|matsupp)\\.(px|xg\\d+|lck)$"),
+    QStringLiteral("^((material|synon|supplier|matsupp)\\.(px|xg\\d+|lck)|zilindex\\.lck)$"),
     QRegularExpression::CaseInsensitiveOption);
 
 void selectRow(framework::DataGrid *grid, int row)

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using zil::platform::MessageKind;
 
@@ -118,6 +119,8 @@ private slots:
     void rebuildsAllIndexes();
     void showsEachStepOnThePanel();
     void deletesOnlyIndexFiles();
+    void foreignEntryWhereAnIndexGoes_data();
+    void foreignEntryWhereAnIndexGoes();
     void undeletableEntryIsLeftSilently();
     void longDatabasePath();
     void searchFailureStopsBeforeIndexing_data();
@@ -299,36 +302,119 @@ void TestRebuild::deletesOnlyIndexFiles()
     QTemporaryDir tmp;
     QVERIFY(makeDatabase(tmp));
     const QDir d(tmp.path());
+    const QByteArray ours = zil::store::indexFileMagic() + "\ntable=old\n";
 
-    // Stale index files of another table beside its file, in any case.
+    // Index files of this store: of a table that is gone, a leftover of
+    // MATERIAL.DB that no new index overwrites, in any case of name.
     writeFile(d.filePath("OLD.DB"), "table");
-    for (const char *name : {"old.px", "old.xg0", "old.y01", "old.val", "OLD.X0A"})
-        writeFile(d.filePath(name), "stale");
-    // A leftover of MATERIAL.DB that no new index overwrites.
-    writeFile(d.filePath("material.xg7"), "stale");
-    // An index file of this store whose table is gone.
-    writeFile(d.filePath("orphan.x03"), zil::store::indexFileMagic() + "\ntable=orphan\n");
-    // Files that only happen to match the patterns.
-    writeFile(d.filePath("prices.xls"), "price list");
-    writeFile(d.filePath("notes.val"), "notes");
-    writeFile(d.filePath("photo.px"), "picture");
+    for (const char *name : {"old.xg0", "old.y01", "OLD.X0A", "material.xg7", "orphan.x03"})
+        writeFile(d.filePath(name), ours);
+
+    // Other people's files whose names match the patterns, some of them
+    // beside a table of the same base name.
+    const QList<std::pair<const char *, QByteArray>> foreign {{"MATERIAL.XLS", "prices"},
+        {"material.xml", "<materials/>"}, {"Supplier.yml", "suppliers: []"},
+        {"synon.val", "values"}, {"matsupp.x", "x"}, {"material.y", "y"},
+        {"notes.px", "meeting notes"}, {"old.px", "stale"}, {"photo.px", "picture"}};
+    for (const auto &[name, content] : foreign)
+        writeFile(d.filePath(name), content);
+
+    // A link named like an index, pointing at an index file of this store
+    // outside the directory: neither the link nor its target is removed.
+    QTemporaryDir outside;
+    const QString target = QDir(outside.path()).filePath("kept.xg0");
+    writeFile(target, ours);
+    QVERIFY(QFile::link(target, d.filePath("old.xg1")));
 
     TIndexForm form;
     rebuild(form, tmp.path() + QDir::separator(), true);
     QVERIFY(m_messages.isEmpty());
 
-    for (const char *name :
-        {"old.px", "old.xg0", "old.y01", "old.val", "OLD.X0A", "material.xg7", "orphan.x03"})
+    for (const char *name : {"old.xg0", "old.y01", "OLD.X0A", "material.xg7", "orphan.x03"})
         QVERIFY2(!QFileInfo::exists(d.filePath(name)), name);
     QVERIFY(QFileInfo::exists(d.filePath("OLD.DB")));
-
-    for (const auto &[name, content] : {std::pair {"prices.xls", "price list"},
-             std::pair {"notes.val", "notes"}, std::pair {"photo.px", "picture"}}) {
+    for (const auto &[name, content] : foreign) {
         QFile f(d.filePath(name));
         QVERIFY2(f.open(QIODevice::ReadOnly), name);
-        QCOMPARE(f.readAll(), QByteArray(content));
+        QCOMPARE(f.readAll(), content);
     }
+    QVERIFY(QFileInfo(d.filePath("old.xg1")).isSymLink());
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), ours);
     QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+}
+
+void TestRebuild::foreignEntryWhereAnIndexGoes_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("user file as supplier.px") << "supplier.px"
+                                              << "file"
+                                              << "supplier.db";
+    QTest::newRow("link as supplier.px") << "supplier.px"
+                                         << "link"
+                                         << "supplier.db";
+    QTest::newRow("dangling link as material.xg1") << "material.xg1"
+                                                   << "dangling"
+                                                   << "material.db";
+    QTest::newRow("FIFO as synon.xg0") << "synon.xg0"
+                                       << "fifo"
+                                       << "synon.db";
+    QTest::newRow("link as material.lck") << "material.lck"
+                                          << "dangling"
+                                          << "material.db";
+}
+
+void TestRebuild::foreignEntryWhereAnIndexGoes()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, kind);
+    QFETCH(QString, label);
+
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    QTemporaryDir outside;
+    const QString path = QDir(tmp.path()).filePath(entry);
+    const QString target = QDir(outside.path()).filePath("target");
+    if (kind == "file") {
+        writeFile(path, "a user's own file");
+    } else if (kind == "link") {
+        writeFile(target, "a user's own file");
+        QVERIFY(QFile::link(target, path));
+    } else if (kind == "dangling") {
+        QVERIFY(QFile::link(target, path));
+    } else {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    }
+
+    TIndexForm form;
+    rebuild(form, tmp.path() + QDir::separator(), false);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages[0].text, "Cannot reindex file:" + label);
+
+    // The entry is as it was, and nothing was made where a link points.
+    const QFileInfo after(path);
+    if (kind == "file") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("a user's own file"));
+    } else if (kind == "fifo") {
+        QVERIFY(!after.isFile() && after.exists());
+    } else {
+        QVERIFY(after.isSymLink());
+    }
+    if (kind == "link") {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("a user's own file"));
+    } else {
+        QVERIFY(!QFileInfo::exists(target));
+    }
+    QCOMPARE(QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        kind == "link" ? QStringList {"target"} : QStringList {});
 }
 
 void TestRebuild::undeletableEntryIsLeftSilently()
@@ -338,7 +424,7 @@ void TestRebuild::undeletableEntryIsLeftSilently()
     const QDir d(tmp.path());
     writeFile(d.filePath("JUNK.DB"), "table");
     QVERIFY(d.mkdir("junk.x01"));
-    writeFile(d.filePath("junk.px"), "stale");
+    writeFile(d.filePath("junk.px"), zil::store::indexFileMagic() + "\ntable=junk\n");
 
     TIndexForm form;
     rebuild(form, tmp.path() + QDir::separator(), true);
@@ -358,7 +444,7 @@ void TestRebuild::longDatabasePath()
         dir += "/" + QString(60, QLatin1Char('d'));
     QVERIFY(QDir().mkpath(dir));
     QVERIFY(zil::test::makeSynthetic(dir, 5));
-    writeFile(QDir(dir).filePath("material.xg9"), "stale");
+    writeFile(QDir(dir).filePath("material.xg9"), zil::store::indexFileMagic() + "\n");
 
     TIndexForm form;
     // Given without the final separator: the window adds it.

@@ -9,12 +9,16 @@
 #include "store/session.h"
 #include "store/storeerror.h"
 #include "store/table.h"
+#include "store/tablefile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <sys/time.h>
 
 using namespace zil;
 using store::StoreError;
@@ -694,6 +698,147 @@ private slots:
             dir.filePath("MATERIAL.DB"), "UPDATE material SET sf = 'AAA' WHERE id = 5"));
         t.open();
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
+    }
+
+    // Names in another case are found from a listing of the directory that
+    // is kept while the directory stays as it was, and read again as soon as
+    // an entry comes or goes.
+    void namesInAnotherCaseFollowTheDirectory()
+    {
+        QTemporaryDir tmp;
+        const QString dir = tmp.path();
+        const auto touch = [&](const QString &name) {
+            QFile f(dir + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        };
+        const auto age = [&](int seconds) {
+            // A directory last changed long ago: its listing is kept.
+            const QDateTime when = QDateTime::currentDateTime().addSecs(-seconds);
+            const struct timeval times[2]
+                = {{time_t(when.toSecsSinceEpoch()), 0}, {time_t(when.toSecsSinceEpoch()), 0}};
+            QCOMPARE(::utimes(QFile::encodeName(dir).constData(), times), 0);
+        };
+        for (int i = 0; i < 2000; ++i)
+            touch(QStringLiteral("other%1.txt").arg(i));
+        touch("Notes.TXT");
+        age(3600);
+        QCOMPARE(store::findFileNoCase(dir, "notes.txt"), dir + "/Notes.TXT");
+        QCOMPARE(store::findFileNoCase(dir, "NOTES.TXT"), dir + "/Notes.TXT");
+
+        touch("Prices.XLS");
+        QCOMPARE(store::findFileNoCase(dir, "prices.xls"), dir + "/Prices.XLS");
+        age(7200);
+        QVERIFY(QFile::remove(dir + "/Notes.TXT"));
+        age(5400);
+        QCOMPARE(store::findFileNoCase(dir, "notes.txt"), QString());
+        QCOMPARE(store::findFileNoCase(dir, "prices.xls"), dir + "/Prices.XLS");
+        QCOMPARE(store::findFileNoCase(dir, "missing.db"), QString());
+    }
+
+    // Reading a table kept in WAL mode makes no -wal, -shm or -journal file
+    // in the database directory, nor does a refresh after it changed.
+    void walTableLeavesNoSideFiles()
+    {
+        QTemporaryDir tmp;
+        const QDir dir(tmp.path());
+        for (const QString &t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
+            QVERIFY(QFile::copy(m_db + "/" + t, dir.filePath(t)));
+        for (const QString &t : {"MATERIAL.DB", "SUPPLIER.DB"})
+            QVERIFY(test::execSql(dir.filePath(t), "PRAGMA journal_mode = WAL"));
+        store::indexDatabase(tmp.path());
+
+        Table materials, suppliers;
+        materials.setDatabaseName(tmp.path());
+        materials.setTableName("MATERIAL.DB");
+        suppliers.setDatabaseName(tmp.path());
+        suppliers.setTableName("SUPPLIER.DB");
+        suppliers.setIndexName("supname");
+        materials.open();
+        suppliers.open();
+        QVERIFY(materials.findKey({3}));
+        QVERIFY(!materials.fieldByName("name").asString().isEmpty());
+        for (suppliers.first(); !suppliers.eof(); suppliers.next())
+            suppliers.fieldByName("city").asString();
+        QVERIFY(test::execSql(dir.filePath("SUPPLIER.DB"),
+            "UPDATE supplier SET name = 'Aardvark Supply' WHERE id = 4"));
+        suppliers.refresh();
+        suppliers.first();
+        QCOMPARE(suppliers.fieldByName("name").asString(), QStringLiteral("Aardvark Supply"));
+
+        QStringList side;
+        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+            if (name.endsWith("-wal") || name.endsWith("-shm") || name.endsWith("-journal"))
+                side << name;
+        }
+        QCOMPARE(side, QStringList());
+    }
+
+    // A newer database moved in table by table is taken up only when all
+    // four tables carry its generation; until then the old files are read.
+    void newGenerationIsTakenUpWhole()
+    {
+        QTemporaryDir live, next;
+        const QStringList tables {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"};
+        const auto stamp = [&](const QString &dir, int generation) {
+            for (const QString &t : tables)
+                QVERIFY(test::execSql(dir + "/" + t,
+                    QStringLiteral("PRAGMA application_id = 1514753073; PRAGMA user_version = %1")
+                        .arg(generation)));
+        };
+        for (const QString &t : tables) {
+            QVERIFY(QFile::copy(m_db + "/" + t, live.filePath(t)));
+            QVERIFY(QFile::copy(m_db + "/" + t, next.filePath(t)));
+        }
+        QVERIFY(test::execSql(next.filePath("SYNON.DB"), "UPDATE synon SET name = 'Renamed'"));
+        QVERIFY(test::execSql(next.filePath("SUPPLIER.DB"), "UPDATE supplier SET city = 'Port'"));
+        stamp(live.path(), 1);
+        stamp(next.path(), 2);
+        store::indexDatabase(live.path());
+
+        Table synonyms, suppliers;
+        for (Table *t : {&synonyms, &suppliers})
+            t->setDatabaseName(live.path());
+        synonyms.setTableName("SYNON.DB");
+        suppliers.setTableName("SUPPLIER.DB");
+        synonyms.open();
+        suppliers.open();
+        const QString firstSynonym = synonyms.fieldByName("name").asString();
+        QVERIFY(!firstSynonym.isEmpty() && firstSynonym != QLatin1String("Renamed"));
+        QVERIFY(store::openTablesAgree(live.path()));
+        int told = 0;
+        store::setNewGenerationHook([&](const QString &) { ++told; });
+        const auto moveIn = [&](const QString &t) {
+            QVERIFY(std::rename(QFile::encodeName(next.filePath(t)).constData(),
+                        QFile::encodeName(live.filePath(t)).constData())
+                == 0);
+        };
+
+        moveIn("SYNON.DB");
+        synonyms.refresh();
+        synonyms.first();
+        QCOMPARE(synonyms.fieldByName("name").asString(), firstSynonym);
+        QCOMPARE(told, 1);
+        synonyms.refresh();
+        QCOMPARE(told, 1);
+        QVERIFY(!store::adoptNewGeneration(live.path(), 0));
+        synonyms.refresh();
+        synonyms.first();
+        QCOMPARE(synonyms.fieldByName("name").asString(), firstSynonym);
+
+        for (const QString &t : {"MATSUPP.DB", "SUPPLIER.DB", "MATERIAL.DB"})
+            moveIn(t);
+        suppliers.refresh();
+        suppliers.first();
+        QCOMPARE(suppliers.fieldByName("city").asString(), QStringLiteral("Town"));
+        QCOMPARE(told, 2);
+        QVERIFY(store::adoptNewGeneration(live.path(), 0));
+        for (Table *t : {&synonyms, &suppliers}) {
+            t->refresh();
+            t->first();
+        }
+        QCOMPARE(synonyms.fieldByName("name").asString(), QStringLiteral("Renamed"));
+        QCOMPARE(suppliers.fieldByName("city").asString(), QStringLiteral("Port"));
+        store::setNewGenerationHook({});
     }
 };
 

@@ -470,13 +470,59 @@ private slots:
         checkRows("before");
         // The order of the maker's moves, the synonyms first, so that a
         // material shown meanwhile is looked up in a new SYNON.DB.
-        for (const QString &t : {"SYNON.DB", "MATSUPP.DB", "SUPPLIER.DB", "MATERIAL.DB"}) {
+        for (const char *t : {"SYNON.DB", "MATSUPP.DB", "SUPPLIER.DB", "MATERIAL.DB"}) {
             QVERIFY(std::rename(QFile::encodeName(QDir(newDb).filePath(t)).constData(),
                         QFile::encodeName(QDir(live).filePath(t)).constData())
                 == 0);
             checkRows(QStringLiteral("after moving %1").arg(t));
         }
         // Once all four are new, the workstation shows the new database.
+        d.command("row 5");
+        QStringList seen;
+        for (int row : rows)
+            seen << d.command(QStringLiteral("row %1").arg(row));
+        QCOMPARE(seen, after);
+        QCOMPARE(d.messages, QStringList());
+    }
+
+    // The real maker replaces the database while a workstation reads it:
+    // every row the workstation shows, at any moment, is wholly of the old
+    // database or wholly of the new one, and once the maker is done the
+    // workstation shows the new one without a message.
+    void makerRunWhileAWorkstationReads()
+    {
+        const QString live = m_tmp.filePath("makerLive"), reference = m_tmp.filePath("makerNew");
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "21", live}));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "22", reference}));
+        const QList<int> rows {1, 2, 700, 1500, 2999};
+        const QStringList before = rowsOf(live, rows);
+        const QStringList after = rowsOf(reference, rows);
+        QCOMPARE(before.size(), rows.size());
+        QCOMPARE(after.size(), rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+            QVERIFY2(before[i] != after[i], qPrintable(before[i]));
+
+        Driver d;
+        QCOMPARE(d.start(installProgram(live)), QStringLiteral("started"));
+        QProcess maker;
+        maker.setProcessChannelMode(QProcess::ForwardedChannels);
+        maker.start(
+            qEnvironmentVariable("ZIL_MAKEDB"), {"--synthetic", "3000", "--seed", "22", live});
+        QVERIFY(maker.waitForStarted(answerBoundMs));
+        int rounds = 0;
+        do {
+            for (int i = 0; i < rows.size(); ++i) {
+                const QString seen = d.command(QStringLiteral("row %1").arg(rows[i]));
+                QVERIFY2(seen == before[i] || seen == after[i],
+                    qPrintable(QStringLiteral("round %1: ").arg(rounds) + seen
+                        + "\nold: " + before[i] + "\nnew: " + after[i]));
+            }
+            ++rounds;
+        } while (!maker.waitForFinished(1) && rounds < 100000);
+        QCOMPARE(maker.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(maker.exitCode(), 0);
+        std::fprintf(stderr, "maker run: %d rounds of rows read meanwhile\n", rounds);
+
         d.command("row 5");
         QStringList seen;
         for (int row : rows)

@@ -3,6 +3,7 @@
 // starts at once, the database replaced while a workstation reads, index
 // files left behind by an interrupted rebuild or by an update.
 #include "common/testdb.h"
+#include "driverclient.h"
 #include "framework/platform/filelock.h"
 #include "store/fileformat.h"
 #include "store/indexfile.h"
@@ -21,62 +22,11 @@ using namespace zil;
 
 namespace {
 
-// The longest any single answer may take; it only turns a hang into a
-// failure, it measures nothing.
-constexpr int answerBoundMs = 90000;
+constexpr int answerBoundMs = test::DriverClient::answerBoundMs;
 
 const QStringList tableNames {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"};
 
-// The driver program on a database, one command at a time.
-class Driver
-{
-public:
-    // Starts the driver; the first line it answers ("started", "failed").
-    QString start(const QString &programDir)
-    {
-        m_process.setProgram(qEnvironmentVariable("ZIL_DRIVER"));
-        m_process.setArguments({programDir + "/zil"});
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        return readLine();
-    }
-
-    QString command(const QString &line)
-    {
-        m_process.write(line.toUtf8() + '\n');
-        return readLine();
-    }
-
-    QStringList messages;
-
-    ~Driver()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(answerBoundMs))
-            m_process.kill();
-        m_process.waitForFinished(-1);
-    }
-
-private:
-    // The next answer; messages shown on the way are kept apart.
-    QString readLine()
-    {
-        for (;;) {
-            while (!m_process.canReadLine()) {
-                if (m_process.state() == QProcess::NotRunning)
-                    return QStringLiteral("(ended)");
-                if (!m_process.waitForReadyRead(answerBoundMs))
-                    return QStringLiteral("(no answer)");
-            }
-            const QString line = QString::fromUtf8(m_process.readLine()).chopped(1);
-            if (!line.startsWith(QLatin1String("message ")))
-                return line;
-            messages << line.mid(8);
-        }
-    }
-
-    QProcess m_process;
-};
+using Driver = test::DriverClient;
 
 bool makeFifo(const QString &path)
 {
@@ -130,6 +80,48 @@ class TestFieldDirectory : public QObject
             return QString();
         ini.write("[Database]\nPath=" + db.toUtf8() + "\n");
         return dir;
+    }
+
+    // The rows of the material list that an old and a new database show, as
+    // fresh workstations read them; every row differs between the two.
+    struct TwoVersions
+    {
+        QList<int> rows {1, 2, 700, 1500, 2999};
+        QStringList before, after;
+
+        // The first row the workstation now shows that is neither wholly old
+        // nor wholly new, with both versions; empty when there is none.
+        QString mixedRow(Driver &d) const
+        {
+            for (int i = 0; i < rows.size(); ++i) {
+                const QString seen = d.command(QStringLiteral("row %1").arg(rows[i]));
+                if (seen != before[i] && seen != after[i])
+                    return seen + "\nold: " + before[i] + "\nnew: " + after[i];
+            }
+            return QString();
+        }
+
+        // The rows the workstation shows once it has looked at the tables again.
+        QStringList now(Driver &d) const
+        {
+            d.command("row 5");
+            QStringList seen;
+            for (int row : rows)
+                seen << d.command(QStringLiteral("row %1").arg(row));
+            return seen;
+        }
+    };
+
+    bool readVersions(const QString &oldDb, const QString &newDb, TwoVersions &v)
+    {
+        v.before = rowsOf(oldDb, v.rows);
+        v.after = rowsOf(newDb, v.rows);
+        if (v.before.size() != v.rows.size() || v.after.size() != v.rows.size())
+            return false;
+        for (int i = 0; i < v.rows.size(); ++i)
+            if (v.before[i] == v.after[i])
+                return false;
+        return true;
     }
 
     // The rows the driver shows on a database, as a fresh workstation does.
@@ -450,22 +442,14 @@ private slots:
         store::indexDatabase(live);
         store::indexDatabase(oldDb);
 
-        const QList<int> rows {1, 2, 700, 1500, 2999};
-        const QStringList before = rowsOf(oldDb, rows);
-        const QStringList after = rowsOf(newDb, rows);
-        QCOMPARE(before.size(), rows.size());
-        QCOMPARE(after.size(), rows.size());
-        for (int i = 0; i < rows.size(); ++i)
-            QVERIFY2(before[i] != after[i], qPrintable(before[i]));
+        TwoVersions v;
+        QVERIFY(readVersions(oldDb, newDb, v));
 
         Driver d;
         QCOMPARE(d.start(installProgram(live)), QStringLiteral("started"));
         const auto checkRows = [&](const QString &when) {
-            for (int i = 0; i < rows.size(); ++i) {
-                const QString seen = d.command(QStringLiteral("row %1").arg(rows[i]));
-                QVERIFY2(seen == before[i] || seen == after[i],
-                    qPrintable(when + ": " + seen + "\nold: " + before[i] + "\nnew: " + after[i]));
-            }
+            const QString mixed = v.mixedRow(d);
+            QVERIFY2(mixed.isEmpty(), qPrintable(when + ": " + mixed));
         };
         checkRows("before");
         // The order of the maker's moves, the synonyms first, so that a
@@ -477,11 +461,7 @@ private slots:
             checkRows(QStringLiteral("after moving %1").arg(t));
         }
         // Once all four are new, the workstation shows the new database.
-        d.command("row 5");
-        QStringList seen;
-        for (int row : rows)
-            seen << d.command(QStringLiteral("row %1").arg(row));
-        QCOMPARE(seen, after);
+        QCOMPARE(v.now(d), v.after);
         QCOMPARE(d.messages, QStringList());
     }
 
@@ -494,13 +474,8 @@ private slots:
         const QString live = m_tmp.filePath("makerLive"), reference = m_tmp.filePath("makerNew");
         QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "21", live}));
         QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "22", reference}));
-        const QList<int> rows {1, 2, 700, 1500, 2999};
-        const QStringList before = rowsOf(live, rows);
-        const QStringList after = rowsOf(reference, rows);
-        QCOMPARE(before.size(), rows.size());
-        QCOMPARE(after.size(), rows.size());
-        for (int i = 0; i < rows.size(); ++i)
-            QVERIFY2(before[i] != after[i], qPrintable(before[i]));
+        TwoVersions v;
+        QVERIFY(readVersions(live, reference, v));
 
         Driver d;
         QCOMPARE(d.start(installProgram(live)), QStringLiteral("started"));
@@ -511,23 +486,15 @@ private slots:
         QVERIFY(maker.waitForStarted(answerBoundMs));
         int rounds = 0;
         do {
-            for (int i = 0; i < rows.size(); ++i) {
-                const QString seen = d.command(QStringLiteral("row %1").arg(rows[i]));
-                QVERIFY2(seen == before[i] || seen == after[i],
-                    qPrintable(QStringLiteral("round %1: ").arg(rounds) + seen
-                        + "\nold: " + before[i] + "\nnew: " + after[i]));
-            }
+            const QString mixed = v.mixedRow(d);
+            QVERIFY2(mixed.isEmpty(), qPrintable(QStringLiteral("round %1: ").arg(rounds) + mixed));
             ++rounds;
         } while (!maker.waitForFinished(1) && rounds < 100000);
         QCOMPARE(maker.exitStatus(), QProcess::NormalExit);
         QCOMPARE(maker.exitCode(), 0);
         std::fprintf(stderr, "maker run: %d rounds of rows read meanwhile\n", rounds);
 
-        d.command("row 5");
-        QStringList seen;
-        for (int row : rows)
-            seen << d.command(QStringLiteral("row %1").arg(row));
-        QCOMPARE(seen, after);
+        QCOMPARE(v.now(d), v.after);
         QCOMPARE(d.messages, QStringList());
     }
 };

@@ -4,6 +4,7 @@
 // others, and a database replaced under a running one is read whole.
 #include "browser/linkdb.h"
 #include "common/testdb.h"
+#include "driverclient.h"
 #include "store/indexfile.h"
 
 #include <QDir>
@@ -18,50 +19,14 @@ using namespace zil;
 
 namespace {
 
-// The driver program on a database, one command at a time.
-class Driver
+// A workstation that has started on its database.
+class Driver : public zil::test::DriverClient
 {
 public:
     bool start(const QString &programDir)
     {
-        m_process.setProgram(qEnvironmentVariable("ZIL_DRIVER"));
-        m_process.setArguments({programDir + "/zil"});
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        return readLine() == QLatin1String("started");
+        return DriverClient::start(programDir) == QLatin1String("started");
     }
-
-    QString command(const QString &line)
-    {
-        m_process.write(line.toUtf8() + '\n');
-        return readLine();
-    }
-
-    QStringList messages;
-
-    ~Driver()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(-1);
-    }
-
-private:
-    // The next answer; messages shown on the way are kept apart.
-    QString readLine()
-    {
-        for (;;) {
-            while (!m_process.canReadLine()) {
-                if (m_process.state() == QProcess::NotRunning || !m_process.waitForReadyRead(-1))
-                    return QStringLiteral("(ended)");
-            }
-            const QString line = QString::fromUtf8(m_process.readLine()).chopped(1);
-            if (!line.startsWith(QLatin1String("message ")))
-                return line;
-            messages << line.mid(8);
-        }
-    }
-
-    QProcess m_process;
 };
 
 // The lock files a process holds open.

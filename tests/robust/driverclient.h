@@ -1,0 +1,67 @@
+// The driver program (zil-driver) on a database, one command at a time, as a
+// test's workstation. Every wait is bounded, so a hang turns into a failure.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace zil::test {
+
+class DriverClient
+{
+public:
+    // The longest any single answer may take; it only turns a hang into a
+    // failure, it measures nothing.
+    static constexpr int answerBoundMs = 90000;
+
+    // Starts the driver on the program in programDir; returns its first
+    // answer ("started" or "failed").
+    QString start(const QString &programDir)
+    {
+        m_process.setProgram(qEnvironmentVariable("ZIL_DRIVER"));
+        m_process.setArguments({programDir + "/zil"});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        return readLine();
+    }
+
+    QString command(const QString &line)
+    {
+        m_process.write(line.toUtf8() + '\n');
+        return readLine();
+    }
+
+    // The messages the program showed on the way, one line each.
+    QStringList messages;
+
+    ~DriverClient()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(answerBoundMs))
+            m_process.kill();
+        m_process.waitForFinished(-1);
+    }
+
+private:
+    // The next answer; messages shown on the way are kept apart.
+    QString readLine()
+    {
+        for (;;) {
+            while (!m_process.canReadLine()) {
+                if (m_process.state() == QProcess::NotRunning)
+                    return QStringLiteral("(ended)");
+                if (!m_process.waitForReadyRead(answerBoundMs))
+                    return QStringLiteral("(no answer)");
+            }
+            const QString line = QString::fromUtf8(m_process.readLine()).chopped(1);
+            if (!line.startsWith(QLatin1String("message ")))
+                return line;
+            messages << line.mid(8);
+        }
+    }
+
+    QProcess m_process;
+};
+
+} // namespace zil::test

@@ -1,5 +1,7 @@
 #include "datagrid.h"
 
+#include "gridrows.h"
+
 #include "store/field.h"
 #include "store/table.h"
 
@@ -294,7 +296,7 @@ void DataGrid::paintCell(QPainter &painter, const QRect &rect, int row, int colu
 {
     // A row cut by the bottom edge, or by the scroll bar along it, stays
     // empty: the user reads whole rows only.
-    if (rect.bottom() >= viewport()->height()) {
+    if (rowCutAtBottom(*this, rect)) {
         painter.fillRect(rect, palette().color(QPalette::Active, QPalette::Base));
         return;
     }
@@ -462,30 +464,16 @@ void DataGrid::fitLastColumn()
     m_fitting = false;
 }
 
-void DataGrid::alignRowsToTop()
-{
-    // At the end of its range the view would line the last row up with its
-    // bottom edge, which pushes the first visible row partly under the
-    // titles. The rows stay lined up with the top instead; the range is such
-    // that the last row is whole there too.
-    const int value = verticalScrollBar()->value();
-    QHeaderView *rows = verticalHeader();
-    if (value > 0 && value < rows->count() && rows->offset() != rows->sectionPosition(value)) {
-        rows->setOffsetToSectionPosition(value);
-        viewport()->update();
-    }
-}
-
 void DataGrid::scrollContentsBy(int dx, int dy)
 {
     QTableView::scrollContentsBy(dx, dy);
-    alignRowsToTop();
+    alignRowsToTop(*this);
 }
 
 void DataGrid::updateGeometries()
 {
     QTableView::updateGeometries();
-    alignRowsToTop();
+    alignRowsToTop(*this);
 }
 
 void DataGrid::resizeEvent(QResizeEvent *event)

@@ -138,7 +138,6 @@ private:
     void measureLastColumn();
     void measureLater();
     void measureNow();
-    void alignRowsToTop();
 
     Model *m_model;
     QPointer<store::DataSource> m_source;

@@ -1,5 +1,7 @@
 #include "stringgrid.h"
 
+#include "gridrows.h"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -50,7 +52,7 @@ public:
     {
         // A row cut by the bottom edge stays empty: the user reads whole
         // rows only, and those are the rows the grid counts as visible.
-        if (m_grid->cutAtBottom(option.rect)) {
+        if (rowCutAtBottom(*m_grid, option.rect)) {
             painter->fillRect(option.rect, m_grid->palette().base());
             return;
         }
@@ -239,35 +241,16 @@ void StringGrid::scrollRowIntoView(int row)
         verticalScrollBar()->setValue(row - fit);
 }
 
-bool StringGrid::cutAtBottom(const QRect &rect) const
-{
-    return rect.bottom() >= viewport()->height();
-}
-
-void StringGrid::alignRowsToTop()
-{
-    // At the end of its range the view would line the last row up with its
-    // bottom edge, which pushes the first visible row partly under the
-    // caption. The rows stay lined up with the top instead; the range is such
-    // that the last row is whole there too.
-    const int value = verticalScrollBar()->value();
-    QHeaderView *rows = verticalHeader();
-    if (value > 0 && value < rows->count() && rows->offset() != rows->sectionPosition(value)) {
-        rows->setOffsetToSectionPosition(value);
-        viewport()->update();
-    }
-}
-
 void StringGrid::scrollContentsBy(int dx, int dy)
 {
     QTableView::scrollContentsBy(dx, dy);
-    alignRowsToTop();
+    alignRowsToTop(*this);
 }
 
 void StringGrid::updateGeometries()
 {
     QTableView::updateGeometries();
-    alignRowsToTop();
+    alignRowsToTop(*this);
 }
 
 void StringGrid::topChanged()

@@ -79,9 +79,6 @@ private:
 
     void paintCell(QPainter &painter, int row, const QRect &rect, bool fixed);
     void scrollRowIntoView(int row);
-    void alignRowsToTop();
-    // Whether a data row is cut by the bottom edge of the view.
-    bool cutAtBottom(const QRect &rect) const;
     void topChanged();
 
     Model *m_model;

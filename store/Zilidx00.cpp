@@ -206,8 +206,6 @@ bool TIndexForm::EnsureIndexes(int waitMs)
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (zil::store::indexesComplete(m_workDirectory))
-            return true;
         zil::platform::FileLock rebuildLock;
         const auto result = rebuildLock.lockExclusive(lockPath);
         if (result != zil::platform::FileLock::Result::Busy) {
@@ -222,5 +220,9 @@ bool TIndexForm::EnsureIndexes(int waitMs)
             return false;
         QCoreApplication::processEvents();
         QThread::msleep(100);
+        // The rebuild under way elsewhere may be done: then there is
+        // nothing left to wait for.
+        if (zil::store::indexesComplete(m_workDirectory))
+            return true;
     }
 }

@@ -1,5 +1,6 @@
 #include "help.h"
 
+#include "files.h"
 #include "messagebox.h"
 
 #include <QAction>
@@ -19,14 +20,6 @@
 namespace zil::platform {
 
 namespace {
-
-// Only a regular file is read: a FIFO or a device named as the help file
-// would block the program while the browser reads it. isFile() follows a link
-// and is false for a FIFO, a device or a directory.
-bool isReadableFile(const QString &path)
-{
-    return QFileInfo(path).isFile();
-}
 
 QString notFoundText(const QString &path)
 {
@@ -100,7 +93,7 @@ void HelpWindow::followLink(const QUrl &link)
         QDesktopServices::openUrl(target);
         return;
     }
-    if (!isReadableFile(target.toLocalFile())) {
+    if (!isRegularFile(target.toLocalFile(), true)) {
         showError(this, notFoundText(target.toLocalFile()));
         return;
     }
@@ -116,16 +109,16 @@ void HelpWindow::placeOnOwner()
     const QRect available = screen ? screen->availableGeometry() : QRect();
     // A window not yet shown knows nothing of its frame; it gets the frame
     // its owner has.
+    const auto frameMargins = [](const QWidget *w) {
+        const QRect inner = w->geometry(), outer = w->frameGeometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+            outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    };
     QMargins margins;
     if (isVisible())
-        margins = QMargins(geometry().left() - frameGeometry().left(),
-            geometry().top() - frameGeometry().top(), frameGeometry().right() - geometry().right(),
-            frameGeometry().bottom() - geometry().bottom());
+        margins = frameMargins(this);
     else if (owner && owner->isVisible())
-        margins = QMargins(owner->geometry().left() - owner->frameGeometry().left(),
-            owner->geometry().top() - owner->frameGeometry().top(),
-            owner->frameGeometry().right() - owner->geometry().right(),
-            owner->frameGeometry().bottom() - owner->geometry().bottom());
+        margins = frameMargins(owner);
     if (available.isValid())
         resize(size().boundedTo(available.size().shrunkBy(margins)));
     QRect frame(QPoint(0, 0), size().grownBy(margins));
@@ -145,7 +138,9 @@ bool openHelp(QWidget *owner, const QString &helpFile)
     if (helpFile.isEmpty())
         return false;
     const QString path = QFileInfo(helpFile).absoluteFilePath();
-    if (!isReadableFile(path)) {
+    // Only a regular file is read: a FIFO or a device named as the help file
+    // would block the program while the browser reads it.
+    if (!isRegularFile(path, true)) {
         showError(owner, notFoundText(path));
         return false;
     }

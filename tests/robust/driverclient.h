@@ -2,11 +2,28 @@
 // test's workstation. Every wait is bounded, so a hang turns into a failure.
 #pragma once
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 namespace zil::test {
+
+// Makes dir a program directory whose settings file names the database db;
+// with copyProgram the program (ZIL_PROGRAM) is copied there as well, so that
+// it finds that settings file beside itself. dir, or empty on failure.
+inline QString installProgram(const QString &dir, const QString &db, bool copyProgram)
+{
+    QDir().mkpath(dir);
+    if (copyProgram && !QFile::copy(qEnvironmentVariable("ZIL_PROGRAM"), dir + "/zil"))
+        return QString();
+    QFile ini(dir + "/zil.INI");
+    if (!ini.open(QIODevice::WriteOnly))
+        return QString();
+    ini.write("[Database]\nPath=" + db.toUtf8() + "\n");
+    return dir;
+}
 
 class DriverClient
 {

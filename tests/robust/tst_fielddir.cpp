@@ -71,15 +71,8 @@ class TestFieldDirectory : public QObject
     // program itself is copied there as well.
     QString installProgram(const QString &db, bool copy = false)
     {
-        const QString dir = m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++));
-        QDir().mkpath(dir);
-        if (copy && !QFile::copy(qEnvironmentVariable("ZIL_PROGRAM"), dir + "/zil"))
-            return QString();
-        QFile ini(dir + "/zil.INI");
-        if (!ini.open(QIODevice::WriteOnly))
-            return QString();
-        ini.write("[Database]\nPath=" + db.toUtf8() + "\n");
-        return dir;
+        return test::installProgram(
+            m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++)), db, copy);
     }
 
     // The rows of the material list that an old and a new database show, as

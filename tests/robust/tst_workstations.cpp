@@ -63,15 +63,8 @@ class TestWorkstations : public QObject
     // A copy of the program with its settings file naming db.
     QString installProgram(const QString &db)
     {
-        const QString dir = m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++));
-        QDir().mkpath(dir);
-        if (!QFile::copy(qEnvironmentVariable("ZIL_PROGRAM"), dir + "/zil"))
-            return QString();
-        QFile ini(dir + "/zil.INI");
-        if (!ini.open(QIODevice::WriteOnly))
-            return QString();
-        ini.write("[Database]\nPath=" + db.toUtf8() + "\n");
-        return dir;
+        return test::installProgram(
+            m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++)), db, true);
     }
 
     // Starts the program; its message boxes go to log.

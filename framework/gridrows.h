@@ -1,0 +1,20 @@
+// Row geometry that the string grid and the data grids share: both show
+// whole rows only, lined up under their caption or titles.
+#pragma once
+
+class QRect;
+class QTableView;
+
+namespace zil::framework {
+
+// At the end of its range a table view lines its last row up with its bottom
+// edge, which pushes the first visible row partly under the caption. This
+// puts the rows back in line with the top; the scroll range is such that the
+// last row is whole there too. Called after every scroll and geometry change.
+void alignRowsToTop(QTableView &view);
+
+// Whether a row drawn at rect is cut by the bottom edge of the view's
+// viewport (or by a scroll bar along it); such a row is drawn empty.
+bool rowCutAtBottom(const QTableView &view, const QRect &rect);
+
+} // namespace zil::framework

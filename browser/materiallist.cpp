@@ -265,6 +265,13 @@ void TMainForm::FollowNewDatabase()
     RestoreAll();
     UpdateListCaption();
     UpdateSearchEnabled();
+    // Ids of one database mean nothing in the next: where the user's text is
+    // left in a search field, the item it names in the new database becomes
+    // current, as if it had been typed now.
+    if (!SearchField->text().isEmpty())
+        SearchMaterial();
+    if (!EditSupplierName->text().isEmpty())
+        FindSupplierName();
 }
 
 void TMainForm::MaterialGridSelectCell(int, int row, bool &)

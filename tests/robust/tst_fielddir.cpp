@@ -490,6 +490,38 @@ private slots:
         QCOMPARE(v.now(d), v.after);
         QCOMPARE(d.messages, QStringList());
     }
+
+    // A database update taken up while text is left in the search field: the
+    // text still decides which material is current, as on a workstation
+    // started on the new database, not the id it had in the old one.
+    void searchTextHoldsAcrossAnUpdate()
+    {
+        const QString live = m_tmp.filePath("searchLive"), reference = m_tmp.filePath("searchNew");
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "31", live}));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "32", reference}));
+        Driver fresh;
+        QCOMPARE(fresh.start(installProgram(reference)), QStringLiteral("started"));
+        // A material far down the list that its whole name finds (a name
+        // with a prefix such as "cis-" is found by the rest of it).
+        QString name, expected;
+        for (int row = 2000; row < 2100 && name.isEmpty(); ++row) {
+            const QString candidate
+                = fresh.command(QStringLiteral("row %1").arg(row)).section(QLatin1Char('|'), 1, 1);
+            const QString found = fresh.command("search " + candidate);
+            if (found.startsWith(QStringLiteral("current %1|").arg(row))) {
+                name = candidate;
+                expected = found;
+            }
+        }
+        QVERIFY(!name.isEmpty());
+
+        Driver d;
+        QCOMPARE(d.start(installProgram(live)), QStringLiteral("started"));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "32", live}));
+        d.command("search " + name);
+        QCOMPARE(d.command("current"), expected);
+        QCOMPARE(d.messages, QStringList());
+    }
 };
 
 QTEST_MAIN(TestFieldDirectory)

@@ -195,15 +195,8 @@ DataGrid::DataGrid(QWidget *parent)
     setItemDelegate(new Delegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setUpGridView(*this);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setShowGrid(true);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    // Tab leaves the grid instead of moving its row.
-    setTabKeyNavigation(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

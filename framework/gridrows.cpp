@@ -6,6 +6,17 @@
 
 namespace zil::framework {
 
+void setUpGridView(QTableView &view)
+{
+    view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view.setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view.setShowGrid(true);
+    view.setWordWrap(false);
+    view.setCornerButtonEnabled(false);
+    view.setTabKeyNavigation(false);
+    view.horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+}
+
 void alignRowsToTop(QTableView &view)
 {
     const int value = view.verticalScrollBar()->value();

@@ -1,4 +1,5 @@
-// Row geometry that the string grid and the data grids share: both show
+// What the string grid and the data grids share: the read-only, one-line,
+// row-by-row manner of the view, and the row geometry by which both show
 // whole rows only, lined up under their caption or titles.
 #pragma once
 
@@ -6,6 +7,11 @@ class QRect;
 class QTableView;
 
 namespace zil::framework {
+
+// Sets a grid's view up as both grid kinds show it: no editing, scrolling by
+// whole rows, lines between cells, no wrapping, no corner button, titles of
+// fixed width, and Tab leaving the grid instead of moving its row.
+void setUpGridView(QTableView &view);
 
 // At the end of its range a table view lines its last row up with its bottom
 // edge, which pushes the first visible row partly under the caption. This

@@ -103,20 +103,13 @@ StringGrid::StringGrid(QWidget *parent)
     setModel(m_model);
     setItemDelegate(new Delegate(this));
     setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setUpGridView(*this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setShowGrid(true);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    // Tab leaves the grid instead of moving its row.
-    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(m_rowHeight);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     // One column far wider than the grid, so it always spans the view.
     horizontalHeader()->setDefaultSectionSize(2500);
     horizontalHeader()->setFixedHeight(m_rowHeight);

@@ -120,18 +120,51 @@ void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellFiel
     framework::drawCellText(canvas, rect, nameById(field, idField, lookup));
 }
 
-bool toggleSubPane(QWidget *pane)
+QString countText(qint32 count, const QString &noun, const QString &pluralSuffix)
+{
+    if (count == 0)
+        return QStringLiteral("No ") + noun + pluralSuffix;
+    if (count == 1)
+        return QStringLiteral("1 ") + noun;
+    return QString::number(count) + QLatin1Char(' ') + noun + pluralSuffix;
+}
+
+void setUpLinkGrid(framework::DataGrid *grid, store::DataSource *links, const QString &idField,
+    const QString &caption, store::Table &lookup,
+    std::function<void(QPainter &, const QRect &, const framework::CellField &)> drawDataCell,
+    std::function<void()> dblClick)
+{
+    grid->setDataSource(links);
+    grid->setColumns({{idField, 200, caption}});
+    grid->setOnDrawDataCell(std::move(drawDataCell));
+    grid->setOnCellText([idField, &lookup](const framework::CellField &field) {
+        return nameById(field, idField, lookup);
+    });
+    grid->setOnDblClick(std::move(dblClick));
+}
+
+void showCountedTitle(store::Table &links, const QString &idField, const QString &noun,
+    const QString &joiner, store::Table &record)
+{
+    if (!links.active() || !record.active())
+        return;
+    const QString title = countText(links.recordCount(), noun, QStringLiteral("s")) + joiner
+        + record.fieldByName(QStringLiteral("name")).asString();
+    links.fieldByName(idField).setDisplayLabel(title);
+}
+
+void showHideShowState(const HideShowButton &button, bool shown)
+{
+    button.button->setText(shown ? QStringLiteral("Hide details") : QStringLiteral("Show details"));
+    button.button->setIcon(
+        framework::twoImageIcon((shown ? button.hidePicture : button.showPicture)->pixmap()));
+}
+
+void toggleSubPane(QWidget *pane, const HideShowButton &button)
 {
     const bool show = pane->isHidden();
     pane->setVisible(show);
-    return show;
-}
-
-void showHideShowState(
-    QPushButton *button, bool shown, const QLabel *showPicture, const QLabel *hidePicture)
-{
-    button->setText(shown ? QStringLiteral("Hide details") : QStringLiteral("Show details"));
-    button->setIcon(framework::twoImageIcon((shown ? hidePicture : showPicture)->pixmap()));
+    showHideShowState(button, show);
 }
 
 } // namespace zil::browser

@@ -1,9 +1,11 @@
 // What the detail pane and the supplier browser share: the synonyms memos,
-// the names drawn into the link grids, and the sub-panes under those grids
-// with the Hide/Show button that reports their state.
+// the link grids with their counted titles and the names drawn into them,
+// and the sub-panes under those grids with the Hide/Show button that reports
+// their state.
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QPainter;
@@ -14,10 +16,12 @@ class QWidget;
 
 namespace zil::framework {
 class CellField;
-}
+class DataGrid;
+} // namespace zil::framework
 namespace zil::store {
+class DataSource;
 class Table;
-}
+} // namespace zil::store
 
 namespace zil::browser {
 
@@ -41,11 +45,36 @@ void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
 void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellField &field,
     const QString &idField, store::Table &lookup);
 
-// Hides a shown sub-pane or shows a hidden one; true when it is now shown.
-bool toggleSubPane(QWidget *pane);
+// "No suppliers", "1 supplier", "3 suppliers".
+QString countText(qint32 count, const QString &noun, const QString &pluralSuffix);
+
+// A grid of the links of one record: one column of the links' idField under
+// caption, whose cells show the name that lookup holds for the id; its draw
+// and double-click reactions are given.
+void setUpLinkGrid(framework::DataGrid *grid, store::DataSource *links, const QString &idField,
+    const QString &caption, store::Table &lookup,
+    std::function<void(QPainter &, const QRect &, const framework::CellField &)> drawDataCell,
+    std::function<void()> dblClick);
+
+// Titles the link grid with the count of the links and the name of the
+// record they belong to, as both now stand: "3 suppliers for: <material>".
+// Nothing changes while either cursor is closed, or when the title is the
+// one it has.
+void showCountedTitle(store::Table &links, const QString &idField, const QString &noun,
+    const QString &joiner, store::Table &record);
+
+// The Hide/Show button of the button bar with the two pictures it shows.
+struct HideShowButton
+{
+    QPushButton *button = nullptr;
+    const QLabel *showPicture = nullptr;
+    const QLabel *hidePicture = nullptr;
+};
 
 // The Hide/Show button's caption and picture for a sub-pane shown or hidden.
-void showHideShowState(
-    QPushButton *button, bool shown, const QLabel *showPicture, const QLabel *hidePicture);
+void showHideShowState(const HideShowButton &button, bool shown);
+
+// Hides a shown sub-pane or shows a hidden one, and the button says which.
+void toggleSubPane(QWidget *pane, const HideShowButton &button);
 
 } // namespace zil::browser

@@ -129,30 +129,6 @@ QString countText(qint32 count, const QString &noun, const QString &pluralSuffix
     return QString::number(count) + QLatin1Char(' ') + noun + pluralSuffix;
 }
 
-void setUpLinkGrid(framework::DataGrid *grid, store::DataSource *links, const QString &idField,
-    const QString &caption, store::Table &lookup,
-    std::function<void(QPainter &, const QRect &, const framework::CellField &)> drawDataCell,
-    std::function<void()> dblClick)
-{
-    grid->setDataSource(links);
-    grid->setColumns({{idField, 200, caption}});
-    grid->setOnDrawDataCell(std::move(drawDataCell));
-    grid->setOnCellText([idField, &lookup](const framework::CellField &field) {
-        return nameById(field, idField, lookup);
-    });
-    grid->setOnDblClick(std::move(dblClick));
-}
-
-void showCountedTitle(store::Table &links, const QString &idField, const QString &noun,
-    const QString &joiner, store::Table &record)
-{
-    if (!links.active() || !record.active())
-        return;
-    const QString title = countText(links.recordCount(), noun, QStringLiteral("s")) + joiner
-        + record.fieldByName(QStringLiteral("name")).asString();
-    links.fieldByName(idField).setDisplayLabel(title);
-}
-
 void showHideShowState(const HideShowButton &button, bool shown)
 {
     button.button->setText(shown ? QStringLiteral("Hide details") : QStringLiteral("Show details"));
@@ -160,11 +136,53 @@ void showHideShowState(const HideShowButton &button, bool shown)
         framework::twoImageIcon((shown ? button.hidePicture : button.showPicture)->pixmap()));
 }
 
-void toggleSubPane(QWidget *pane, const HideShowButton &button)
+LinkList::LinkList(const Controls &controls, const QString &idField, const QString &caption,
+    const QString &noun, const QString &joiner)
+    : m_c(controls)
+    , m_idField(idField)
+    , m_noun(noun)
+    , m_joiner(joiner)
 {
-    const bool show = pane->isHidden();
-    pane->setVisible(show);
-    showHideShowState(button, show);
+    framework::DataGrid &grid = *m_c.grid;
+    grid.setDataSource(m_c.links);
+    grid.setColumns({{idField, 200, caption}});
+    grid.setOnDrawDataCell(
+        [this](QPainter &canvas, const QRect &rect, const framework::CellField &field) {
+            drawName(canvas, rect, field);
+        });
+    grid.setOnCellText([this](const framework::CellField &field) {
+        return nameById(field, m_idField, *m_c.lookup);
+    });
+    grid.setOnDblClick([this] { toggleSubPane(); });
+    // Tied to the grid it titles: the window's cursors close after its
+    // controls are gone, and their notices then find no reaction.
+    QObject::connect(m_c.links, &store::DataSource::dataChange, m_c.grid, [this] { showTitle(); });
+}
+
+void LinkList::showTitle()
+{
+    if (!m_c.linkRows->active() || !m_c.record->active())
+        return;
+    const QString title = countText(m_c.linkRows->recordCount(), m_noun, QStringLiteral("s"))
+        + m_joiner + m_c.record->fieldByName(QStringLiteral("name")).asString();
+    m_c.linkRows->fieldByName(m_idField).setDisplayLabel(title);
+}
+
+void LinkList::drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field)
+{
+    drawNameById(canvas, rect, field, m_idField, *m_c.lookup);
+}
+
+void LinkList::toggleSubPane()
+{
+    const bool show = m_c.subPane->isHidden();
+    m_c.subPane->setVisible(show);
+    showHideShowState(m_c.hideShow, show);
+}
+
+bool LinkList::subPaneShown() const
+{
+    return !m_c.subPane->isHidden();
 }
 
 } // namespace zil::browser

@@ -1,11 +1,10 @@
 // What the detail pane and the supplier browser share: the synonyms memos,
-// the link grids with their counted titles and the names drawn into them,
-// and the sub-panes under those grids with the Hide/Show button that reports
+// and the lists of links with their counted titles, the names drawn into
+// them, and the sub-panes under them with the Hide/Show button that reports
 // their state.
 #pragma once
 
 #include <QString>
-#include <functional>
 
 class QLabel;
 class QPainter;
@@ -48,21 +47,6 @@ void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellFiel
 // "No suppliers", "1 supplier", "3 suppliers".
 QString countText(qint32 count, const QString &noun, const QString &pluralSuffix);
 
-// A grid of the links of one record: one column of the links' idField under
-// caption, whose cells show the name that lookup holds for the id; its draw
-// and double-click reactions are given.
-void setUpLinkGrid(framework::DataGrid *grid, store::DataSource *links, const QString &idField,
-    const QString &caption, store::Table &lookup,
-    std::function<void(QPainter &, const QRect &, const framework::CellField &)> drawDataCell,
-    std::function<void()> dblClick);
-
-// Titles the link grid with the count of the links and the name of the
-// record they belong to, as both now stand: "3 suppliers for: <material>".
-// Nothing changes while either cursor is closed, or when the title is the
-// one it has.
-void showCountedTitle(store::Table &links, const QString &idField, const QString &noun,
-    const QString &joiner, store::Table &record);
-
 // The Hide/Show button of the button bar with the two pictures it shows.
 struct HideShowButton
 {
@@ -74,7 +58,48 @@ struct HideShowButton
 // The Hide/Show button's caption and picture for a sub-pane shown or hidden.
 void showHideShowState(const HideShowButton &button, bool shown);
 
-// Hides a shown sub-pane or shows a hidden one, and the button says which.
-void toggleSubPane(QWidget *pane, const HideShowButton &button);
+// The links of one record in a grid: one column, titled with the count of
+// the links and the record's name ("3 suppliers for: <material>"), whose
+// cells show the name of the record each link names; under the grid a
+// sub-pane with the details of the link picked, which a double click on the
+// grid or the Hide/Show button hides and shows.
+class LinkList
+{
+public:
+    struct Controls
+    {
+        framework::DataGrid *grid = nullptr;
+        QWidget *subPane = nullptr;
+        HideShowButton hideShow;
+        store::DataSource *links = nullptr;
+        store::Table *linkRows = nullptr;
+        // The record whose links are listed.
+        store::Table *record = nullptr;
+        // The cursor the names of the linked records are looked up on.
+        store::Table *lookup = nullptr;
+    };
+    // The title names the count of the links, as noun with an "s" where it
+    // counts several, then joiner and the record's name. Connects the grid
+    // to the links; a table read again moves the links without a change of
+    // record, and the count in the title follows them.
+    LinkList(const Controls &controls, const QString &idField, const QString &caption,
+        const QString &noun, const QString &joiner);
+    Q_DISABLE_COPY_MOVE(LinkList)
+
+    // Titles the grid as the links and the record now stand; nothing changes
+    // while either cursor is closed, or when the title is the one it has.
+    void showTitle();
+    // Draws the name of the record whose id is the cell's value.
+    void drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
+    // Hides a shown sub-pane or shows a hidden one, and the button says which.
+    void toggleSubPane();
+    bool subPaneShown() const;
+
+private:
+    Controls m_c;
+    QString m_idField;
+    QString m_noun;
+    QString m_joiner;
+};
 
 } // namespace zil::browser

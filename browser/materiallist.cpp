@@ -23,19 +23,18 @@ MaterialList::MaterialList(const Controls &controls, Shared shared)
     // The reactions are tied to the controls they come from; the window's
     // controls go before this list does.
     QObject::connect(
-        m_c.searchField, &QLineEdit::textChanged, m_c.searchField, [this] { SearchFieldChange(); });
-    QObject::connect(
-        m_c.orderButton, &QPushButton::clicked, m_c.orderButton, [this] { OrderButtonClick(); });
-    QObject::connect(
-        m_c.firstButton, &QPushButton::clicked, m_c.firstButton, [this] { FirstButtonClick(); });
-    QObject::connect(
-        m_c.priorButton, &QPushButton::clicked, m_c.priorButton, [this] { PriorButtonClick(); });
-    QObject::connect(
-        m_c.nextButton, &QPushButton::clicked, m_c.nextButton, [this] { NextButtonClick(); });
-    QObject::connect(
-        m_c.lastButton, &QPushButton::clicked, m_c.lastButton, [this] { LastButtonClick(); });
-    QObject::connect(
-        m_c.selectButton, &QPushButton::clicked, m_c.selectButton, [this] { SearchButtonClick(); });
+        m_c.searchField, &QLineEdit::textChanged, m_c.searchField, [this] { SearchMaterial(); });
+    const std::pair<QPushButton *, void (MaterialList::*)()> buttons[] = {
+        {m_c.orderButton, &MaterialList::OrderButtonClick},
+        {m_c.firstButton, &MaterialList::FirstButtonClick},
+        {m_c.priorButton, &MaterialList::PriorButtonClick},
+        {m_c.nextButton, &MaterialList::NextButtonClick},
+        {m_c.lastButton, &MaterialList::LastButtonClick},
+        {m_c.selectButton, &MaterialList::SearchButtonClick},
+    };
+    for (const auto &[button, reaction] : buttons)
+        QObject::connect(button, &QPushButton::clicked, button,
+            [this, reaction = reaction] { (this->*reaction)(); });
     m_c.grid->setOnSelectCell(
         [this](int col, int row, bool &canSelect) { MaterialGridSelectCell(col, row, canSelect); });
     m_c.grid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
@@ -43,11 +42,6 @@ MaterialList::MaterialList(const Controls &controls, Shared shared)
         MaterialGridDrawCell(painter, col, row, rect, state);
     });
     m_c.grid->setOnTopLeftChanged([this] { MaterialGridTopLeftChanged(); });
-}
-
-void MaterialList::SearchFieldChange()
-{
-    SearchMaterial();
 }
 
 void MaterialList::SearchMaterial()

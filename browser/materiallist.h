@@ -74,6 +74,7 @@ public:
 
     // Connects the controls to the list's reactions.
     MaterialList(const Controls &controls, Shared shared);
+    Q_DISABLE_COPY_MOVE(MaterialList)
 
     void SetListOrder(const QString &order);
     void UpdateSearchEnabled();
@@ -82,7 +83,6 @@ public:
         QPainter &canvas, int col, int row, const QRect &rect, framework::GridDrawState state);
     void MaterialGridSelectCell(int col, int row, bool &canSelect);
     void MaterialGridTopLeftChanged();
-    void SearchFieldChange();
     void SearchMaterial();
     void OrderButtonClick();
     void ToggleOrder();

@@ -10,36 +10,26 @@
 namespace zil::browser {
 
 SupplierBrowser::SupplierBrowser(const Controls &controls, bool &eventsEnabled)
-    : m_c(controls)
+    : m_searchField(controls.searchField)
+    , m_synonyms(controls.synonyms)
+    , m_supplierRows(controls.supplierRows)
+    , m_synonymRows(controls.synonymRows)
+    , m_materials(controls.materials, QStringLiteral("materialid"), QStringLiteral("Material name"),
+          QStringLiteral("material"), QStringLiteral(" from: "))
     , m_eventsEnabled(eventsEnabled)
 {
     // Each reaction is tied to the control it comes from or fills, as the
     // detail pane's are.
-    QObject::connect(m_c.searchField, &QLineEdit::textChanged, m_c.searchField,
-        [this] { EditSupplierNameChange(); });
-    m_c.supplierGrid->setDataSource(m_c.suppliers);
-    m_c.supplierGrid->setColumns({{QStringLiteral("name"), 100, QStringLiteral("Supplier name")}});
-    setUpLinkGrid(
-        m_c.materialGrid, m_c.materialLinks, QStringLiteral("materialid"),
-        QStringLiteral("Material name"), *m_c.materialLookup,
-        [this](QPainter &canvas, const QRect &rect, const framework::CellField &field) {
-            MaterialGrid2DrawDataCell(canvas, rect, field);
-        },
-        [this] { MaterialGrid2DblClick(); });
-    QObject::connect(m_c.suppliers, &store::DataSource::dataChange, m_c.materialGrid,
+    QObject::connect(
+        m_searchField, &QLineEdit::textChanged, m_searchField, [this] { FindSupplierName(); });
+    controls.supplierGrid->setDataSource(controls.suppliers);
+    controls.supplierGrid->setColumns(
+        {{QStringLiteral("name"), 100, QStringLiteral("Supplier name")}});
+    QObject::connect(controls.suppliers, &store::DataSource::dataChange, controls.materials.grid,
         [this] { SourceSupplierNameDataChange(); });
-    QObject::connect(m_c.material, &store::DataSource::dataChange, m_c.synonyms,
-        [this] { SourceMaterial2DataChange(); });
-    // A table read again for a sheet run moves these lists without a change
-    // of supplier: the count in the title and the synonyms follow.
-    QObject::connect(m_c.materialLinks, &store::DataSource::dataChange, m_c.materialGrid,
-        [this] { SourceSupplierNameDataChange(); });
-    followSynonyms(*m_c.synonymRows, m_c.synonyms);
-}
-
-void SupplierBrowser::EditSupplierNameChange()
-{
-    FindSupplierName();
+    QObject::connect(controls.material, &store::DataSource::dataChange, m_synonyms,
+        [this] { UpdateLinkedSynonyms(); });
+    followSynonyms(*m_synonymRows, m_synonyms);
 }
 
 void SupplierBrowser::FindSupplierName()
@@ -48,62 +38,45 @@ void SupplierBrowser::FindSupplierName()
         return;
     // The key holds no more than the field does: typing past the width of a
     // supplier name changes nothing.
-    const store::Field &name = m_c.supplierRows->fieldByName(QStringLiteral("name"));
-    m_c.supplierRows->findNearest(m_c.searchField->text().left(name.size()));
+    const store::Field &name = m_supplierRows->fieldByName(QStringLiteral("name"));
+    m_supplierRows->findNearest(m_searchField->text().left(name.size()));
 }
 
 void SupplierBrowser::SearchAgain()
 {
-    if (!m_c.searchField->text().isEmpty())
+    if (!m_searchField->text().isEmpty())
         FindSupplierName();
 }
 
 void SupplierBrowser::SourceSupplierNameDataChange()
 {
-    showCountedTitle(*m_c.links, QStringLiteral("materialid"), QStringLiteral("material"),
-        QStringLiteral(" from: "), *m_c.supplierRows);
-}
-
-void SupplierBrowser::MaterialGrid2DrawDataCell(
-    QPainter &canvas, const QRect &rect, const framework::CellField &field)
-{
-    DrawMaterialName(canvas, rect, field);
+    m_materials.showTitle();
 }
 
 void SupplierBrowser::DrawMaterialName(
     QPainter &canvas, const QRect &rect, const framework::CellField &field)
 {
-    drawNameById(canvas, rect, field, QStringLiteral("materialid"), *m_c.materialLookup);
-}
-
-void SupplierBrowser::SourceMaterial2DataChange()
-{
-    UpdateLinkedSynonyms();
+    m_materials.drawName(canvas, rect, field);
 }
 
 void SupplierBrowser::UpdateLinkedSynonyms()
 {
-    showSynonyms(*m_c.synonymRows, m_c.synonyms);
+    showSynonyms(*m_synonymRows, m_synonyms);
 }
 
 void SupplierBrowser::ToggleMaterialDetails()
 {
-    toggleSubPane(m_c.materialDetails, m_c.hideShow);
-}
-
-void SupplierBrowser::MaterialGrid2DblClick()
-{
-    ToggleMaterialDetails();
+    m_materials.toggleSubPane();
 }
 
 bool SupplierBrowser::MaterialDetailsShown() const
 {
-    return !m_c.materialDetails->isHidden();
+    return m_materials.subPaneShown();
 }
 
 void SupplierBrowser::NavigateSuppliers(const QString &word)
 {
-    store::Table &suppliers = *m_c.supplierRows;
+    store::Table &suppliers = *m_supplierRows;
     if (!suppliers.active())
         return;
     if (word == QLatin1String("first"))
@@ -118,7 +91,7 @@ void SupplierBrowser::NavigateSuppliers(const QString &word)
 
 void SupplierBrowser::ShowSupplier(qint32 id)
 {
-    store::Table &suppliers = *m_c.supplierRows;
+    store::Table &suppliers = *m_supplierRows;
     const QString names = suppliers.indexName();
     try {
         suppliers.setIndexName(QString());

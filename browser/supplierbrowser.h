@@ -6,19 +6,6 @@
 #include "linkedlists.h"
 
 class QLineEdit;
-class QPainter;
-class QPlainTextEdit;
-class QRect;
-class QWidget;
-
-namespace zil::framework {
-class CellField;
-class DataGrid;
-} // namespace zil::framework
-namespace zil::store {
-class DataSource;
-class Table;
-} // namespace zil::store
 
 namespace zil::browser {
 
@@ -28,53 +15,46 @@ public:
     // The controls and cursors the browser works on; the window owns them.
     struct Controls
     {
-        QLineEdit *searchField = nullptr;
-        framework::DataGrid *supplierGrid = nullptr;
-        framework::DataGrid *materialGrid = nullptr;
-        // The sub-pane with the material picked in the supplier's list.
-        QWidget *materialDetails = nullptr;
-        QPlainTextEdit *synonyms = nullptr;
-        HideShowButton hideShow;
-        // The suppliers in name order, the current one's links to materials,
-        // the material picked among them and its synonyms.
+        // The suppliers in name order, with the search field that finds one.
         store::DataSource *suppliers = nullptr;
-        store::DataSource *materialLinks = nullptr;
-        store::DataSource *material = nullptr;
         store::Table *supplierRows = nullptr;
-        store::Table *links = nullptr;
+        framework::DataGrid *supplierGrid = nullptr;
+        QLineEdit *searchField = nullptr;
+        // The current supplier's materials, with the numbers and the
+        // synonyms of the one picked in the sub-pane.
+        LinkList::Controls materials;
+        store::DataSource *material = nullptr;
         store::Table *synonymRows = nullptr;
-        // The cursor the material names are looked up on.
-        store::Table *materialLookup = nullptr;
+        QPlainTextEdit *synonyms = nullptr;
     };
 
     // Connects the browser to its cursors and controls; before the cursors
     // open, whose first notices it receives. The search field searches while
     // eventsEnabled is set.
     SupplierBrowser(const Controls &controls, bool &eventsEnabled);
+    Q_DISABLE_COPY_MOVE(SupplierBrowser)
 
-    void EditSupplierNameChange();
     void FindSupplierName();
+    // Searches again for the text left in the search field, if any.
+    void SearchAgain();
+    // Titles the supplier's materials with their count.
     void SourceSupplierNameDataChange();
-    void MaterialGrid2DrawDataCell(
-        QPainter &canvas, const QRect &rect, const framework::CellField &field);
     void DrawMaterialName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
-    void SourceMaterial2DataChange();
     void UpdateLinkedSynonyms();
     void ToggleMaterialDetails();
-    void MaterialGrid2DblClick();
+    bool MaterialDetailsShown() const;
     // Moves the supplier list: "first", "prior", "next" or "last".
     void NavigateSuppliers(const QString &word);
-
     // Looks the supplier up by id and leaves the list on it, in name order;
     // the list stays where it was when there is no such supplier.
     void ShowSupplier(qint32 id);
-    // Searches again for the text left in the search field, if any.
-    void SearchAgain();
-    // Whether the material sub-pane is shown.
-    bool MaterialDetailsShown() const;
 
 private:
-    Controls m_c;
+    QLineEdit *m_searchField;
+    QPlainTextEdit *m_synonyms;
+    store::Table *m_supplierRows;
+    store::Table *m_synonymRows;
+    LinkList m_materials;
     bool &m_eventsEnabled;
 };
 

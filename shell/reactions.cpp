@@ -46,7 +46,7 @@ void TMainForm::MaterialGridTopLeftChanged()
 
 void TMainForm::SearchFieldChange()
 {
-    m_materialList->SearchFieldChange();
+    m_materialList->SearchMaterial();
 }
 
 void TMainForm::SearchMaterial()
@@ -113,7 +113,7 @@ void TMainForm::FollowNewDatabase()
 
 void TMainForm::SourceMaterialDataChange()
 {
-    m_detailPane->SourceMaterialDataChange();
+    m_detailPane->UpdateMaterialDetails();
 }
 
 void TMainForm::UpdateMaterialDetails()
@@ -129,7 +129,7 @@ QString TMainForm::CountText(qint32 count, const QString &noun, const QString &p
 void TMainForm::SupplierGridDrawDataCell(
     QPainter &canvas, const QRect &rect, const CellField &field)
 {
-    m_detailPane->SupplierGridDrawDataCell(canvas, rect, field);
+    m_detailPane->DrawSupplierName(canvas, rect, field);
 }
 
 void TMainForm::DrawSupplierName(QPainter &canvas, const QRect &rect, const CellField &field)
@@ -144,7 +144,7 @@ void TMainForm::ToggleSupplierDetails()
 
 void TMainForm::SupplierGridDblClick()
 {
-    m_detailPane->SupplierGridDblClick();
+    m_detailPane->ToggleSupplierDetails();
 }
 
 // ---- The supplier browser ---------------------------------------------------
@@ -156,7 +156,7 @@ void TMainForm::NavigateSuppliers(const QString &word)
 
 void TMainForm::EditSupplierNameChange()
 {
-    m_supplierBrowser->EditSupplierNameChange();
+    m_supplierBrowser->FindSupplierName();
 }
 
 void TMainForm::FindSupplierName()
@@ -172,7 +172,7 @@ void TMainForm::SourceSupplierNameDataChange()
 void TMainForm::MaterialGrid2DrawDataCell(
     QPainter &canvas, const QRect &rect, const CellField &field)
 {
-    m_supplierBrowser->MaterialGrid2DrawDataCell(canvas, rect, field);
+    m_supplierBrowser->DrawMaterialName(canvas, rect, field);
 }
 
 void TMainForm::DrawMaterialName(QPainter &canvas, const QRect &rect, const CellField &field)
@@ -182,7 +182,7 @@ void TMainForm::DrawMaterialName(QPainter &canvas, const QRect &rect, const Cell
 
 void TMainForm::SourceMaterial2DataChange()
 {
-    m_supplierBrowser->SourceMaterial2DataChange();
+    m_supplierBrowser->UpdateLinkedSynonyms();
 }
 
 void TMainForm::UpdateLinkedSynonyms()
@@ -197,7 +197,7 @@ void TMainForm::ToggleMaterialDetails()
 
 void TMainForm::MaterialGrid2DblClick()
 {
-    m_supplierBrowser->MaterialGrid2DblClick();
+    m_supplierBrowser->ToggleMaterialDetails();
 }
 
 // ---- The tab state ----------------------------------------------------------

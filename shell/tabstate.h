@@ -64,6 +64,7 @@ public:
     // tab state's reactions; the search reactions are held back while
     // eventsEnabled is cleared.
     TabState(const Controls &controls, Tabs tabs, bool &eventsEnabled);
+    Q_DISABLE_COPY_MOVE(TabState)
 
     void MainTabNotebookClick(int page);
     void Materials1Click();

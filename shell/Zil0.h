@@ -165,6 +165,7 @@ public:
     QString HelpFileName;
     bool EventsEnabled = false;
     qint32 MaterialCount = 0;
+    // The proportional layout, made by FormCreate.
     std::unique_ptr<TSizerData> Sizer;
 
     // Made by start-up when the database opens.

@@ -61,7 +61,6 @@ protected:
 private:
     bool deleteOldIndexFiles();
     bool createAllIndexes();
-    bool isOldIndexFile(const QString &name) const;
     void showProgress(QLabel *label, const QString &text);
 
     QString m_databasePath;

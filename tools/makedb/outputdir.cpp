@@ -129,10 +129,9 @@ QString OutputDir::describe(const QString &name) const
 void OutputDir::removeStaleWorkDirs(const QStringList &entries)
 {
     const QString prefix = QLatin1String(workDirPrefix);
-    for (const QString &entry : entries) {
-        if (!entry.startsWith(prefix) || entry.size() != prefix.size() + 6)
+    for (const QString &name : entries) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
             continue;
-        const QString &name = entry;
         if (m_dir.kind(name, false) != EntryKind::Directory)
             continue;
         platform::Directory work;

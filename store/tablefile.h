@@ -5,6 +5,7 @@
 
 #include "framework/platform/filelock.h"
 #include "framework/platform/filestamp.h"
+#include "framework/platform/scopedhook.h"
 #include "indexfile.h"
 #include "schema.h"
 
@@ -230,6 +231,8 @@ bool adoptNewGeneration(const QString &dir, int waitMs = 5000);
 // Called when a refresh finds a table file of dir stamped with a generation
 // other than the one in use; an empty function removes the hook.
 void setNewGenerationHook(std::function<void(const QString &dir)> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
 
 // The lock file through which processes share the table at tablePath.
 QString lockFileFor(const QString &tablePath);

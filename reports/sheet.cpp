@@ -6,6 +6,7 @@
 #include "store/field.h"
 #include "store/table.h"
 
+#include <QScopeGuard>
 #include <QWidget>
 
 namespace zil::reports {
@@ -181,6 +182,10 @@ void SheetHolder::RunReport()
             return;
         Report->setPrinterIndex(dialog.printerIndex());
     }
+    // A table that cannot be opened or read, or a printer that cannot be
+    // started, ends the run by an exception; the cursors opened so far are
+    // closed all the same, so that none stays open until the next run.
+    const auto closing = qScopeGuard([this] { closeCursors(); });
     openAfresh();
     restrictToCurrent();
     if (nt) {
@@ -189,16 +194,14 @@ void SheetHolder::RunReport()
         for (int copy = 0; copy < dialog.copies(); ++copy)
             Report->print();
     }
-    closeCursors();
 }
 
 bool SheetHolder::SaveAsPdf(const QString &path)
 {
+    const auto closing = qScopeGuard([this] { closeCursors(); });
     openAfresh();
     restrictToCurrent();
-    const bool written = Report->exportPdf(path);
-    closeCursors();
-    return written;
+    return Report->exportPdf(path);
 }
 
 } // namespace zil::reports

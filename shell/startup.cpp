@@ -125,8 +125,8 @@ bool TMainForm::StartUp()
 
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
-        PrintMaterial = new TPrintMaterial(this);
-        PrintSupplier = new TPrintSupplier(this);
+        PrintMaterial = new TPrintMaterial(this, MainPrintDialog, TableMaterial);
+        PrintSupplier = new TPrintSupplier(this, MainPrintDialog, TableSupplierName);
         SearchWindow = new TSearchWindow(this);
         SizerWindow = new TSizerWindow(this);
 

@@ -6,6 +6,7 @@
 #include "filenames.h"
 #include "framework/platform/filelock.h"
 #include "framework/platform/filestamp.h"
+#include "framework/platform/scopedhook.h"
 #include "indexfile.h"
 #include "schema.h"
 #include "storeerror.h"
@@ -228,6 +229,8 @@ bool adoptNewGeneration(const QString &dir, int waitMs = 5000);
 // Called when a refresh finds a table file of dir stamped with a generation
 // other than the one in use; an empty function removes the hook.
 void setNewGenerationHook(std::function<void(const QString &dir)> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
 
 // Raises StoreError of kind Busy when another program has the table at
 // tablePath open, that is holds its lock file. Nothing is opened, and no

@@ -5,6 +5,8 @@
 // program file.
 #pragma once
 
+#include "framework/platform/scopedhook.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -264,5 +266,7 @@ QString programFilePath();
 // While set, programFilePath() answers with the hook's path; tests stand in a
 // program file of their own. An empty function removes the hook.
 void setProgramFilePathHook(std::function<QString()> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedProgramFilePathHook = ScopedHook<setProgramFilePathHook>;
 
 } // namespace zil::platform

@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sys/stat.h>
 
 using zil::platform::MessageKind;
@@ -135,6 +136,7 @@ private:
     void rebuild(TIndexForm &form, const QString &path, bool expected);
 
     QList<Message> m_messages;
+    std::optional<zil::platform::ScopedMessageBoxHook> m_messageHook;
 };
 
 void TestRebuild::initTestCase()
@@ -145,15 +147,14 @@ void TestRebuild::initTestCase()
 void TestRebuild::init()
 {
     m_messages.clear();
-    zil::platform::setMessageBoxHook(
-        [this](MessageKind kind, const QString &title, const QString &text) {
-            m_messages.append({kind, title, text});
-        });
+    m_messageHook.emplace([this](MessageKind kind, const QString &title, const QString &text) {
+        m_messages.append({kind, title, text});
+    });
 }
 
 void TestRebuild::cleanup()
 {
-    zil::platform::setMessageBoxHook({});
+    m_messageHook.reset();
 }
 
 bool TestRebuild::makeDatabase(QTemporaryDir &tmp)

@@ -864,7 +864,7 @@ private slots:
         QVERIFY(!firstSynonym.isEmpty() && firstSynonym != QLatin1String("Renamed"));
         QVERIFY(store::openTablesAgree(live.path()));
         int told = 0;
-        store::setNewGenerationHook([&](const QString &) { ++told; });
+        const store::ScopedNewGenerationHook counting([&](const QString &) { ++told; });
         const auto moveIn = [&](const QString &t) {
             QVERIFY(std::rename(QFile::encodeName(next.filePath(t)).constData(),
                         QFile::encodeName(live.filePath(t)).constData())
@@ -896,7 +896,6 @@ private slots:
         }
         QCOMPARE(synonyms.fieldByName("name").asString(), QStringLiteral("Renamed"));
         QCOMPARE(suppliers.fieldByName("city").asString(), QStringLiteral("Port"));
-        store::setNewGenerationHook({});
     }
 };
 

@@ -164,7 +164,11 @@ void reportMessages()
     });
 }
 
-QString installProgram(const QString &work, const QString &name, const QString &db)
+namespace {
+
+// Writes the settings file of the program directory name under work; the
+// directory.
+QString writeProgramDir(const QString &work, const QString &name, const QString &db)
 {
     const QString program = QDir(work).filePath(name);
     QDir().mkpath(program);
@@ -173,10 +177,15 @@ QString installProgram(const QString &work, const QString &name, const QString &
         qFatal("bench: cannot write %s", qPrintable(ini.fileName()));
     ini.write("[Database]\nPath=" + db.toUtf8() + "/\n");
     ini.close();
-    const QString programFile = program + QStringLiteral("/zil");
-    platform::setProgramFilePathHook([programFile] { return programFile; });
     return program;
 }
+
+} // namespace
+
+InstalledProgram::InstalledProgram(const QString &work, const QString &name, const QString &db)
+    : dir(writeProgramDir(work, name, db))
+    , m_programFile([programFile = dir + QStringLiteral("/zil")] { return programFile; })
+{ }
 
 bool makeDatabase(const QString &dir, int n, bool indexed)
 {

@@ -1,6 +1,8 @@
 // Timing, repetition, the shared databases and the result table of zil-bench.
 #pragma once
 
+#include "framework/platform/files.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -44,9 +46,18 @@ void printTable();
 void reportMessages();
 
 // A program directory of its own under work, with a settings file naming the
-// database directory db; the program path is pointed into it, so that a main
-// window started now reads that database. Returns the directory.
-QString installProgram(const QString &work, const QString &name, const QString &db);
+// database directory db; while the value lives the program path is pointed
+// into it, so that a main window started then reads that database.
+class InstalledProgram
+{
+public:
+    InstalledProgram(const QString &work, const QString &name, const QString &db);
+
+    const QString dir;
+
+private:
+    zil::platform::ScopedProgramFilePathHook m_programFile;
+};
 
 // Builds a synthetic database of n materials in dir, and its indexes when
 // indexed is set.

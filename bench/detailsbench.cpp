@@ -115,7 +115,7 @@ void runDetails(const QString &work, std::vector<Database> &databases)
         ensureIndexed(db);
         const int n = db.size;
         const QString dir = db.dir;
-        installProgram(work, QStringLiteral("details-prog-%1").arg(n), dir);
+        const InstalledProgram program(work, QStringLiteral("details-prog-%1").arg(n), dir);
         const QString size = QString::number(n);
 
         TMainForm form;
@@ -176,7 +176,6 @@ void runDetails(const QString &work, std::vector<Database> &databases)
             summary(toSuppliersPainted), {}, QString());
         printRow(QStringLiteral("tab switch to Materials, with repaint"), size,
             summary(toMaterialsPainted), {}, QString());
-        platform::setProgramFilePathHook({});
     }
 }
 

@@ -178,7 +178,7 @@ void runList(const QString &work, std::vector<Database> &databases)
         ensureIndexed(db);
         const int n = db.size;
         const QString dir = db.dir;
-        installProgram(work, QStringLiteral("list-prog-%1").arg(n), dir);
+        const InstalledProgram program(work, QStringLiteral("list-prog-%1").arg(n), dir);
         const QString size = QString::number(n);
 
         TMainForm form;
@@ -275,7 +275,6 @@ void runList(const QString &work, std::vector<Database> &databases)
                 QStringLiteral("memmem over the texts in memory (floor)"));
         }
         sqlite3_close(plain);
-        platform::setProgramFilePathHook({});
     }
 }
 

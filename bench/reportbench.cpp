@@ -96,7 +96,7 @@ void runReport(const QString &work)
     const QString dir = QDir(work).filePath(QStringLiteral("report-demo"));
     if (!makeDemo(dir))
         qFatal("bench: cannot make the demo database");
-    installProgram(work, QStringLiteral("report-prog"), dir);
+    const InstalledProgram program(work, QStringLiteral("report-prog"), dir);
 
     TMainForm form;
     if (!form.StartUp())
@@ -127,7 +127,6 @@ void runReport(const QString &work)
     });
     printRow(describe(QStringLiteral("supplier sheet"), supplierName, supplierPdf),
         QStringLiteral("demo"), supplierTime, {}, QString());
-    platform::setProgramFilePathHook({});
 }
 
 } // namespace zil::bench

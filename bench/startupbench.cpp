@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
+#include <optional>
 
 namespace zil::bench {
 
@@ -86,7 +87,9 @@ void runStartUp(const QString &work, std::vector<Database> &databases)
     for (Database &db : databases) {
         const int n = db.size;
         const QString size = QString::number(n);
-        const QString programDir = installProgram(work, QStringLiteral("prog-%1").arg(n), db.dir);
+        std::optional<InstalledProgram> installed;
+        installed.emplace(work, QStringLiteral("prog-%1").arg(n), db.dir);
+        const QString programDir = installed->dir;
         const int runs = n > 50000 ? 5 : 9;
 
         bool ok = false;
@@ -104,7 +107,7 @@ void runStartUp(const QString &work, std::vector<Database> &databases)
                 qFatal("bench: start-up failed on %d materials", n);
         });
         printRow(QStringLiteral("StartUp, indexes present"), size, later, {}, QString());
-        platform::setProgramFilePathHook({});
+        installed.reset();
 
         // The program reads the settings file beside it, so it runs from a
         // copy in the program directory.

@@ -1,14 +1,14 @@
 #include "Printm.h"
 
 #include "reports/sheet.h"
-#include "shell/Zil0.h"
 #include "store/table.h"
 
 using namespace zil::framework;
 using namespace zil::reports;
 
-TPrintMaterial::TPrintMaterial(TMainForm *mainForm)
-    : SheetHolder(mainForm, QStringLiteral("PrintMaterial"))
+TPrintMaterial::TPrintMaterial(
+    QWidget *owner, zil::platform::PrintDialog *dialog, zil::store::Table *current)
+    : SheetHolder(owner, dialog, current, QStringLiteral("PrintMaterial"))
 {
     createCursors();
     createBands();
@@ -126,11 +126,6 @@ QList<zil::store::Table *> TPrintMaterial::cursorOrder() const
 zil::store::Table &TPrintMaterial::master() const
 {
     return *TableMaterial;
-}
-
-zil::store::Table &TPrintMaterial::mainCursor() const
-{
-    return *m_mainForm->TableMaterial;
 }
 
 void TPrintMaterial::QRSysData1Print(QObject *Sender, QString &Value)

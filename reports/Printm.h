@@ -11,7 +11,9 @@ class TPrintMaterial : public zil::reports::SheetHolder
 {
     Q_OBJECT
 public:
-    explicit TPrintMaterial(TMainForm *mainForm);
+    // Owned by owner; prints the current record of current (the main
+    // window's material cursor), asking dialog before a print run.
+    TPrintMaterial(QWidget *owner, zil::platform::PrintDialog *dialog, zil::store::Table *current);
 
     // The page number's text hook: "Page " before the number.
     void QRSysData1Print(QObject *Sender, QString &Value);
@@ -65,7 +67,6 @@ public:
 
 protected:
     zil::store::Table &master() const override;
-    zil::store::Table &mainCursor() const override;
 
 private:
     void createCursors();

@@ -1,14 +1,14 @@
 #include "Prints.h"
 
 #include "reports/sheet.h"
-#include "shell/Zil0.h"
 #include "store/table.h"
 
 using namespace zil::framework;
 using namespace zil::reports;
 
-TPrintSupplier::TPrintSupplier(TMainForm *mainForm)
-    : SheetHolder(mainForm, QStringLiteral("PrintSupplier"))
+TPrintSupplier::TPrintSupplier(
+    QWidget *owner, zil::platform::PrintDialog *dialog, zil::store::Table *current)
+    : SheetHolder(owner, dialog, current, QStringLiteral("PrintSupplier"))
 {
     createCursors();
     createBands();
@@ -82,11 +82,6 @@ QList<zil::store::Table *> TPrintSupplier::cursorOrder() const
 zil::store::Table &TPrintSupplier::master() const
 {
     return *TableSupplier;
-}
-
-zil::store::Table &TPrintSupplier::mainCursor() const
-{
-    return *m_mainForm->TableSupplierName;
 }
 
 void TPrintSupplier::QRSysData2Print(QObject *Sender, QString &Value)

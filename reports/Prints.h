@@ -10,7 +10,9 @@ class TPrintSupplier : public zil::reports::SheetHolder
 {
     Q_OBJECT
 public:
-    explicit TPrintSupplier(TMainForm *mainForm);
+    // Owned by owner; prints the current record of current (the main
+    // window's supplier cursor), asking dialog before a print run.
+    TPrintSupplier(QWidget *owner, zil::platform::PrintDialog *dialog, zil::store::Table *current);
 
     // The page number's text hook: "Page " before the number.
     void QRSysData2Print(QObject *Sender, QString &Value);
@@ -46,7 +48,6 @@ public:
 
 protected:
     zil::store::Table &master() const override;
-    zil::store::Table &mainCursor() const override;
 
 private:
     void createCursors();

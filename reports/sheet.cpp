@@ -2,10 +2,12 @@
 
 #include "framework/platform/printing.h"
 #include "framework/platform/version.h"
-#include "shell/Zil0.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/table.h"
+
+#include <QScopeGuard>
+#include <QWidget>
 
 namespace zil::reports {
 
@@ -132,9 +134,12 @@ ReportBand *makePageFooter(Report &report, const char *productName, const char *
     return footer;
 }
 
-SheetHolder::SheetHolder(TMainForm *mainForm, const QString &name)
-    : QObject(mainForm)
-    , m_mainForm(mainForm)
+SheetHolder::SheetHolder(
+    QWidget *owner, platform::PrintDialog *dialog, store::Table *current, const QString &name)
+    : QObject(owner)
+    , m_owner(owner)
+    , m_dialog(dialog)
+    , m_current(current)
 {
     setObjectName(name);
     Report = new framework::Report(this);
@@ -152,11 +157,11 @@ void SheetHolder::openAfresh()
         table->open();
 }
 
-// The key range of the master on the id of the main window's current record,
+// The key range of the master on the id of the given cursor's current record,
 // which leaves the master on that record; the report's title is its name.
 void SheetHolder::restrictToCurrent()
 {
-    const qint32 id = mainCursor().fieldByName(QStringLiteral("id")).asInteger();
+    const qint32 id = m_current->fieldByName(QStringLiteral("id")).asInteger();
     master().setRange(id, id);
     Report->setTitle(
         master().isEmpty() ? QString() : master().fieldByName(QStringLiteral("name")).asString());
@@ -171,30 +176,32 @@ void SheetHolder::closeCursors()
 void SheetHolder::RunReport()
 {
     const bool nt = platform::IsNTPlatform();
-    platform::PrintDialog &dialog = *m_mainForm->MainPrintDialog;
+    platform::PrintDialog &dialog = *m_dialog;
     if (!nt) {
         if (!dialog.execute())
             return;
         Report->setPrinterIndex(dialog.printerIndex());
     }
+    // A table that cannot be opened or read, or a printer that cannot be
+    // started, ends the run by an exception; the cursors opened so far are
+    // closed all the same, so that none stays open until the next run.
+    const auto closing = qScopeGuard([this] { closeCursors(); });
     openAfresh();
     restrictToCurrent();
     if (nt) {
-        Report->preview(m_mainForm);
+        Report->preview(m_owner);
     } else {
         for (int copy = 0; copy < dialog.copies(); ++copy)
             Report->print();
     }
-    closeCursors();
 }
 
 bool SheetHolder::SaveAsPdf(const QString &path)
 {
+    const auto closing = qScopeGuard([this] { closeCursors(); });
     openAfresh();
     restrictToCurrent();
-    const bool written = Report->exportPdf(path);
-    closeCursors();
-    return written;
+    return Report->exportPdf(path);
 }
 
 } // namespace zil::reports

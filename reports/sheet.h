@@ -1,7 +1,7 @@
 // What the material sheet and the supplier sheet have in common: the A4 page
 // with its margins and fonts, the page footer with the product line and the
 // page number, the making of the sheets' cursors, bands and elements, and the
-// run of a sheet for the main window's current record.
+// run of a sheet for the current record of a cursor of the main window.
 #pragma once
 
 #include "framework/report.h"
@@ -9,8 +9,11 @@
 #include <QList>
 #include <QString>
 
-class TMainForm;
+class QWidget;
 
+namespace zil::platform {
+class PrintDialog;
+}
 namespace zil::store {
 class DataSource;
 class Table;
@@ -66,15 +69,17 @@ class SheetHolder : public QObject
 public:
     ~SheetHolder() override;
 
-    // Prints or previews the sheet of the main window's current record.
-    // Without the NT platform's printing the print dialog is asked first, and a
+    // Prints or previews the sheet of the current record of the cursor the
+    // holder was given. Without the NT platform's printing the print dialog is asked first, and a
     // cancel ends the run before anything is opened. The cursors open in
     // cursorOrder(); the master is restricted to the current record's id; the
     // sheet is then previewed, or printed once per copy asked for, each copy a
-    // print run of its own; the cursors close in the same order.
+    // print run of its own; the cursors close in the same order, also when
+    // the run ends early by an error of the store or the printer.
     void RunReport();
     // Writes the same sheet to a PDF file; false when it cannot be written or
-    // there is no current record.
+    // there is no current record. The cursors are closed again on every way
+    // out.
     bool SaveAsPdf(const QString &path);
 
     // The cursors, in the order in which a run opens and closes them.
@@ -83,20 +88,23 @@ public:
     framework::Report *Report = nullptr;
 
 protected:
-    // A holder named name, owned by the main window, with an empty report on
-    // the sheets' page.
-    SheetHolder(TMainForm *mainForm, const QString &name);
-    // The report's master, and the main window's cursor whose current record
-    // the sheet prints.
+    // A holder named name with an empty report on the sheets' page, owned by
+    // owner, over which its preview opens. dialog is the print dialog asked
+    // before a print run; current is the cursor whose current record the
+    // sheet prints. Both belong to the caller and outlive the holder.
+    SheetHolder(
+        QWidget *owner, platform::PrintDialog *dialog, store::Table *current, const QString &name);
+    // The report's master.
     virtual store::Table &master() const = 0;
-    virtual store::Table &mainCursor() const = 0;
-
-    TMainForm *m_mainForm;
 
 private:
     void openAfresh();
     void restrictToCurrent();
     void closeCursors();
+
+    QWidget *m_owner;
+    platform::PrintDialog *m_dialog;
+    store::Table *m_current;
 };
 
 } // namespace zil::reports

@@ -139,7 +139,7 @@ public:
     void SelectMainPage(int page);
     void UpdateTabState();
 
-    // Printing, in reports/printdispatch.cpp: the button and the Report menu
+    // Printing, in shell/printdispatch.cpp: the button and the Report menu
     // print the sheet of the tab in view; the Report menu also saves it as a
     // PDF file. The two report holders are created by start-up.
     void createPrintDispatch();

@@ -2,6 +2,7 @@
 #include "Zil0.h"
 
 #include "framework/application.h"
+#include "framework/platform/environment.h"
 
 #include <QTimer>
 #include <cstdio>
@@ -15,7 +16,7 @@ int main(int argc, char **argv)
     form.show();
     // A tool that measures start-up from outside asks to be told when the
     // window is up and the main loop has nothing left to do.
-    if (qEnvironmentVariableIsSet("ZIL_ANNOUNCE_IDLE")) {
+    if (zil::platform::programEnvironment().announceIdle) {
         QTimer::singleShot(0, [] {
             std::fputs("idle\n", stdout);
             std::fflush(stdout);

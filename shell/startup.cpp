@@ -16,6 +16,7 @@
 #include "reports/Prints.h"
 #include "store/Zilidx00.h"
 #include "store/database.h"
+#include "store/filenames.h"
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
@@ -48,7 +49,8 @@ public:
 void checkMaterialIds(zil::store::Table &scan, qint32 count)
 {
     if (count <= 0)
-        throw zil::store::StoreError(QStringLiteral("MATERIAL.DB holds no materials"));
+        throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
+            QStringLiteral("MATERIAL.DB holds no materials"));
     scan.setIndexName(QStringLiteral("NameOrder"));
     // Read without moving the cursor, so that no record is announced; the
     // cursor ends on the last material checked.
@@ -57,14 +59,15 @@ void checkMaterialIds(zil::store::Table &scan, qint32 count)
     for (qint32 expected = 1; expected <= checked; ++expected) {
         const qint64 id = scan.integerAt(expected, idColumn);
         if (id != expected)
-            throw zil::store::StoreError(
+            throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
                 QStringLiteral("MATERIAL.DB: material number %1 in name order has id %2; ids "
                                "must run from 1 in name order without gaps")
                     .arg(expected)
                     .arg(id));
     }
     if (checked != count)
-        throw zil::store::StoreError(QStringLiteral("MATERIAL.DB: fewer records than counted"));
+        throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
+            QStringLiteral("MATERIAL.DB: fewer records than counted"));
     scan.setRecNo(checked);
 }
 
@@ -105,7 +108,8 @@ bool TMainForm::StartUp()
         // one left missing, damaged or stale by an interrupted rebuild or a
         // database update is made anew, by this workstation or, while
         // another is rebuilding, by that one.
-        if (zil::platform::fileExists(DatabasePath + QStringLiteral("material.db"))
+        if (zil::platform::fileExists(
+                DatabasePath + zil::store::tableFileName(QStringLiteral("material")))
             && !zil::store::indexesComplete(DatabasePath)) {
             IndexForm = new TIndexForm(this);
             IndexForm->setDatabasePath(DatabasePath);
@@ -121,8 +125,8 @@ bool TMainForm::StartUp()
 
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
-        PrintMaterial = new TPrintMaterial(this);
-        PrintSupplier = new TPrintSupplier(this);
+        PrintMaterial = new TPrintMaterial(this, MainPrintDialog, TableMaterial);
+        PrintSupplier = new TPrintSupplier(this, MainPrintDialog, TableSupplierName);
         SearchWindow = new TSearchWindow(this);
         SizerWindow = new TSizerWindow(this);
 
@@ -180,7 +184,7 @@ bool TMainForm::OpenDatabase()
             for (zil::store::Table *t : cursors)
                 t->close();
             if (attempt == 50)
-                throw zil::store::StoreError(
+                throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
                     QStringLiteral("The tables of the database belong to different updates"));
             QThread::msleep(200);
         }

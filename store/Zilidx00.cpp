@@ -1,17 +1,14 @@
 #include "Zilidx00.h"
 
 #include "framework/platform/filelock.h"
-#include "framework/platform/files.h"
 #include "framework/platform/messagebox.h"
+#include "store/filenames.h"
 #include "store/indexfile.h"
-#include "store/schema.h"
 #include "store/table.h"
-#include "store/tablefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -20,10 +17,6 @@
 #include <exception>
 
 namespace {
-
-// The patterns that cover the index files of every table the store keeps,
-// in the order in which they are cleared.
-const char *const oldIndexPatterns[] = {"*.px", "*.val", "*.x??", "*.y??"};
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, bool bold)
 {
@@ -101,56 +94,18 @@ void TIndexForm::showProgress(QLabel *label, const QString &text)
     label->adjustSize();
 }
 
-bool TIndexForm::isOldIndexFile(const QString &name) const
-{
-    // Only the content tells: a regular file (a link never counts, whatever
-    // it points to) that begins with the store's index header. A user's file
-    // that happens to match a pattern ("MATERIAL.XLS", "synon.val") is not
-    // the rebuild's, whatever lies beside it.
-    return zil::store::isIndexFile(m_workDirectory + name);
-}
-
-namespace {
-
-// Whether another program has the table that an index file belongs to open.
-// Its index files are in use there and stay, as files held open do where the
-// system refuses to delete them; adding the index then fails for that table.
-bool tableInUse(const QString &dir, const QString &indexFileName)
-{
-    const QString base = indexFileName.section(QLatin1Char('.'), 0, 0);
-    const QString table = zil::store::findFileNoCase(dir, base + QStringLiteral(".db"));
-    if (base.isEmpty() || table.isEmpty())
-        return false;
-    const QString lockPath = zil::store::lockFileFor(table);
-    // Without its lock file nobody has the table open; none is made here.
-    if (!QFileInfo::exists(lockPath))
-        return false;
-    zil::platform::FileLock probe;
-    return probe.lockExclusive(lockPath) == zil::platform::FileLock::Result::Busy;
-}
-
-} // namespace
-
 bool TIndexForm::deleteOldIndexFiles()
 {
     bool first = true;
     try {
-        for (const char *pattern : oldIndexPatterns) {
-            showProgress(FileNameLabel, QString::fromLatin1(pattern));
-            if (first)
-                showProgress(IndexNameLabel, QString());
-            first = false;
-            IndexPanel->repaint();
-
-            const QStringList names
-                = zil::platform::findFiles(m_workDirectory, QString::fromLatin1(pattern));
-            for (const QString &name : names) {
-                // A file that cannot be deleted stays; creating its index may
-                // then fail, which is reported there.
-                if (isOldIndexFile(name) && !tableInUse(m_workDirectory, name))
-                    zil::platform::deleteFile(m_workDirectory + name);
-            }
-        }
+        zil::store::deleteOldIndexFiles(
+            m_workDirectory, [&](zil::store::RebuildStep, const QString &pattern) {
+                showProgress(FileNameLabel, pattern);
+                if (first)
+                    showProgress(IndexNameLabel, QString());
+                first = false;
+                IndexPanel->repaint();
+            });
     } catch (const std::exception &) {
         const QString text = QStringLiteral("Error indexing database\r"
                                             "Cannot delete old index files: ");
@@ -164,19 +119,16 @@ bool TIndexForm::createAllIndexes()
 {
     Table->setDatabaseName(m_workDirectory);
     try {
-        for (const zil::schema::TableDef &table : zil::schema::tables()) {
-            const QString fileName = table.fileName.toLower();
-            Table->setTableName(fileName);
-            showProgress(FileNameLabel, fileName);
-            for (const zil::schema::IndexDef &index : table.indexes) {
-                showProgress(IndexNameLabel, index.label);
-                IndexPanel->repaint();
-                zil::store::createIndex(m_workDirectory, Table->tableName(), index.name,
-                    index.fields.join(QLatin1Char(';')),
-                    index.primary ? zil::store::IndexOption::Primary
-                                  : zil::store::IndexOption::CaseInsensitive);
-            }
-        }
+        zil::store::indexTables(
+            m_workDirectory, [this](zil::store::RebuildStep step, const QString &text) {
+                if (step == zil::store::RebuildStep::Table) {
+                    Table->setTableName(text);
+                    showProgress(FileNameLabel, text);
+                } else {
+                    showProgress(IndexNameLabel, text);
+                    IndexPanel->repaint();
+                }
+            });
     } catch (const std::exception &) {
         zil::platform::showError(
             this, QStringLiteral("Cannot reindex file:") + FileNameLabel->text());
@@ -202,7 +154,7 @@ bool TIndexForm::EnsureIndexes(int waitMs)
     FormActivate();
     // The lock that lets one workstation rebuild while the others wait; it
     // lies with the table lock files and is never written.
-    const QString lockPath = m_workDirectory + QStringLiteral("zilindex.lck");
+    const QString lockPath = zil::store::rebuildLockFile(m_workDirectory);
     QElapsedTimer waited;
     waited.start();
     for (;;) {

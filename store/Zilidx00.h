@@ -1,6 +1,7 @@
-// The index rebuild window: deletes the old index files of the database
-// directory and creates the indexes of the four tables anew, showing the file
-// and the index it is working on.
+// The index rebuild window: has the store delete the old index files of the
+// database directory and create the indexes of the four tables anew, showing
+// the file and the index the store reports it is working on, and turns a
+// failure into the rebuild's fixed messages.
 #pragma once
 
 #include <QString>
@@ -61,7 +62,6 @@ protected:
 private:
     bool deleteOldIndexFiles();
     bool createAllIndexes();
-    bool isOldIndexFile(const QString &name) const;
     void showProgress(QLabel *label, const QString &text);
 
     QString m_databasePath;

@@ -21,13 +21,14 @@ Database::~Database()
 QString Database::directory() const
 {
     if (m_driver.compare(standardDriver(), Qt::CaseInsensitive) != 0)
-        throw StoreError(
+        throw StoreError(StoreError::Kind::Usage,
             QStringLiteral("Database %1: unknown driver \"%2\"").arg(m_name, m_driver));
     for (const QString &p : m_params) {
         if (p.startsWith(QLatin1String("Path="), Qt::CaseInsensitive))
             return p.mid(5);
     }
-    throw StoreError(QStringLiteral("Database %1 has no path").arg(m_name));
+    throw StoreError(
+        StoreError::Kind::Usage, QStringLiteral("Database %1 has no path").arg(m_name));
 }
 
 void Database::open()

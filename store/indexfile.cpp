@@ -1,6 +1,7 @@
 #include "indexfile.h"
 
 #include "fileformat.h"
+#include "filenames.h"
 #include "framework/platform/filelock.h"
 #include "framework/platform/files.h"
 #include "schema.h"
@@ -20,23 +21,7 @@ namespace {
 // "material" for ".../MATERIAL.DB": index files are named in lower case.
 QString baseOf(const QString &tablePath)
 {
-    return QFileInfo(tablePath).fileName().section(QLatin1Char('.'), 0, 0).toLower();
-}
-
-// The number of a secondary index file ("xg0" → 0, "xg1" → 1, "xga" → 10),
-// -1 when the suffix is no secondary index suffix.
-int secondaryNumber(const QString &suffix)
-{
-    if (suffix.size() != 3 || !suffix.startsWith(QLatin1String("xg"), Qt::CaseInsensitive))
-        return -1;
-    bool ok = false;
-    const int n = suffix.mid(2).toInt(&ok, 36);
-    return ok ? n : -1;
-}
-
-QString secondarySuffix(int number)
-{
-    return QStringLiteral("xg") + QString::number(number, 36);
+    return tableBaseName(tablePath);
 }
 
 quint16 checksumOf(const QByteArray &body)
@@ -99,17 +84,7 @@ QStringList indexFileNames(const QString &tablePath)
     QStringList names;
     const QStringList entries = platform::directoryEntries(QFileInfo(tablePath).absolutePath());
     for (const QString &e : entries) {
-        // "<base>.px" or "<base>.xg?": a cheap test of the length first, as a
-        // directory may hold very many other files.
-        if ((e.size() != base.size() + 3 && e.size() != base.size() + 4)
-            || e.at(base.size()) != QLatin1Char('.') || !e.startsWith(base, Qt::CaseInsensitive))
-            continue;
-        const QString b = e.section(QLatin1Char('.'), 0, 0);
-        const QString suffix = e.section(QLatin1Char('.'), 1);
-        if (b.compare(base, Qt::CaseInsensitive) != 0)
-            continue;
-        if (suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0
-            || secondaryNumber(suffix) >= 0)
+        if (indexFileNumber(e, base))
             names << e;
     }
     return names;
@@ -165,13 +140,13 @@ std::vector<IndexInfo> readIndexes(const QString &tablePath)
         auto info = parseIndexFile(dir.filePath(name), base);
         if (!info)
             continue;
-        const QString suffix = name.section(QLatin1Char('.'), 1);
-        const bool isPx = suffix.compare(QLatin1String("px"), Qt::CaseInsensitive) == 0;
+        const int number = *indexFileNumber(name, base);
+        const bool isPx = number < 0;
         // A primary index lives only in the .px file, a secondary one only in
         // an .xg file; anything else is damage.
         if (isPx != info->primary || !fitsSchema(*info, tablePath))
             continue;
-        found.emplace_back(isPx ? -1 : secondaryNumber(suffix), std::move(*info));
+        found.emplace_back(number, std::move(*info));
     }
     std::sort(
         found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -201,7 +176,8 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
 {
     const QString tablePath = findFileNoCase(dir, fileName);
     if (tablePath.isEmpty())
-        throw StoreError(QStringLiteral("Table does not exist: %1").arg(fileName));
+        throw StoreError(
+            StoreError::Kind::Missing, QStringLiteral("Table does not exist: %1").arg(fileName));
     const QString base = baseOf(tablePath);
     const QString lockPath = lockFileFor(tablePath);
 
@@ -218,16 +194,19 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         f = f.trimmed();
         const int c = table->columnIndex(f);
         if (c < 0)
-            throw StoreError(QStringLiteral("Field %1 not found in %2").arg(f, fileName));
+            throw StoreError(StoreError::Kind::Missing,
+                QStringLiteral("Field %1 not found in %2").arg(f, fileName));
         if (table->columns()[c].kind == schema::FieldKind::Memo)
-            throw StoreError(QStringLiteral("Field %1 of %2 cannot be indexed").arg(f, fileName));
+            throw StoreError(StoreError::Kind::Usage,
+                QStringLiteral("Field %1 of %2 cannot be indexed").arg(f, fileName));
         f = table->columns()[c].name;
         columns.push_back(c);
     }
     if (fieldList.isEmpty())
-        throw StoreError(QStringLiteral("No fields given for index %1").arg(indexName));
-    if (primary && !table->isUnique(columns))
         throw StoreError(
+            StoreError::Kind::Usage, QStringLiteral("No fields given for index %1").arg(indexName));
+    if (primary && !table->isUnique(columns))
+        throw StoreError(StoreError::Kind::Corrupt,
             QStringLiteral("Key violation: the primary key of %1 is not unique").arg(fileName));
 
     // The index is written over an index file of this store only. Any other
@@ -237,16 +216,15 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
     const QStringList existing = indexFileNames(tablePath);
     QString target;
     if (primary) {
-        target = base + QStringLiteral(".px");
+        target = primaryIndexFileName(base);
         for (const QString &name : existing) {
-            if (name.section(QLatin1Char('.'), 1).compare(QLatin1String("px"), Qt::CaseInsensitive)
-                == 0)
+            if (*indexFileNumber(name, base) < 0)
                 target = name;
         }
     } else {
         int highest = -1;
         for (const QString &name : existing) {
-            const int n = secondaryNumber(name.section(QLatin1Char('.'), 1));
+            const int n = *indexFileNumber(name, base);
             if (n < 0 || !ownFile(name))
                 continue;
             highest = std::max(highest, n);
@@ -255,9 +233,10 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
                 target = name;
         }
         if (target.isEmpty()) {
-            if (highest + 1 >= 36)
-                throw StoreError(QStringLiteral("Too many indexes on %1").arg(fileName));
-            target = base + QLatin1Char('.') + secondarySuffix(highest + 1);
+            if (highest + 1 >= maxSecondaryIndexes)
+                throw StoreError(StoreError::Kind::Usage,
+                    QStringLiteral("Too many indexes on %1").arg(fileName));
+            target = secondaryIndexFileName(base, highest + 1);
             for (const QString &name : existing) {
                 if (name.compare(target, Qt::CaseInsensitive) == 0)
                     target = name;
@@ -265,7 +244,7 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         }
     }
     if (!platform::findEntryNoCase(dir, target).isEmpty() && !ownFile(target))
-        throw StoreError(
+        throw StoreError(StoreError::Kind::IO,
             QStringLiteral("Cannot write index file %1: a file of another program is there")
                 .arg(target));
 
@@ -279,7 +258,8 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
     body += "generation=" + QByteArray::number(table->stampGeneration()) + '\n';
     if (!platform::replaceFileContent(
             dir, target, body + "check=" + QByteArray::number(checksumOf(body)) + '\n'))
-        throw StoreError(QStringLiteral("Cannot write index file %1").arg(target));
+        throw StoreError(
+            StoreError::Kind::IO, QStringLiteral("Cannot write index file %1").arg(target));
 }
 
 bool indexesComplete(const QString &dir, QString *why)
@@ -316,13 +296,64 @@ bool indexesComplete(const QString &dir, QString *why)
     return true;
 }
 
-void indexDatabase(const QString &dir)
+void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress)
+{
+    for (const QString &pattern : oldIndexFilePatterns()) {
+        if (progress)
+            progress(RebuildStep::Pattern, pattern);
+        QStringList names;
+        try {
+            names = platform::findFiles(dir, pattern);
+        } catch (const platform::PlatformError &e) {
+            throw StoreError(StoreError::Kind::IO, e.message());
+        }
+        for (const QString &name : names) {
+            const QString path = QDir(dir).filePath(name);
+            // Only the content tells: a regular file (a link never counts,
+            // whatever it points to) that begins with the store's index
+            // header. A user's file that happens to match a pattern
+            // ("MATERIAL.XLS", "synon.val") is not the rebuild's.
+            if (!isIndexFile(path))
+                continue;
+            // The index files of a table that another program has open are in
+            // use there and stay, as files held open do where the system
+            // refuses to delete them; creating that table's indexes then fails.
+            const QString base = name.section(QLatin1Char('.'), 0, 0);
+            const QString table
+                = base.isEmpty() ? QString() : findFileNoCase(dir, tableFileName(base));
+            try {
+                if (!table.isEmpty())
+                    checkTableNotInUse(table);
+            } catch (const StoreError &e) {
+                if (e.kind() == StoreError::Kind::Busy)
+                    continue;
+                throw;
+            }
+            // A file that cannot be deleted stays; creating its index may then
+            // fail, which is reported there.
+            platform::deleteFile(path);
+        }
+    }
+}
+
+void indexTables(const QString &dir, const RebuildProgress &progress)
 {
     for (const schema::TableDef &t : schema::tables()) {
-        for (const schema::IndexDef &i : t.indexes)
-            createIndex(dir, t.fileName.toLower(), i.name, i.fields.join(QLatin1Char(';')),
+        const QString fileName = t.fileName.toLower();
+        if (progress)
+            progress(RebuildStep::Table, fileName);
+        for (const schema::IndexDef &i : t.indexes) {
+            if (progress)
+                progress(RebuildStep::Index, i.label);
+            createIndex(dir, fileName, i.name, i.fields.join(QLatin1Char(';')),
                 i.primary ? IndexOption::Primary : IndexOption::CaseInsensitive);
+        }
     }
+}
+
+void indexDatabase(const QString &dir)
+{
+    indexTables(dir);
 }
 
 } // namespace zil::store

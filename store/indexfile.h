@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -54,8 +55,30 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
 // an index is wanting, *why says which.
 bool indexesComplete(const QString &dir, QString *why = nullptr);
 
-// Creates every index of the four tables in dir, in the rebuild's order,
-// without its window; raises StoreError when one cannot be created.
+// What the index rebuild reports while it works, before each step.
+enum class RebuildStep {
+    Pattern, // the pattern of old index files about to be cleared: "*.px"
+    Table, // the table file about to be indexed: "supplier.db"
+    Index, // the label of the index about to be created
+};
+using RebuildProgress = std::function<void(RebuildStep step, const QString &text)>;
+
+// Deletes the old index files of dir, pattern by pattern in the order of
+// oldIndexFilePatterns: each entry matching that is an index file of this
+// store by its content (a regular file, never through a link) and whose table
+// no other program has open. An entry that cannot be deleted stays. Raises
+// StoreError when dir cannot be searched; the last pattern reported is the
+// one that failed.
+void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress = {});
+
+// Creates every index of the four tables in dir, table by table in the
+// schema's order and each table's indexes in order, reporting the table
+// before its indexes and each index before it is made. Raises StoreError when
+// one cannot be created; the last table reported is the one that failed.
+void indexTables(const QString &dir, const RebuildProgress &progress = {});
+
+// Creates every index of the four tables in dir, as indexTables does, with
+// nothing to report to.
 void indexDatabase(const QString &dir);
 
 } // namespace zil::store

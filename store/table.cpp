@@ -35,23 +35,25 @@ Table::~Table()
         s->m_table = nullptr;
 }
 
-void Table::fail(const QString &what) const
+void Table::fail(StoreError::Kind kind, const QString &what) const
 {
-    throw StoreError(what);
+    throw StoreError(kind, what);
 }
 
 void Table::requireActive() const
 {
     if (!m_file)
-        fail(QStringLiteral("Cannot perform this operation on a closed table (%1)")
-                 .arg(m_tableName));
+        fail(StoreError::Kind::Usage,
+            QStringLiteral("Cannot perform this operation on a closed table (%1)")
+                .arg(m_tableName));
 }
 
 void Table::requireIndex() const
 {
     requireActive();
     if (order().columns.empty())
-        fail(QStringLiteral("Table %1 has no index for this operation").arg(m_tableName));
+        fail(StoreError::Kind::Usage,
+            QStringLiteral("Table %1 has no index for this operation").arg(m_tableName));
 }
 
 void Table::setMasterSource(DataSource *source)
@@ -80,7 +82,7 @@ QString Table::resolveDirectory()
     // A cursor may also name its directory directly instead of a connection.
     if (!m_databaseName.isEmpty() && QFileInfo(m_databaseName).isDir())
         return m_databaseName;
-    fail(QStringLiteral("Unknown database: %1").arg(m_databaseName));
+    fail(StoreError::Kind::Missing, QStringLiteral("Unknown database: %1").arg(m_databaseName));
 }
 
 void Table::open()
@@ -88,13 +90,14 @@ void Table::open()
     if (m_file)
         return;
     if (m_tableName.isEmpty())
-        fail(QStringLiteral("No table name given"));
+        fail(StoreError::Kind::Usage, QStringLiteral("No table name given"));
     m_database = nullptr;
     const QString dir = resolveDirectory();
     const QString path = findFileNoCase(dir, m_tableName);
     if (path.isEmpty())
-        fail(QStringLiteral("Table does not exist: %1")
-                 .arg(QDir::cleanPath(dir + "/" + m_tableName)));
+        fail(StoreError::Kind::Missing,
+            QStringLiteral("Table does not exist: %1")
+                .arg(QDir::cleanPath(dir + "/" + m_tableName)));
 
     bool reread = false;
     std::shared_ptr<TableFile> file = TableFile::acquire(path, lockFileFor(path),
@@ -182,7 +185,8 @@ void Table::chooseOrder()
         for (QString &k : keys)
             k = k.trimmed();
         if (keys.isEmpty())
-            fail(QStringLiteral("No key field given for the link of %1").arg(m_tableName));
+            fail(StoreError::Kind::Usage,
+                QStringLiteral("No key field given for the link of %1").arg(m_tableName));
         auto leading = [&](const IndexOrder &o, bool whole) {
             if (o.info.fields.size() < keys.size()
                 || (whole && o.info.fields.size() != keys.size()))
@@ -204,13 +208,15 @@ void Table::chooseOrder()
             }
         }
         if (chosen < 0)
-            fail(QStringLiteral("No index on %1 for table %2").arg(m_indexFieldNames, m_tableName));
+            fail(StoreError::Kind::Missing,
+                QStringLiteral("No index on %1 for table %2").arg(m_indexFieldNames, m_tableName));
     } else {
         chosen = m_file->findIndex(m_indexName);
         if (chosen < 0) {
             if (!m_indexName.isEmpty())
-                fail(QStringLiteral("Index %1 not found for table %2")
-                         .arg(m_indexName, m_tableName));
+                fail(StoreError::Kind::Missing,
+                    QStringLiteral("Index %1 not found for table %2")
+                        .arg(m_indexName, m_tableName));
             // Without a primary index the table reads in the store's order.
             chosen = m_file->naturalOrder();
         }
@@ -219,8 +225,9 @@ void Table::chooseOrder()
             const IndexOrder &o = indexes[chosen];
             if (o.columns.empty()
                 || (!key.isEmpty() && o.info.fields.first().compare(key, Qt::CaseInsensitive) != 0))
-                fail(QStringLiteral("Index %1 of %2 does not fit its link")
-                         .arg(m_indexName, m_tableName));
+                fail(StoreError::Kind::Usage,
+                    QStringLiteral("Index %1 of %2 does not fit its link")
+                        .arg(m_indexName, m_tableName));
         }
     }
     m_orderIndex = chosen;
@@ -518,7 +525,8 @@ Field &Table::fieldByName(const QString &name)
         if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
             return *f;
     }
-    fail(QStringLiteral("Field '%1' not found in %2").arg(name, m_tableName));
+    fail(StoreError::Kind::Missing,
+        QStringLiteral("Field '%1' not found in %2").arg(name, m_tableName));
 }
 
 QVariant Table::value(int column) const
@@ -606,11 +614,12 @@ QByteArrayView Table::heldBytesAt(int recNo, int column) const
     if (recNo < 1 || recNo > m_hi - m_lo)
         return {};
     if (column < 0 || size_t(column) >= m_fields.size() || !m_file->holdsBytes(column))
-        fail(QStringLiteral("Field %1 of table %2 is not held in memory")
-                 .arg(column >= 0 && size_t(column) < m_fields.size()
-                         ? m_fields[size_t(column)]->fieldName()
-                         : QString::number(column),
-                     m_tableName));
+        fail(StoreError::Kind::Usage,
+            QStringLiteral("Field %1 of table %2 is not held in memory")
+                .arg(column >= 0 && size_t(column) < m_fields.size()
+                        ? m_fields[size_t(column)]->fieldName()
+                        : QString::number(column),
+                    m_tableName));
     return m_file->heldBytes(order().rows[m_lo + recNo - 1], column);
 }
 
@@ -620,7 +629,8 @@ bool Table::findKey(const QVariantList &values)
     sync();
     const IndexOrder &o = order();
     if (values.isEmpty() || values.size() > qsizetype(o.columns.size()))
-        fail(QStringLiteral("Wrong number of key values for %1").arg(m_tableName));
+        fail(StoreError::Kind::Usage,
+            QStringLiteral("Wrong number of key values for %1").arg(m_tableName));
     std::vector<KeyValue> keys;
     for (qsizetype i = 0; i < values.size(); ++i)
         keys.push_back(m_file->keyValue(o, int(i), values[i]));

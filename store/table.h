@@ -4,6 +4,7 @@
 
 #include "datasource.h"
 #include "field.h"
+#include "storeerror.h"
 
 #include <QObject>
 #include <QPointer>
@@ -146,7 +147,7 @@ private:
     void notifyLayout();
     void requireActive() const;
     void requireIndex() const;
-    [[noreturn]] void fail(const QString &what) const;
+    [[noreturn]] void fail(StoreError::Kind kind, const QString &what) const;
 
     QString m_databaseName;
     QString m_tableName;

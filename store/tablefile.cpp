@@ -4,8 +4,8 @@
 #include "framework/platform/files.h"
 #include "session.h"
 #include "storeerror.h"
+#include "tablekey.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -85,10 +85,8 @@ sqlite3 *openReadOnly(const QString &path)
 
 bool applyKey(sqlite3 *db, const QString &password)
 {
-    const QByteArray hex
-        = QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex();
-    const QByteArray pragma = "PRAGMA key = \"x'" + hex + "'\"";
-    return sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_exec(db, tableKeyPragma(password).constData(), nullptr, nullptr, nullptr)
+        == SQLITE_OK;
 }
 
 qint64 pragmaValue(sqlite3 *db, const char *pragma, bool *ok)
@@ -157,12 +155,6 @@ std::function<void(const QString &)> &newGenerationHook()
 }
 
 } // namespace
-
-QString findFileNoCase(const QString &dir, const QString &name)
-{
-    const QString entry = platform::findEntryNoCase(dir, name);
-    return entry.isEmpty() ? QString() : QDir(dir).filePath(entry);
-}
 
 std::optional<qint64> TableFile::readStampGeneration(const QString &path)
 {
@@ -240,13 +232,16 @@ void setNewGenerationHook(std::function<void(const QString &dir)> hook)
     newGenerationHook() = std::move(hook);
 }
 
-QString lockFileFor(const QString &tablePath)
+void checkTableNotInUse(const QString &tablePath)
 {
-    const QFileInfo info(tablePath);
-    const QString netDir = Session::instance().netFileDir();
-    const QString dir = netDir.isEmpty() ? info.absolutePath() : netDir;
-    return QDir(dir).filePath(
-        info.fileName().section(QLatin1Char('.'), 0, 0).toLower() + QStringLiteral(".lck"));
+    const QString lockPath = lockFileFor(tablePath);
+    if (!QFileInfo::exists(lockPath))
+        return;
+    platform::FileLock probe;
+    if (probe.lockExclusive(lockPath) == platform::FileLock::Result::Busy)
+        throw StoreError(StoreError::Kind::Busy,
+            QStringLiteral("Table %1 is open by another user")
+                .arg(QFileInfo(tablePath).fileName()));
 }
 
 std::shared_ptr<TableFile> TableFile::acquire(
@@ -281,14 +276,16 @@ std::shared_ptr<TableFile> TableFile::acquire(
             result = file->m_lock.lockShared(lockPath);
         }
         if (result == platform::FileLock::Result::Busy) {
-            file->fail(lock == Lock::Shared
+            file->fail(StoreError::Kind::Busy,
+                lock == Lock::Shared
                     ? QStringLiteral("Table %1 is in exclusive use by another user").arg(name)
                     : QStringLiteral("Table %1 is open by another user").arg(name));
         }
         // A database on a medium the workstation cannot write to cannot hold
         // lock files; reading it still works, so only exclusive use fails.
         if (result == platform::FileLock::Result::Unavailable && lock == Lock::Exclusive)
-            file->fail(QStringLiteral("Cannot lock table %1 for exclusive use").arg(name));
+            file->fail(StoreError::Kind::IO,
+                QStringLiteral("Cannot lock table %1 for exclusive use").arg(name));
     }
     file->openConnection();
     if (lock == Lock::Shared) {
@@ -310,9 +307,9 @@ TableFile::~TableFile()
     sqlite3_close(m_db);
 }
 
-void TableFile::fail(const QString &what) const
+void TableFile::fail(StoreError::Kind kind, const QString &what) const
 {
-    throw StoreError(what);
+    throw StoreError(kind, what);
 }
 
 bool TableFile::tryOpen(const QString *password)
@@ -347,7 +344,8 @@ void TableFile::openConnection()
 {
     const QString name = QFileInfo(m_path).fileName();
     if (!platform::isRegularFile(m_path, true))
-        fail(QStringLiteral("%1 is not a table: it is no regular file").arg(name));
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("%1 is not a table: it is no regular file").arg(name));
     bool opened = tryOpen(nullptr);
     if (!opened) {
         for (const QString &password : Session::instance().passwords()) {
@@ -358,9 +356,10 @@ void TableFile::openConnection()
     if (!opened) {
         sqlite3_close(m_db);
         m_db = nullptr;
-        fail(QStringLiteral("%1 is not a table, or it is protected by a password that is not "
-                            "registered")
-                 .arg(name));
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("%1 is not a table, or it is protected by a password that is not "
+                           "registered")
+                .arg(name));
     }
     m_stamp = platform::fileStamp(m_path);
     m_stampGeneration = stampOf(m_db).value_or(0);
@@ -380,7 +379,8 @@ sqlite3_stmt *TableFile::prepare(const QString &sql)
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
         const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_finalize(stmt);
-        fail(QStringLiteral("Cannot read table %1: %2").arg(QFileInfo(m_path).fileName(), why));
+        fail(StoreError::Kind::IO,
+            QStringLiteral("Cannot read table %1: %2").arg(QFileInfo(m_path).fileName(), why));
     }
     return stmt;
 }
@@ -409,10 +409,12 @@ void TableFile::readSchema()
     }
     sqlite3_finalize(stmt);
     if (!problem.isEmpty())
-        fail(QStringLiteral("Table %1 is corrupted: %2").arg(fileName, problem));
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 is corrupted: %2").arg(fileName, problem));
     if (m_tableName.isEmpty())
-        fail(QStringLiteral("Table %1 is corrupted: it holds no table \"%2\"")
-                 .arg(fileName, wanted));
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 is corrupted: it holds no table \"%2\"")
+                .arg(fileName, wanted));
 
     m_columns.clear();
     stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_tableName)));
@@ -432,12 +434,14 @@ void TableFile::readSchema()
     if (def) {
         for (const schema::FieldDef &f : def->fields) {
             if (columnIndex(f.name) < 0)
-                fail(QStringLiteral("Table %1 is corrupted: field \"%2\" is missing")
-                         .arg(fileName, f.name));
+                fail(StoreError::Kind::Corrupt,
+                    QStringLiteral("Table %1 is corrupted: field \"%2\" is missing")
+                        .arg(fileName, f.name));
         }
     }
     if (m_columns.empty())
-        fail(QStringLiteral("Table %1 is corrupted: it has no fields").arg(fileName));
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 is corrupted: it has no fields").arg(fileName));
 }
 
 int TableFile::columnIndex(const QString &name) const
@@ -524,8 +528,9 @@ void TableFile::readKeys(const std::vector<int> &extra)
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        fail(QStringLiteral("Cannot read table %1: %2")
-                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
+        fail(StoreError::Kind::IO,
+            QStringLiteral("Cannot read table %1: %2")
+                .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
     for (IndexOrder &o : m_indexes) {
         o.built = false;
         o.rows.clear();
@@ -623,8 +628,9 @@ KeyValue TableFile::keyValue(const IndexOrder &order, int fieldPos, const QVaria
             key.integer = value.toLongLong(&ok);
         }
         if (!ok)
-            fail(QStringLiteral("'%1' is not a valid value for field %2")
-                     .arg(value.toString(), col.name));
+            fail(StoreError::Kind::Usage,
+                QStringLiteral("'%1' is not a valid value for field %2")
+                    .arg(value.toString(), col.name));
     } else {
         key.text = value.toString();
         if (order.info.caseInsensitive)
@@ -761,11 +767,13 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
     }
     sqlite3_finalize(stmt);
     if (same && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail(QStringLiteral("Cannot read table %1: %2")
-                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
+        fail(StoreError::Kind::IO,
+            QStringLiteral("Cannot read table %1: %2")
+                .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
     if (!same || ordinal != m_rowids.size())
-        fail(QStringLiteral("Cannot read table %1: it changed while it was read")
-                 .arg(QFileInfo(m_path).fileName()));
+        fail(StoreError::Kind::IO,
+            QStringLiteral("Cannot read table %1: it changed while it was read")
+                .arg(QFileInfo(m_path).fileName()));
     if (m_held.size() < m_columns.size())
         m_held.resize(m_columns.size());
     for (size_t i = 0; i < wanted.size(); ++i) {

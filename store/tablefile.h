@@ -3,10 +3,13 @@
 // orders of its indexes, built from the data when first needed.
 #pragma once
 
+#include "filenames.h"
 #include "framework/platform/filelock.h"
 #include "framework/platform/filestamp.h"
+#include "framework/platform/scopedhook.h"
 #include "indexfile.h"
 #include "schema.h"
+#include "storeerror.h"
 
 #include <QByteArray>
 #include <QString>
@@ -170,7 +173,7 @@ private:
     qint64 dataVersion();
     sqlite3_stmt *prepare(const QString &sql);
     int compareRows(const IndexOrder &order, quint32 a, quint32 b) const;
-    [[noreturn]] void fail(const QString &what) const;
+    [[noreturn]] void fail(StoreError::Kind kind, const QString &what) const;
 
     struct KeyColumn
     {
@@ -212,10 +215,6 @@ private:
     QString m_registryKey;
 };
 
-// The path of the entry `name` in `dir`, the case of the name ignored; empty
-// when there is none.
-QString findFileNoCase(const QString &dir, const QString &name);
-
 // Whether the table files open in dir all carry one stamp generation (given in
 // *generation). When they do, that generation is the one in use for dir: a
 // refresh re-reads its tables only to it.
@@ -230,8 +229,12 @@ bool adoptNewGeneration(const QString &dir, int waitMs = 5000);
 // Called when a refresh finds a table file of dir stamped with a generation
 // other than the one in use; an empty function removes the hook.
 void setNewGenerationHook(std::function<void(const QString &dir)> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
 
-// The lock file through which processes share the table at tablePath.
-QString lockFileFor(const QString &tablePath);
+// Raises StoreError of kind Busy when another program has the table at
+// tablePath open, that is holds its lock file. Nothing is opened, and no
+// lock file is made to learn it: without one nobody has the table open.
+void checkTableNotInUse(const QString &tablePath);
 
 } // namespace zil::store

@@ -8,14 +8,18 @@
 #include <QHash>
 #include <QMutex>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace zil::platform {
 
@@ -299,6 +303,344 @@ bool replaceFileContent(const QString &dir, const QString &name, const QByteArra
     if (!ok)
         ::unlink(temp.constData());
     return ok;
+}
+
+namespace {
+
+EntryKind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::Regular;
+    if (S_ISDIR(mode))
+        return EntryKind::Directory;
+    if (S_ISLNK(mode))
+        return EntryKind::Link;
+    if (S_ISFIFO(mode))
+        return EntryKind::Fifo;
+    if (S_ISCHR(mode))
+        return EntryKind::CharDevice;
+    if (S_ISBLK(mode))
+        return EntryKind::BlockDevice;
+    if (S_ISSOCK(mode))
+        return EntryKind::Socket;
+    return EntryKind::Other;
+}
+
+LockResult lockDescriptor(int fd, bool exclusive, bool wait, int *error)
+{
+    const int operation = (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB);
+    for (;;) {
+        if (::flock(fd, operation) == 0)
+            return LockResult::Locked;
+        if (errno == EINTR && wait)
+            continue;
+        *error = errno;
+        return errno == EWOULDBLOCK ? LockResult::Busy : LockResult::Failed;
+    }
+}
+
+// Removes the directory `name` of parentFd and everything in it without
+// following any link.
+bool removeTreeAt(int parentFd, const char *name)
+{
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    std::vector<QByteArray> names;
+    while (const dirent *e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    for (const QByteArray &n : names) {
+        struct stat st = {};
+        if (::fstatat(fd, n.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            ok = removeTreeAt(fd, n.constData()) && ok;
+        else if (::unlinkat(fd, n.constData(), 0) != 0 && errno != ENOENT)
+            ok = false;
+    }
+    ::closedir(dir);
+    return (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 || errno == ENOENT) && ok;
+}
+
+} // namespace
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+WholeFile readWholeRegularFile(const QString &path, qint64 limit)
+{
+    WholeFile result;
+    const QByteArray name = nativePath(path);
+    const auto failed = [&result](WholeFile::Status status, int error = 0) {
+        result.status = status;
+        result.error = error;
+        result.data.clear();
+        return result;
+    };
+    // Looked at before it is opened: opening a FIFO waits for a writer, and
+    // opening a device may act on it.
+    struct stat st = {};
+    if (::stat(name.constData(), &st) != 0)
+        return failed(WholeFile::Status::Failed, errno);
+    result.kind = kindOfMode(st.st_mode);
+    if (result.kind != EntryKind::Regular)
+        return failed(WholeFile::Status::NotRegular);
+    int fd;
+    do {
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return failed(WholeFile::Status::Failed, errno);
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer {fd};
+    // The name may have been pointed elsewhere in between: the open file
+    // itself decides.
+    if (::fstat(fd, &st) != 0)
+        return failed(WholeFile::Status::Failed, errno);
+    result.kind = kindOfMode(st.st_mode);
+    if (result.kind != EntryKind::Regular)
+        return failed(WholeFile::Status::NotRegular);
+    if (st.st_size > limit)
+        return failed(WholeFile::Status::TooLarge);
+
+    QByteArray &data = result.data;
+    data.resize(qsizetype(st.st_size));
+    qint64 have = 0;
+    for (;;) {
+        // Room for one byte more than the limit shows a file that grew.
+        if (have == data.size())
+            data.resize(qsizetype(std::min(limit + 1, std::max<qint64>(2 * have, 4096))));
+        const ssize_t n = ::read(fd, data.data() + have, size_t(data.size() - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failed(WholeFile::Status::Failed, errno);
+        if (n == 0)
+            break;
+        have += n;
+        if (have > limit)
+            return failed(WholeFile::Status::TooLarge);
+    }
+    data.truncate(qsizetype(have));
+    result.status = WholeFile::Status::Read;
+    return result;
+}
+
+void Descriptor::reset(int fd)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+QByteArray File::read(qsizetype maxBytes)
+{
+    QByteArray data(maxBytes, Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < maxBytes) {
+        const ssize_t n = ::read(m_fd.get(), data.data() + have, size_t(maxBytes - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            m_error = errno;
+        if (n <= 0)
+            break;
+        have += n;
+    }
+    data.truncate(have);
+    return data;
+}
+
+bool File::write(const QByteArray &data)
+{
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t n
+            = ::write(m_fd.get(), data.constData() + written, size_t(data.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_error = n < 0 ? errno : EIO;
+            return false;
+        }
+        written += n;
+    }
+    return true;
+}
+
+LockResult File::lock(bool exclusive, bool wait)
+{
+    return lockDescriptor(m_fd.get(), exclusive, wait, &m_error);
+}
+
+bool Directory::open(const QString &path)
+{
+    m_fd.reset(::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!isOpen())
+        m_error = errno;
+    return isOpen();
+}
+
+bool Directory::openIn(const Directory &parent, const QString &name)
+{
+    m_fd.reset(::openat(parent.m_fd.get(), nativePath(name).constData(),
+        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!isOpen())
+        m_error = errno;
+    return isOpen();
+}
+
+QString Directory::makeUniqueDirectory(const QString &path, const QString &prefix, int *error)
+{
+    QByteArray templ = nativePath(QDir(path).filePath(prefix)) + "XXXXXX";
+    if (!::mkdtemp(templ.data())) {
+        *error = errno;
+        return QString();
+    }
+    return QFileInfo(QFile::decodeName(templ)).fileName();
+}
+
+QStringList Directory::entries() const
+{
+    QStringList names;
+    const int fd = ::dup(m_fd.get());
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        m_error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    ::rewinddir(dir);
+    while (const dirent *e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names << QFile::decodeName(e->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+EntryKind Directory::kind(const QString &name, bool followLinks) const
+{
+    struct stat st = {};
+    if (::fstatat(
+            m_fd.get(), nativePath(name).constData(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW)
+        != 0) {
+        m_error = errno;
+        return errno == ENOENT ? EntryKind::Missing : EntryKind::Unknown;
+    }
+    return kindOfMode(st.st_mode);
+}
+
+File Directory::openRegular(const QString &name, bool followLinks) const
+{
+    if (kind(name, followLinks) != EntryKind::Regular)
+        return File();
+    const QByteArray n = nativePath(name);
+    int fd;
+    do {
+        fd = ::openat(m_fd.get(), n.constData(),
+            O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return File();
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return File();
+    }
+    return File(fd);
+}
+
+File Directory::createExclusive(const QString &name) const
+{
+    const int fd = ::openat(m_fd.get(), nativePath(name).constData(),
+        O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        m_error = errno;
+    return fd >= 0 ? File(fd) : File();
+}
+
+bool Directory::makeDirectory(const QString &name) const
+{
+    if (::mkdirat(m_fd.get(), nativePath(name).constData(), 0700) == 0)
+        return true;
+    m_error = errno;
+    return false;
+}
+
+bool Directory::removeFile(const QString &name) const
+{
+    if (::unlinkat(m_fd.get(), nativePath(name).constData(), 0) == 0 || errno == ENOENT)
+        return true;
+    m_error = errno;
+    return false;
+}
+
+bool Directory::removeTree(const QString &name) const
+{
+    return removeTreeAt(m_fd.get(), nativePath(name).constData());
+}
+
+bool Directory::moveNoReplace(const QString &from, const Directory &target, const QString &to) const
+{
+    const QByteArray f = nativePath(from);
+    const QByteArray t = nativePath(to);
+    if (::renameat2(m_fd.get(), f.constData(), target.m_fd.get(), t.constData(), RENAME_NOREPLACE)
+        == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) {
+        m_error = errno;
+        return false;
+    }
+    struct stat st = {};
+    if (::fstatat(target.m_fd.get(), t.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        m_error = EEXIST;
+        return false;
+    }
+    if (::renameat(m_fd.get(), f.constData(), target.m_fd.get(), t.constData()) == 0)
+        return true;
+    m_error = errno;
+    return false;
+}
+
+Directory::Exchange Directory::exchange(
+    const QString &from, const Directory &target, const QString &to) const
+{
+    if (::renameat2(m_fd.get(), nativePath(from).constData(), target.m_fd.get(),
+            nativePath(to).constData(), RENAME_EXCHANGE)
+        == 0)
+        return Exchange::Done;
+    m_error = errno;
+    return errno == EINVAL || errno == ENOSYS ? Exchange::Unsupported : Exchange::Failed;
+}
+
+bool Directory::sync() const
+{
+    if (::fsync(m_fd.get()) == 0)
+        return true;
+    m_error = errno;
+    return false;
+}
+
+LockResult Directory::lock(bool exclusive, bool wait)
+{
+    return lockDescriptor(m_fd.get(), exclusive, wait, &m_error);
 }
 
 static std::function<QString()> &programPathHook()

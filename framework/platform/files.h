@@ -1,7 +1,11 @@
 // The file-system calls of the program: directory search by wildcard pattern,
-// deletion, an existence test that ignores the case of the name, and the path
-// of the running program file.
+// deletion, an existence test that ignores the case of the name, reading and
+// writing files safely (never blocking on a FIFO, never through a link where
+// that matters), work inside an open directory, and the path of the running
+// program file.
 #pragma once
+
+#include "framework/platform/scopedhook.h"
 
 #include <QString>
 #include <QStringList>
@@ -84,11 +88,185 @@ QStringList directoryEntries(const QString &dir);
 // name is preferred. Empty when there is none.
 QString findEntryNoCase(const QString &dir, const QString &name);
 
+// What a directory entry is, as its status tells without opening it.
+enum class EntryKind {
+    Missing, // there is no entry of that name
+    Unknown, // its status cannot be read (the error says why)
+    Regular,
+    Directory,
+    Link, // only when links are not followed
+    Fifo,
+    CharDevice,
+    BlockDevice,
+    Socket,
+    Other,
+};
+
+// The system's text for an error number that a call below reported.
+QString systemErrorText(int error);
+
+// The outcome of reading a whole regular file.
+struct WholeFile
+{
+    enum class Status {
+        Read, // data holds the whole file
+        Failed, // the system refused; error is its error number
+        NotRegular, // kind says what the path names instead
+        TooLarge, // the file holds, or grew while read to, more than the limit
+    };
+    Status status = Status::Failed;
+    int error = 0;
+    EntryKind kind = EntryKind::Unknown;
+    QByteArray data;
+};
+
+// Reads the whole regular file at path, links followed. The path is looked at
+// before it is opened, so that a FIFO or a device is never opened; the file is
+// opened so that it cannot block, and the opened file decides again, as the
+// name may have been pointed elsewhere in between.
+WholeFile readWholeRegularFile(const QString &path, qint64 limit);
+
+// How taking a lock on an open file or directory turned out.
+enum class LockResult {
+    Locked,
+    Busy, // another holder has a conflicting lock
+    Failed, // the file system cannot lock it; the error says why
+};
+
+// An open descriptor of the system, closed when the object goes; it moves,
+// never copies.
+class Descriptor
+{
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    { }
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor &&other) noexcept
+        : m_fd(other.release())
+    { }
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    // Closes the descriptor held, if any, and holds fd instead.
+    void reset(int fd = -1);
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// An open file, closed when the object goes. Made by Directory.
+class File
+{
+public:
+    File() = default;
+
+    bool isOpen() const { return m_fd.get() >= 0; }
+    void close() { m_fd.reset(); }
+    // The error number of the last call that failed.
+    int error() const { return m_error; }
+
+    // Up to maxBytes from where the file stands; fewer at its end or when
+    // reading fails.
+    QByteArray read(qsizetype maxBytes);
+    // Writes all of data; false when the system refuses.
+    bool write(const QByteArray &data);
+    // A lock on the whole file: shared or exclusive, taken at once or waited
+    // for. It lasts until the file is closed.
+    LockResult lock(bool exclusive, bool wait);
+
+private:
+    friend class Directory;
+    explicit File(int fd)
+        : m_fd(fd)
+    { }
+    Descriptor m_fd;
+    int m_error = 0;
+};
+
+// An open directory, in which names are looked at, opened, moved and removed
+// relative to the directory itself, so that no step goes through a path that
+// was changed meanwhile. Names are single entries, never paths. Every call
+// that can fail answers false (or a closed File) and leaves the system's
+// error number in error().
+class Directory
+{
+public:
+    Directory() = default;
+
+    // Opens the directory at path, links followed.
+    bool open(const QString &path);
+    // Opens the directory `name` of parent, never through a link.
+    bool openIn(const Directory &parent, const QString &name);
+    bool isOpen() const { return m_fd.get() >= 0; }
+    void close() { m_fd.reset(); }
+    int error() const { return m_error; }
+
+    // Makes a new directory in the directory at path named prefix and six
+    // characters chosen so that no entry has that name yet; its name, or an
+    // empty string with *error set.
+    static QString makeUniqueDirectory(const QString &path, const QString &prefix, int *error);
+
+    // The names of the entries, never "." and "..", read anew at each call.
+    QStringList entries() const;
+    // What the entry `name` is; a link is followed only when asked.
+    EntryKind kind(const QString &name, bool followLinks) const;
+
+    // Opens the regular file `name` for reading: looked at first, so that a
+    // FIFO or a device is never opened, opened so that it cannot block, and
+    // checked again once open. With followLinks false a link is refused.
+    File openRegular(const QString &name, bool followLinks) const;
+    // Creates the file `name` for reading and writing, only when no entry has
+    // that name (a link there included), readable by its owner alone.
+    File createExclusive(const QString &name) const;
+    // Creates the directory `name`, for its owner alone.
+    bool makeDirectory(const QString &name) const;
+    // Removes the file (or link) `name`; true also when there is none.
+    bool removeFile(const QString &name) const;
+    // Removes the directory `name` and everything in it, never following a
+    // link; true also when there is none.
+    bool removeTree(const QString &name) const;
+
+    // Moves `from` in this directory to `to` in the directory `target`,
+    // unless an entry stands at `to`. Where the file system cannot refuse in
+    // the same step, the target is looked at first.
+    bool moveNoReplace(const QString &from, const Directory &target, const QString &to) const;
+    // Swaps `from` in this directory with `to` in `target` in one step.
+    // Unsupported when the file system cannot swap names; nothing moved then.
+    enum class Exchange { Done, Unsupported, Failed };
+    Exchange exchange(const QString &from, const Directory &target, const QString &to) const;
+
+    // Writes what was changed in the directory through to the medium.
+    bool sync() const;
+    // A lock on the directory, as File::lock.
+    LockResult lock(bool exclusive, bool wait);
+
+private:
+    Descriptor m_fd;
+    mutable int m_error = 0;
+};
+
 // The full path of the running program file.
 QString programFilePath();
 
 // While set, programFilePath() answers with the hook's path; tests stand in a
 // program file of their own. An empty function removes the hook.
 void setProgramFilePathHook(std::function<QString()> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedProgramFilePathHook = ScopedHook<setProgramFilePathHook>;
 
 } // namespace zil::platform

@@ -1,5 +1,7 @@
 #include "messagebox.h"
 
+#include "environment.h"
+
 #include <QFile>
 #include <QMessageBox>
 
@@ -20,7 +22,7 @@ MessageBoxHook &hook()
 // that has no one to click its boxes.
 bool logAndAnswer(const QString &title, const QString &shown)
 {
-    const QString path = qEnvironmentVariable("ZIL_MESSAGE_LOG");
+    const QString path = programEnvironment().messageLog;
     if (path.isEmpty())
         return false;
     QString line = title + QStringLiteral(": ") + shown;

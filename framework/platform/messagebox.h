@@ -5,6 +5,8 @@
 // "\n") and goes on as if OK had been clicked.
 #pragma once
 
+#include "framework/platform/scopedhook.h"
+
 #include <QString>
 #include <functional>
 
@@ -25,6 +27,8 @@ void showWarning(QWidget *parent, const QString &text);
 // While a hook is set it receives every message instead of a box, with the
 // text as the box would show it. An empty function removes the hook.
 void setMessageBoxHook(MessageBoxHook hook);
+// Sets the hook for the guard's lifetime.
+using ScopedMessageBoxHook = ScopedHook<setMessageBoxHook>;
 
 // The text as shown: every carriage return, alone or before a line feed,
 // becomes one line break.

@@ -4,6 +4,8 @@
 // print run through hooks.
 #pragma once
 
+#include "framework/platform/scopedhook.h"
+
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -47,6 +49,8 @@ private:
 // An empty function removes the hook.
 using PrintDialogHook = std::function<bool(PrintDialog &dialog)>;
 void setPrintDialogHook(PrintDialogHook hook);
+// Sets the hook for the guard's lifetime.
+using ScopedPrintDialogHook = ScopedHook<setPrintDialogHook>;
 
 // Called by every print run on the printer it goes to, before anything is
 // painted. While a hook is set it sees each run and may send the printer
@@ -54,6 +58,7 @@ void setPrintDialogHook(PrintDialogHook hook);
 using PrintRunHook = std::function<void(QPrinter &printer)>;
 void beginPrintRun(QPrinter &printer);
 void setPrintRunHook(PrintRunHook hook);
+using ScopedPrintRunHook = ScopedHook<setPrintRunHook>;
 
 // The standard dialog that asks for the name of a file to write. Returns the
 // chosen path, or an empty text when the user cancels. While a hook is set it
@@ -62,5 +67,6 @@ QString askSaveFileName(
     QWidget *parent, const QString &caption, const QString &proposed, const QString &filter);
 using SaveFileHook = std::function<QString(const QString &caption, const QString &proposed)>;
 void setSaveFileHook(SaveFileHook hook);
+using ScopedSaveFileHook = ScopedHook<setSaveFileHook>;
 
 } // namespace zil::platform

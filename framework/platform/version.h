@@ -3,6 +3,8 @@
 // dialog is asked first.
 #pragma once
 
+#include "framework/platform/scopedhook.h"
+
 #include <functional>
 
 namespace zil::platform {
@@ -13,5 +15,7 @@ bool IsNTPlatform();
 // While a hook is set, IsNTPlatform() gives its answer. An empty function
 // removes the hook.
 void setNTPlatformHook(std::function<bool()> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedNTPlatformHook = ScopedHook<setNTPlatformHook>;
 
 } // namespace zil::platform

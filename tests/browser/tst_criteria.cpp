@@ -249,7 +249,7 @@ private slots:
     {
         form().MaterialGrid->setRow(4);
         QStringList seen;
-        platform::setMessageBoxHook(
+        const platform::ScopedMessageBoxHook taking(
             [&](platform::MessageKind kind, const QString &title, const QString &text) {
                 seen << title + ": " + text;
                 QCOMPARE(kind, platform::MessageKind::Warning);

@@ -116,8 +116,6 @@ private slots:
         m_set->GotoFirst();
     }
 
-    void cleanup() { platform::setMessageBoxHook({}); }
-
     void openingSelectsEverything()
     {
         QCOMPARE(m_set->SelectedCount, 5);
@@ -206,7 +204,7 @@ private slots:
     void nothingMatchesRestoresTheFullList()
     {
         QStringList messages;
-        platform::setMessageBoxHook(
+        const platform::ScopedMessageBoxHook taking(
             [&](platform::MessageKind kind, const QString &title, const QString &text) {
                 QCOMPARE(kind, platform::MessageKind::Warning);
                 messages << title + ": " + text;

@@ -54,27 +54,17 @@ bool makeDatabase(const QString &srcDir, const QString &dbDir,
     return runMakeDb({srcDir, dbDir});
 }
 
-namespace {
-// The newest fixture owns the hooks; replacing a fixture by a new one must not
-// take the new one's hooks away when the old one goes.
-RunningApp *s_owner = nullptr;
-} // namespace
-
+// The newest fixture's hooks are in force; replacing a fixture by a new one
+// does not take the new one's hooks away when the old one goes.
 RunningApp::RunningApp()
-{
-    s_owner = this;
-    platform::setMessageBoxHook([this](platform::MessageKind, const QString &title,
-                                    const QString &text) { messages << title + ": " + text; });
-}
+    : m_messageHook([this](platform::MessageKind, const QString &title, const QString &text) {
+        messages << title + ": " + text;
+    })
+{ }
 
 RunningApp::~RunningApp()
 {
     m_form.reset();
-    if (s_owner != this)
-        return;
-    s_owner = nullptr;
-    platform::setMessageBoxHook({});
-    platform::setProgramFilePathHook({});
 }
 
 bool RunningApp::start(const QString &dbDir)
@@ -85,7 +75,7 @@ bool RunningApp::start(const QString &dbDir)
         return false;
     ini.write("[Database]\nPath=" + dbDir.toUtf8() + "/\n");
     ini.close();
-    platform::setProgramFilePathHook([program] { return program; });
+    m_programHook.emplace([program] { return program; });
     m_form = std::make_unique<TMainForm>();
     return m_form->StartUp();
 }

@@ -3,11 +3,15 @@
 // directory, then StartUp. Message boxes are caught and kept.
 #pragma once
 
+#include "framework/platform/files.h"
+#include "framework/platform/messagebox.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 class TMainForm;
 
@@ -75,6 +79,8 @@ public:
 
 private:
     QTemporaryDir m_programDir;
+    platform::ScopedMessageBoxHook m_messageHook;
+    std::optional<platform::ScopedProgramFilePathHook> m_programHook;
     std::unique_ptr<TMainForm> m_form;
 };
 

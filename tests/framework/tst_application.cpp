@@ -15,7 +15,7 @@ private slots:
     void errorInAReactionIsReportedAndTheProgramGoesOn()
     {
         QStringList shown;
-        zil::platform::setMessageBoxHook(
+        const zil::platform::ScopedMessageBoxHook taking(
             [&](zil::platform::MessageKind kind, const QString &title, const QString &text) {
                 QCOMPARE(kind, zil::platform::MessageKind::Error);
                 shown << title + ": " + text;
@@ -37,7 +37,6 @@ private slots:
         // The failing control itself still answers.
         QTest::mouseClick(&failing, Qt::LeftButton);
         QCOMPARE(shown.size(), 2);
-        zil::platform::setMessageBoxHook({});
     }
 };
 

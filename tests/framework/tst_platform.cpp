@@ -19,6 +19,8 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include <optional>
+
 using namespace zil::platform;
 
 namespace {
@@ -249,12 +251,14 @@ void TestPlatform::programFilePathNamesThisProgram()
 void TestPlatform::messageHookReceivesShownText()
 {
     QList<Message> got;
-    setMessageBoxHook([&](MessageKind kind, const QString &title, const QString &text) {
-        got.append({kind, title, text});
-    });
-    showError(nullptr, "Error indexing database\rCannot delete old index files: *.px");
-    showWarning(nullptr, "first\r\nsecond\rthird");
-    setMessageBoxHook({});
+    {
+        const ScopedMessageBoxHook taking(
+            [&](MessageKind kind, const QString &title, const QString &text) {
+                got.append({kind, title, text});
+            });
+        showError(nullptr, "Error indexing database\rCannot delete old index files: *.px");
+        showWarning(nullptr, "first\r\nsecond\rthird");
+    }
 
     QCOMPARE(got.size(), 2);
     QCOMPARE(got[0].kind, MessageKind::Error);
@@ -314,9 +318,10 @@ void TestPlatform::messageBoxWithoutHook()
 void TestPlatform::helpWithoutFileOrWithMissingFile()
 {
     QList<Message> seen;
-    setMessageBoxHook([&seen](MessageKind kind, const QString &title, const QString &text) {
-        seen << Message {kind, title, text};
-    });
+    const ScopedMessageBoxHook taking(
+        [&seen](MessageKind kind, const QString &title, const QString &text) {
+            seen << Message {kind, title, text};
+        });
     QWidget owner;
     QVERIFY(!openHelp(&owner, QString()));
     QVERIFY(seen.isEmpty());
@@ -334,7 +339,6 @@ void TestPlatform::helpWithoutFileOrWithMissingFile()
             "The help file was not found:\n" + QDir::current().absoluteFilePath(name));
     }
     QVERIFY(owner.findChildren<HelpWindow *>().isEmpty());
-    setMessageBoxHook({});
 }
 
 void TestPlatform::helpWindowFollowsLinksAndGoesBack()
@@ -348,7 +352,8 @@ void TestPlatform::helpWindowFollowsLinksAndGoesBack()
         dir.filePath("second.html"), "<html><body><h1>Second</h1><p>More help.</p></body></html>");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openExternal");
     QList<Message> seen;
-    setMessageBoxHook([&seen](MessageKind kind, const QString &title, const QString &text) {
+    std::optional<ScopedMessageBoxHook> taking;
+    taking.emplace([&seen](MessageKind kind, const QString &title, const QString &text) {
         seen << Message {kind, title, text};
     });
 
@@ -391,7 +396,7 @@ void TestPlatform::helpWindowFollowsLinksAndGoesBack()
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen[0].text, "The help file was not found:\n" + dir.filePath("missing.html"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    setMessageBoxHook({});
+    taking.reset();
 
     // Escape closes the window; the next request reuses it, at the start of
     // the file again with nothing to go back to.
@@ -417,9 +422,26 @@ void TestPlatform::helpWindowFollowsLinksAndGoesBack()
 void TestPlatform::versionQuery()
 {
     QVERIFY(IsNTPlatform());
-    setNTPlatformHook([] { return false; });
-    QVERIFY(!IsNTPlatform());
-    setNTPlatformHook({});
+    {
+        const ScopedNTPlatformHook other([] { return false; });
+        QVERIFY(!IsNTPlatform());
+        {
+            // A guard inside another gives the outer hook back when it ends.
+            const ScopedNTPlatformHook inner([] { return true; });
+            QVERIFY(IsNTPlatform());
+        }
+        QVERIFY(!IsNTPlatform());
+    }
+    QVERIFY(IsNTPlatform());
+
+    // A guard that ends while a newer one lives leaves the newer hook.
+    std::optional<ScopedNTPlatformHook> older;
+    older.emplace([] { return false; });
+    {
+        const ScopedNTPlatformHook newer([] { return false; });
+        older.reset();
+        QVERIFY(!IsNTPlatform());
+    }
     QVERIFY(IsNTPlatform());
 }
 

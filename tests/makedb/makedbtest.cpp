@@ -1,8 +1,8 @@
 #include "makedbtest.h"
 
 #include "store/schema.h"
+#include "store/tablekey.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -87,9 +87,8 @@ Table readTable(const QString &dir, const QString &fileName, const QString &pass
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr)
         == SQLITE_OK) {
         if (!password.isEmpty()) {
-            const QByteArray hash
-                = QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex();
-            sqlite3_exec(db, "PRAGMA key = \"x'" + hash + "'\"", nullptr, nullptr, nullptr);
+            sqlite3_exec(
+                db, store::tableKeyPragma(password).constData(), nullptr, nullptr, nullptr);
         }
         QList<QVariantList> objects;
         if (query(db, "SELECT type, name, sql FROM sqlite_master", t, objects)) {

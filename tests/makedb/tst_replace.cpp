@@ -6,6 +6,7 @@
 #include "makedbtest.h"
 #include "store/fileformat.h"
 #include "store/schema.h"
+#include "store/tablekey.h"
 #include "tools/makedb/outputdir.h"
 
 #include <QCryptographicHash>
@@ -46,10 +47,8 @@ Stamp stampOf(const QString &path, bool protect = false)
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr)
         == SQLITE_OK) {
         if (protect) {
-            const QByteArray hash = QCryptographicHash::hash(
-                schema::programPassword().toUtf8(), QCryptographicHash::Sha256)
-                                        .toHex();
-            sqlite3_exec(db, "PRAGMA key = \"x'" + hash + "'\"", nullptr, nullptr, nullptr);
+            sqlite3_exec(db, store::tableKeyPragma(schema::programPassword()).constData(), nullptr,
+                nullptr, nullptr);
         }
         const auto pragma = [db](const char *sql) {
             sqlite3_stmt *stmt = nullptr;

@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 using zil::test::pdfLines;
 
@@ -144,6 +145,7 @@ private slots:
     void saveAsPdfCancelledOrUnwritable();
     void saveAsPdfWithoutASupplier();
     void saveAsPdfProposesLastFolderAndName();
+    void failedRunsCloseEveryCursor();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -160,6 +162,10 @@ private:
     std::unique_ptr<zil::test::RunningApp> m_app;
     QStringList m_runs;
     int m_dialogs = 0;
+    // The hooks of takePrintRuns, set until the end of the test.
+    std::optional<zil::platform::ScopedNTPlatformHook> m_ntHook;
+    std::optional<zil::platform::ScopedPrintDialogHook> m_dialogHook;
+    std::optional<zil::platform::ScopedPrintRunHook> m_runHook;
 };
 
 void TestReports::initTestCase()
@@ -181,19 +187,18 @@ void TestReports::init()
 void TestReports::cleanup()
 {
     m_app.reset();
-    zil::platform::setNTPlatformHook({});
-    zil::platform::setPrintDialogHook({});
-    zil::platform::setPrintRunHook({});
-    zil::platform::setSaveFileHook({});
+    m_ntHook.reset();
+    m_dialogHook.reset();
+    m_runHook.reset();
 }
 
 QString TestReports::savePdf(const QString &name)
 {
     const QString path = m_dir.filePath(name);
     QFile::remove(path);
-    zil::platform::setSaveFileHook([path](const QString &, const QString &) { return path; });
+    const zil::platform::ScopedSaveFileHook answer(
+        [path](const QString &, const QString &) { return path; });
     form()->MenuSavePdf->trigger();
-    zil::platform::setSaveFileHook({});
     return path;
 }
 
@@ -217,13 +222,13 @@ void TestReports::showSupplier(int id)
 
 void TestReports::takePrintRuns(bool accept, int copies)
 {
-    zil::platform::setNTPlatformHook([] { return false; });
-    zil::platform::setPrintDialogHook([this, accept, copies](zil::platform::PrintDialog &dialog) {
+    m_ntHook.emplace([] { return false; });
+    m_dialogHook.emplace([this, accept, copies](zil::platform::PrintDialog &dialog) {
         ++m_dialogs;
         dialog.setCopies(copies);
         return accept;
     });
-    zil::platform::setPrintRunHook([this](QPrinter &printer) {
+    m_runHook.emplace([this](QPrinter &printer) {
         const QString path = m_dir.filePath(QStringLiteral("run-%1.pdf").arg(m_runs.size() + 1));
         QFile::remove(path);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -386,7 +391,7 @@ void TestReports::cancelledDialogOpensAndPrintsNothing()
     // The sheet's cursors are looked at while the dialog is up, and again
     // after it was cancelled: neither is the time to open them.
     bool openDuringDialog = false;
-    zil::platform::setPrintDialogHook([&](zil::platform::PrintDialog &) {
+    const zil::platform::ScopedPrintDialogHook cancelling([&](zil::platform::PrintDialog &) {
         ++m_dialogs;
         openDuringDialog = anyOpen();
         return false;
@@ -503,7 +508,7 @@ void TestReports::storeAndPrinterErrorsAreReported()
         QVERIFY(!t->active());
 
     // A printer that cannot be started is reported, not passed over.
-    zil::platform::setPrintRunHook([this](QPrinter &printer) {
+    const zil::platform::ScopedPrintRunHook unwritable([this](QPrinter &printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir.filePath(QStringLiteral("no/such/dir/run.pdf")));
     });
@@ -516,7 +521,8 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
 {
     showMaterial(1);
     QString proposed;
-    zil::platform::setSaveFileHook([&proposed](const QString &, const QString &name) {
+    std::optional<zil::platform::ScopedSaveFileHook> answer;
+    answer.emplace([&proposed](const QString &, const QString &name) {
         proposed = name;
         return QString();
     });
@@ -526,7 +532,7 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
     QVERIFY(!form()->PrintMaterial->TableMaterial->active());
 
     const QString missing = m_dir.filePath(QStringLiteral("no/such/dir/sheet.pdf"));
-    zil::platform::setSaveFileHook([missing](const QString &, const QString &) { return missing; });
+    answer.emplace([missing](const QString &, const QString &) { return missing; });
     form()->MenuSavePdf->trigger();
     QVERIFY(!QFile::exists(missing));
     QCOMPARE(m_app->messages.size(), 1);
@@ -534,7 +540,7 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
 
     // A name without a suffix gets ".pdf".
     const QString bare = m_dir.filePath(QStringLiteral("bare"));
-    zil::platform::setSaveFileHook([bare](const QString &, const QString &) { return bare; });
+    answer.emplace([bare](const QString &, const QString &) { return bare; });
     form()->MenuSavePdf->trigger();
     QCOMPARE(zil::test::pdfPageCount(bare + QStringLiteral(".pdf")), 2);
 }
@@ -548,7 +554,7 @@ void TestReports::saveAsPdfWithoutASupplier()
     QVERIFY(m_app->start(db));
     form()->MainTabNotebook->setCurrentIndex(1);
     bool asked = false;
-    zil::platform::setSaveFileHook([&asked](const QString &, const QString &) {
+    const zil::platform::ScopedSaveFileHook answer([&asked](const QString &, const QString &) {
         asked = true;
         return QString();
     });
@@ -563,7 +569,7 @@ void TestReports::saveAsPdfProposesLastFolderAndName()
     showMaterial(2);
     QStringList proposed;
     QString answer;
-    zil::platform::setSaveFileHook([&](const QString &, const QString &name) {
+    const zil::platform::ScopedSaveFileHook answering([&](const QString &, const QString &name) {
         proposed << name;
         return answer;
     });
@@ -598,6 +604,52 @@ void TestReports::saveAsPdfProposesLastFolderAndName()
     QCOMPARE(proposed.size(), 5);
     QCOMPARE(proposed[4], proposed[2]);
     QCOMPARE(m_app->messages.size(), 1);
+}
+
+void TestReports::failedRunsCloseEveryCursor()
+{
+    const auto openCursors = [this] {
+        QStringList open;
+        for (zil::store::Table *t :
+            form()->PrintMaterial->cursorOrder() + form()->PrintSupplier->cursorOrder())
+            if (t->active())
+                open << t->parent()->objectName() + QLatin1Char('.') + t->objectName();
+        return open;
+    };
+
+    // A printer that cannot be started ends a print run of either sheet once
+    // all its cursors are open.
+    takePrintRuns(true, 1);
+    const zil::platform::ScopedPrintRunHook unwritable([this](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_dir.filePath(QStringLiteral("no/such/dir/run.pdf")));
+    });
+    showMaterial(4);
+    form()->PrintButton->click();
+    QCOMPARE(m_app->messages.size(), 1);
+    QCOMPARE(openCursors(), QStringList());
+    showSupplier(30);
+    form()->PrintButton->click();
+    QCOMPARE(m_app->messages.size(), 2);
+    QCOMPARE(openCursors(), QStringList());
+
+    // A table that cannot be opened ends a save half-way through the opening:
+    // the cursors opened before it are closed again.
+    showMaterial(1);
+    const QString synon = QDir(m_db).filePath(QStringLiteral("SYNON.DB"));
+    const QString aside = synon + QStringLiteral(".aside");
+    QVERIFY(QFile::rename(synon, aside));
+    const QString path = savePdf(QStringLiteral("nosynonyms.pdf"));
+    const bool restored = QFile::rename(aside, synon);
+    QVERIFY(restored);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(m_app->messages.size(), 3);
+    QVERIFY2(
+        m_app->messages[2].startsWith(QStringLiteral("Error: ")), qPrintable(m_app->messages[2]));
+    QCOMPARE(openCursors(), QStringList());
+
+    // With the table back, the next save reads the whole sheet.
+    QCOMPARE(zil::test::pdfPageCount(savePdf(QStringLiteral("again.pdf"))), 2);
 }
 
 QTEST_MAIN(TestReports)

@@ -85,9 +85,9 @@ class TestBadData : public QObject
     QString savePdf(TMainForm *form, const QString &name)
     {
         const QString path = m_tmp.filePath(name);
-        platform::setSaveFileHook([path](const QString &, const QString &) { return path; });
+        const platform::ScopedSaveFileHook answer(
+            [path](const QString &, const QString &) { return path; });
         form->MenuSavePdf->trigger();
-        platform::setSaveFileHook({});
         return path;
     }
 

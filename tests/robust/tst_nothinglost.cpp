@@ -72,9 +72,9 @@ class TestNothingLost : public QObject
     void saveSheet(TMainForm *f, const QString &name)
     {
         const QString path = m_tmp.filePath(name);
-        platform::setSaveFileHook([path](const QString &, const QString &) { return path; });
+        const platform::ScopedSaveFileHook answer(
+            [path](const QString &, const QString &) { return path; });
         f->MenuSavePdf->trigger();
-        platform::setSaveFileHook({});
         QVERIFY2(QFileInfo(path).size() > 0, qPrintable(name));
     }
 

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 using namespace zil;
 
 namespace {
@@ -36,6 +38,9 @@ class TestSettingsFiles : public QObject
     QStringList m_messages;
     QString m_ini; // the settings file of the program installed last
     int m_next = 0;
+    // The program file installed last, and the messages taken for the tests.
+    std::optional<platform::ScopedProgramFilePathHook> m_programHook;
+    std::optional<platform::ScopedMessageBoxHook> m_messageHook;
 
     // A copy of the template database in a directory of the given name.
     QString databaseIn(const QString &name)
@@ -60,7 +65,7 @@ class TestSettingsFiles : public QObject
         QVERIFY(write(ini));
         ini.close();
         const QString program = dir + "/zil";
-        platform::setProgramFilePathHook([program] { return program; });
+        m_programHook.emplace([program] { return program; });
     }
 
     // Starts the program; true when it reached the main window on the 40
@@ -80,18 +85,16 @@ private slots:
         m_template = m_tmp.filePath("template");
         QVERIFY(test::makeSynthetic(m_template, 40));
         store::indexDatabase(m_template);
-        platform::setMessageBoxHook(
-            [this](platform::MessageKind, const QString &title, const QString &text) {
-                m_messages << title + ": " + text;
-            });
+        m_messageHook.emplace([this](platform::MessageKind, const QString &title,
+                                  const QString &text) { m_messages << title + ": " + text; });
     }
 
     void init() { m_messages.clear(); }
 
     void cleanupTestCase()
     {
-        platform::setMessageBoxHook({});
-        platform::setProgramFilePathHook({});
+        m_messageHook.reset();
+        m_programHook.reset();
     }
 
     // Text files that name the database in one way or another: every one
@@ -258,7 +261,7 @@ private slots:
         const QString dir = m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++));
         QVERIFY(QDir().mkpath(dir + "/zil.INI"));
         const QString program = dir + "/zil";
-        platform::setProgramFilePathHook([program] { return program; });
+        m_programHook.emplace([program] { return program; });
         TMainForm form;
         QVERIFY(!form.StartUp());
         QCOMPARE(m_messages, QStringList({kNotFound + "\n" + dir + "/zil.INI"}));

@@ -66,8 +66,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString program = QString::fromLocal8Bit(argv[1]);
-    zil::platform::setProgramFilePathHook([program] { return program; });
-    zil::platform::setMessageBoxHook(
+    const zil::platform::ScopedProgramFilePathHook programFile([program] { return program; });
+    const zil::platform::ScopedMessageBoxHook messages(
         [](zil::platform::MessageKind, const QString &title, const QString &text) {
             say(QStringLiteral("message ") + title + QStringLiteral(": ") + oneLine(text));
         });

@@ -30,6 +30,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -580,8 +581,10 @@ void TestFrame::aboutMenuShowsBoxModally()
 void TestFrame::contentsOpensHelpFile()
 {
     QStringList messages;
-    zil::platform::setMessageBoxHook([&messages](zil::platform::MessageKind, const QString &title,
-                                         const QString &text) { messages << title + ": " + text; });
+    const zil::platform::ScopedMessageBoxHook taking(
+        [&messages](zil::platform::MessageKind, const QString &title, const QString &text) {
+            messages << title + ": " + text;
+        });
     TMainForm form;
     auto helpWindows = [&form] { return form.findChildren<zil::platform::HelpWindow *>(); };
     // Without a help file nothing happens.
@@ -602,7 +605,6 @@ void TestFrame::contentsOpensHelpFile()
     QCOMPARE(help->browser()->toPlainText(), QStringLiteral("Help of the day"));
     QVERIFY(messages.isEmpty());
     help->close();
-    zil::platform::setMessageBoxHook({});
 }
 
 void TestFrame::keyboardShortcuts()
@@ -611,8 +613,9 @@ void TestFrame::keyboardShortcuts()
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QStringList messages;
-    zil::platform::setMessageBoxHook([&messages](zil::platform::MessageKind, const QString &title,
-                                         const QString &text) { messages << title + ": " + text; });
+    std::optional<zil::platform::ScopedMessageBoxHook> taking;
+    taking.emplace([&messages](zil::platform::MessageKind, const QString &title,
+                       const QString &text) { messages << title + ": " + text; });
 
     // F1 anywhere in the window asks for help, but only with a help file.
     form->SearchField->setFocus();
@@ -622,7 +625,7 @@ void TestFrame::keyboardShortcuts()
     QTest::keyClick(form->SearchField, Qt::Key_F1);
     QCOMPARE(messages,
         QStringList({"Error: The help file was not found:\n/usr/share/doc/zil/zil.html"}));
-    zil::platform::setMessageBoxHook({});
+    taking.reset();
 
     // The search caption's accelerator moves the focus to the search field.
     form->MaterialGrid->setFocus();

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
 #include <stdexcept>
 
 using namespace zil;
@@ -32,6 +33,9 @@ class TestStartUp : public QObject
     QString m_template; // a synthetic database without index files
     QStringList m_messages;
     int m_next = 0;
+    // The program file installed last, and the messages taken for the tests.
+    std::optional<platform::ScopedProgramFilePathHook> m_programHook;
+    std::optional<platform::ScopedMessageBoxHook> m_messageHook;
 
     // A fresh copy of the template database.
     QString freshDatabase(const QString &name = QString())
@@ -57,7 +61,7 @@ class TestStartUp : public QObject
             f.open(QIODevice::WriteOnly);
             f.write(settings);
         }
-        platform::setProgramFilePathHook([path] { return path; });
+        m_programHook.emplace([path] { return path; });
         return dir;
     }
 
@@ -66,17 +70,15 @@ private slots:
     {
         m_template = m_tmp.filePath("template");
         QVERIFY(test::makeSynthetic(m_template, 40));
-        platform::setMessageBoxHook(
-            [this](platform::MessageKind, const QString &title, const QString &text) {
-                m_messages << title + ": " + text;
-            });
+        m_messageHook.emplace([this](platform::MessageKind, const QString &title,
+                                  const QString &text) { m_messages << title + ": " + text; });
     }
 
     void init() { m_messages.clear(); }
     void cleanupTestCase()
     {
-        platform::setMessageBoxHook({});
-        platform::setProgramFilePathHook({});
+        m_messageHook.reset();
+        m_programHook.reset();
     }
 
     void firstStartRebuildsAndOpens()
@@ -218,7 +220,7 @@ private slots:
     // fixed message and, on a second line, what went wrong.
     void internalErrorNamesItsReason()
     {
-        platform::setProgramFilePathHook(
+        m_programHook.emplace(
             []() -> QString { throw std::runtime_error("the program file cannot be located"); });
         TMainForm form;
         QVERIFY(!form.StartUp());
@@ -226,7 +228,7 @@ private slots:
             QStringList({"Error: Internal error - cannot start program\n"
                          "the program file cannot be located"}));
         QVERIFY(!form.isVisible());
-        platform::setProgramFilePathHook({});
+        m_programHook.reset();
     }
 
     void databaseFaults_data()

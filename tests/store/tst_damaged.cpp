@@ -11,8 +11,8 @@
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/table.h"
+#include "store/tablekey.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -57,10 +57,8 @@ bool queryAs(const QString &path, bool protect, const char *sql,
     bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr)
         == SQLITE_OK;
     if (ok && protect) {
-        const QByteArray hex = QCryptographicHash::hash(
-            schema::programPassword().toUtf8(), QCryptographicHash::Sha256)
-                                   .toHex();
-        ok = sqlite3_exec(db, "PRAGMA key = \"x'" + hex + "'\"", nullptr, nullptr, nullptr)
+        ok = sqlite3_exec(db, store::tableKeyPragma(schema::programPassword()).constData(), nullptr,
+                 nullptr, nullptr)
             == SQLITE_OK;
     }
     sqlite3_stmt *stmt = nullptr;

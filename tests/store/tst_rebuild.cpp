@@ -8,6 +8,7 @@
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
+#include "store/storeerror.h"
 #include "store/table.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sys/stat.h>
 
 using zil::platform::MessageKind;
@@ -127,12 +129,14 @@ private slots:
     void searchFailureStopsBeforeIndexing();
     void heldTableStopsIndexing_data();
     void heldTableStopsIndexing();
+    void rebuildWithoutItsWindow();
 
 private:
     bool makeDatabase(QTemporaryDir &tmp);
     void rebuild(TIndexForm &form, const QString &path, bool expected);
 
     QList<Message> m_messages;
+    std::optional<zil::platform::ScopedMessageBoxHook> m_messageHook;
 };
 
 void TestRebuild::initTestCase()
@@ -143,15 +147,14 @@ void TestRebuild::initTestCase()
 void TestRebuild::init()
 {
     m_messages.clear();
-    zil::platform::setMessageBoxHook(
-        [this](MessageKind kind, const QString &title, const QString &text) {
-            m_messages.append({kind, title, text});
-        });
+    m_messageHook.emplace([this](MessageKind kind, const QString &title, const QString &text) {
+        m_messages.append({kind, title, text});
+    });
 }
 
 void TestRebuild::cleanup()
 {
-    zil::platform::setMessageBoxHook({});
+    m_messageHook.reset();
 }
 
 bool TestRebuild::makeDatabase(QTemporaryDir &tmp)
@@ -516,6 +519,71 @@ void TestRebuild::heldTableStopsIndexing()
     QCOMPARE(form.FileNameLabel->text(), label);
     QCOMPARE(form.IndexNameLabel->text(), QStringLiteral("Primary"));
     QCOMPARE(presentIndexFiles(tmp.path()), built);
+}
+
+// The store's rebuild functions report each step before they take it, so
+// that a failure leaves the step that failed as the last one reported; a
+// table another program holds keeps its index files and stops the indexing
+// with an error of kind busy.
+void TestRebuild::rebuildWithoutItsWindow()
+{
+    using zil::store::RebuildStep;
+    QTemporaryDir tmp;
+    QVERIFY(makeDatabase(tmp));
+    zil::store::indexDatabase(tmp.path());
+    QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+    // Beside them a user's file under an index pattern, which stays.
+    writeFile(tmp.filePath("notes.xls"), "not an index\n");
+
+    QStringList steps;
+    const auto record = [&steps](RebuildStep step, const QString &text) {
+        const char *what = step == RebuildStep::Pattern ? "pattern"
+            : step == RebuildStep::Table                ? "table"
+                                                        : "index";
+        steps << QString::fromLatin1(what) + ':' + text;
+    };
+
+    {
+        TableHolder holder;
+        QVERIFY2(holder.start(tmp.path(), "SYNON.DB"), "the table could not be held open");
+        zil::store::deleteOldIndexFiles(tmp.path(), record);
+        QCOMPARE(steps,
+            QStringList({"pattern:*.px", "pattern:*.val", "pattern:*.x??", "pattern:*.y??"}));
+        QCOMPARE(presentIndexFiles(tmp.path()), QStringList({"synon.px", "synon.xg0"}));
+        QVERIFY(QFile::exists(tmp.filePath("notes.xls")));
+
+        steps.clear();
+        try {
+            zil::store::indexTables(tmp.path(), record);
+            QFAIL("indexing a held table succeeded");
+        } catch (const zil::store::StoreError &e) {
+            QCOMPARE(e.kind(), zil::store::StoreError::Kind::Busy);
+        }
+        QCOMPARE(steps,
+            QStringList({"table:supplier.db", "index:Primary", "index:Name", "table:synon.db",
+                "index:Primary"}));
+    }
+
+    steps.clear();
+    zil::store::indexTables(tmp.path(), record);
+    QCOMPARE(steps,
+        QStringList(
+            {"table:supplier.db", "index:Primary", "index:Name", "table:synon.db", "index:Primary",
+                "index:Material Link", "table:matsupp.db", "index:Primary", "index:Supplier Link",
+                "table:material.db", "index:Primary", "index:CAS", "index:Name"}));
+    QCOMPARE(presentIndexFiles(tmp.path()), allIndexFiles);
+    QVERIFY(zil::store::indexesComplete(tmp.path()));
+
+    // A directory that cannot be searched is an I/O failure, reported after
+    // its first pattern.
+    steps.clear();
+    try {
+        zil::store::deleteOldIndexFiles(tmp.filePath("missing"), record);
+        QFAIL("searching a missing directory succeeded");
+    } catch (const zil::store::StoreError &e) {
+        QCOMPARE(e.kind(), zil::store::StoreError::Kind::IO);
+    }
+    QCOMPARE(steps, QStringList({"pattern:*.px"}));
 }
 
 QTEST_MAIN(TestRebuild)

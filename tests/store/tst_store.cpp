@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <functional>
 #include <sys/time.h>
 
 using namespace zil;
@@ -619,6 +620,63 @@ private slots:
             store::createIndex(m_db, "SUPPLIER.DB", "primary", "id", store::IndexOption::Primary));
     }
 
+    // Each failure says its kind, so that a caller need not read the message.
+    void errorsSayTheirKind()
+    {
+        using Kind = StoreError::Kind;
+        // The kind of the error a step raises, -1 when it raises none.
+        const auto kindOf = [](const std::function<void()> &step) {
+            try {
+                step();
+            } catch (const StoreError &e) {
+                return int(e.kind());
+            }
+            return -1;
+        };
+        QTemporaryDir dir;
+        QFile text(dir.filePath("supplier.db"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray("name,id\nAcme,1\n").repeated(200));
+        text.close();
+        QVERIFY(test::execSql(dir.filePath("synon.db"), "CREATE TABLE synon (x TEXT)"));
+
+        const auto openIn = [](const QString &dir, const QString &table) {
+            return [dir, table] {
+                Table t;
+                t.setDatabaseName(dir);
+                t.setTableName(table);
+                t.open();
+            };
+        };
+        QCOMPARE(kindOf(openIn(dir.path(), "MATERIAL.DB")), int(Kind::Missing));
+        QCOMPARE(kindOf(openIn(dir.path(), "SUPPLIER.DB")), int(Kind::Corrupt));
+        QCOMPARE(kindOf(openIn(dir.path(), "SYNON.DB")), int(Kind::Corrupt));
+        QCOMPARE(kindOf([] { Table().first(); }), int(Kind::Usage));
+        QCOMPARE(kindOf([&] {
+            auto t = cursor("MATERIAL.DB");
+            t->open();
+            t->fieldByName("nosuchfield");
+        }),
+            int(Kind::Missing));
+
+        // A table that another process has open.
+        const QString supplier = store::findFileNoCase(m_db, "SUPPLIER.DB");
+        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), -1);
+        QProcess holder;
+        holder.start(qEnvironmentVariable("ZIL_HOLDTABLE"), {m_db, "supplier.db"});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("open"));
+        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), int(Kind::Busy));
+        QCOMPARE(kindOf([&] {
+            store::createIndex(
+                m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive);
+        }),
+            int(Kind::Busy));
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished());
+        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), -1);
+    }
+
     void indexFilesAreNamedInCreationOrder()
     {
         QVERIFY(store::isIndexFile(m_db + "/material.px"));
@@ -806,7 +864,7 @@ private slots:
         QVERIFY(!firstSynonym.isEmpty() && firstSynonym != QLatin1String("Renamed"));
         QVERIFY(store::openTablesAgree(live.path()));
         int told = 0;
-        store::setNewGenerationHook([&](const QString &) { ++told; });
+        const store::ScopedNewGenerationHook counting([&](const QString &) { ++told; });
         const auto moveIn = [&](const QString &t) {
             QVERIFY(std::rename(QFile::encodeName(next.filePath(t)).constData(),
                         QFile::encodeName(live.filePath(t)).constData())
@@ -838,7 +896,6 @@ private slots:
         }
         QCOMPARE(synonyms.fieldByName("name").asString(), QStringLiteral("Renamed"));
         QCOMPARE(suppliers.fieldByName("city").asString(), QStringLiteral("Port"));
-        store::setNewGenerationHook({});
     }
 };
 

@@ -1,13 +1,10 @@
 #include "csvreader.h"
 
-#include <QFile>
-#include <algorithm>
-#include <cerrno>
+#include "framework/platform/files.h"
+
 #include <cstring>
 #include <csv.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 namespace zil::makedb {
 
@@ -89,24 +86,22 @@ QString describe(int error)
     }
 }
 
-QString systemError(int error)
+const char *kindOf(platform::EntryKind kind)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-const char *kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
+    switch (kind) {
+    case platform::EntryKind::Directory:
         return "a directory";
-    if (S_ISFIFO(mode))
+    case platform::EntryKind::Fifo:
         return "a FIFO";
-    if (S_ISCHR(mode))
+    case platform::EntryKind::CharDevice:
         return "a character device";
-    if (S_ISBLK(mode))
+    case platform::EntryKind::BlockDevice:
         return "a block device";
-    if (S_ISSOCK(mode))
+    case platform::EntryKind::Socket:
         return "a socket";
-    return "not a file";
+    default:
+        return "not a file";
+    }
 }
 
 QString tooLarge(qint64 limit)
@@ -118,65 +113,22 @@ QString tooLarge(qint64 limit)
 
 bool readSourceFile(const QString &path, QByteArray *bytes, QString *error, qint64 limit)
 {
-    const QByteArray name = QFile::encodeName(path);
-    // Looked at before it is opened: opening a FIFO waits for a writer, and
-    // opening a device may act on it.
-    struct stat st = {};
-    if (::stat(name.constData(), &st) != 0) {
-        *error = systemError(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(st.st_mode)));
-        return false;
-    }
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = systemError(errno);
-        return false;
-    }
-    // The name may have been pointed elsewhere in between: the open file
-    // itself decides.
-    bool ok = ::fstat(fd, &st) == 0;
-    if (!ok)
-        *error = systemError(errno);
-    else if (!S_ISREG(st.st_mode))
-        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(st.st_mode)));
-    else if (st.st_size > limit)
+    platform::WholeFile file = platform::readWholeRegularFile(path, limit);
+    switch (file.status) {
+    case platform::WholeFile::Status::Read:
+        *bytes = std::move(file.data);
+        return true;
+    case platform::WholeFile::Status::Failed:
+        *error = platform::systemErrorText(file.error);
+        break;
+    case platform::WholeFile::Status::NotRegular:
+        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(file.kind)));
+        break;
+    case platform::WholeFile::Status::TooLarge:
         *error = tooLarge(limit);
-    ok = ok && error->isEmpty();
-
-    QByteArray data;
-    if (ok) {
-        data.resize(qsizetype(st.st_size));
-        qint64 have = 0;
-        for (;;) {
-            // Room for one byte more than the limit shows a file that grew.
-            if (have == data.size())
-                data.resize(qsizetype(std::min(limit + 1, std::max<qint64>(2 * have, 4096))));
-            const ssize_t n = ::read(fd, data.data() + have, size_t(data.size() - have));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                *error = systemError(errno);
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            have += n;
-            if (have > limit) {
-                *error = tooLarge(limit);
-                ok = false;
-                break;
-            }
-        }
-        data.truncate(qsizetype(have));
+        break;
     }
-    ::close(fd);
-    if (ok)
-        *bytes = std::move(data);
-    return ok;
+    return false;
 }
 
 CsvFile parseCsv(const QByteArray &text)

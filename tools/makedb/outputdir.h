@@ -6,6 +6,8 @@
 // shared memory) and the store's index files, each recognised safely.
 #pragma once
 
+#include "framework/platform/files.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -73,10 +75,10 @@ private:
     struct Move
     {
         bool exchange; // swapped with the file at the target, not moved there
-        int fromFd;
-        QByteArray from;
-        int toFd;
-        QByteArray to;
+        const platform::Directory *fromDir;
+        QString from;
+        const platform::Directory *toDir;
+        QString to;
     };
 
     bool lockDirectory(QString *error);
@@ -84,18 +86,17 @@ private:
     bool makeWorkDir(QString *error);
     void readGeneration(const QStringList &entries);
     bool moveTable(const QString &table, const QStringList &entries, QString *error);
-    bool moveAside(const QByteArray &name, QString *error);
+    bool moveAside(const QString &name, QString *error);
     bool rollBack(QString *failures);
-    QStringList entries() const;
-    QString describe(const QByteArray &name) const;
+    QString describe(const QString &name) const;
 
     QString m_path;
     QStringList m_tables;
-    int m_dirFd = -1;
+    platform::Directory m_dir;
     QString m_workName; // the working directory's name in the directory
-    int m_workFd = -1;
-    int m_oldFd = -1; // "old" in the working directory: side files moved aside
-    int m_markerFd = -1;
+    platform::Directory m_work;
+    platform::Directory m_old; // "old" in the working directory: side files moved aside
+    platform::File m_marker;
     bool m_keepWork = false;
     std::int32_t m_generation = 1;
     std::vector<Move> m_done;

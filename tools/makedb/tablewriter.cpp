@@ -3,18 +3,12 @@
 #include "outputdir.h"
 #include "store/fileformat.h"
 #include "store/schema.h"
+#include "store/tablekey.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <sqlcipher/sqlite3.h>
 
 namespace zil::makedb {
-
-QByteArray rawKey(const QString &password)
-{
-    return "x'" + QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex()
-        + "'";
-}
 
 namespace {
 
@@ -35,7 +29,7 @@ public:
             return;
         }
         if (protect)
-            exec("PRAGMA key = \"" + rawKey(schema::programPassword()) + "\"");
+            exec(store::tableKeyPragma(schema::programPassword()));
         // A rollback journal, which is gone once the file is closed: the
         // tables are read where no side file may be made.
         exec("PRAGMA journal_mode = DELETE");

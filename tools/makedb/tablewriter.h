@@ -10,9 +10,6 @@
 
 namespace zil::makedb {
 
-// The raw SQLCipher key of a password: x'<SHA-256 of its UTF-8 bytes in hex>'.
-QByteArray rawKey(const QString &password);
-
 struct WriteResult
 {
     enum Outcome {

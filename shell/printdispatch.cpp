@@ -2,12 +2,12 @@
 // the Report menu print the sheet of the tab in view, the material sheet on
 // the Materials tab and the supplier sheet on the Suppliers tab; "Save as
 // PDF..." writes that sheet to a file.
-#include "reports/Printm.h"
-#include "reports/Prints.h"
 #include "shell/Zil0.h"
 
 #include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
+#include "reports/Printm.h"
+#include "reports/Prints.h"
 #include "store/field.h"
 #include "store/table.h"
 

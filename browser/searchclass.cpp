@@ -4,7 +4,7 @@
 
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
-#include "progress.h"
+#include "progressreporter.h"
 #include "store/field.h"
 #include "store/table.h"
 

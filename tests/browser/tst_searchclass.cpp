@@ -1,6 +1,6 @@
 // The selection set on a real database of five materials whose CAS order
 // visits the ids 3, 1, 5, 2, 4, driving a real string grid.
-#include "browser/progress.h"
+#include "browser/progressreporter.h"
 #include "browser/searchclass.h"
 #include "common/testdb.h"
 #include "framework/platform/messagebox.h"

@@ -186,10 +186,10 @@ private slots:
         connect(&watch, &store::DataSource::recordChanged, this, [&] { ++moves; });
 
         dialog().Material->setText("anethole");
-        QVERIFY(dialog().MaterialMatches());
+        QVERIFY(dialog().Test().MaterialMatches());
         QCOMPARE(moves, 0);
         dialog().Material->setText("camphor");
-        QVERIFY(dialog().MaterialMatches());
+        QVERIFY(dialog().Test().MaterialMatches());
         QVERIFY(moves > 0);
         // The scan cursor stays on its record.
         QCOMPARE(scan->fieldByName("id").asInteger(), 1);
@@ -452,8 +452,9 @@ private slots:
         QVERIFY(test::makeSynthetic(db, 300));
         m_app = std::make_unique<test::RunningApp>();
         QVERIFY(m_app->start(db));
-        const std::function<bool()> own = list().Predicate;
-        const std::function<bool()> eachInTurn = [this] { return dialog().MaterialMatches(); };
+        const MaterialPredicate own = list().Predicate;
+        const std::function<bool()> eachInTurn
+            = [this] { return dialog().Test().MaterialMatches(); };
         const QList<QStringList> criteria {{"yl", "", "", "", ""}, {"ETHYL", "", "", "", ""},
             {"", "found", "", "", ""}, {"", "", "sweet", "", ""}, {"", "", "", "flavours", ""},
             {"  ate ", "oil", "", "", ""}, {"ethyl", "found", "sweet", "flavours", ""},

@@ -24,6 +24,14 @@ class StringGrid;
 }
 class ProgressReporter;
 
+class MaterialPredicate;
+
+// A callable without arguments that tells whether the material under the scan
+// cursor passes, such as a lambda.
+template<typename F>
+concept PlainPredicate
+    = std::predicate<std::decay_t<F>> && !std::same_as<std::decay_t<F>, MaterialPredicate>;
+
 // The selection test of a criteria run: a plain predicate on the scan
 // cursor's record, tested material by material, or a material test, which may
 // take the whole table at once. Empty, every material passes.
@@ -34,9 +42,8 @@ public:
     MaterialPredicate(MaterialTest *test)
         : m_test(test)
     { }
-    template<typename F>
-    requires(!std::same_as<std::decay_t<F>, MaterialPredicate>)
-        && std::is_invocable_r_v<bool, std::decay_t<F> &> MaterialPredicate(F &&predicate)
+    template<PlainPredicate F>
+    MaterialPredicate(F &&predicate)
         : m_each(std::forward<F>(predicate))
     { }
 

@@ -2,7 +2,7 @@
 // hundred times over a scan of the whole material table.
 #pragma once
 
-#include "progress.h"
+#include "progressreporter.h"
 
 #include <QWidget>
 

@@ -1,8 +1,6 @@
 #include "Search.h"
 
 #include "framework/picture.h"
-#include "store/field.h"
-#include "store/table.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -11,8 +9,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <cstring>
-#include <optional>
 
 namespace {
 
@@ -60,46 +56,7 @@ QIcon buttonIcon(Picture picture)
     return QIcon(QPixmap::fromImage(image));
 }
 
-bool isBlank(QChar c)
-{
-    return c.unicode() == 32;
-}
-
-// a to z only; accented letters and every other byte stay as they are, so a
-// UTF-8 text keeps its multi-byte characters intact.
-inline char upperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
-}
-
 } // namespace
-
-QString TrimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size() - 1;
-    while (first <= last && isBlank(text.at(first)))
-        ++first;
-    while (last >= first && isBlank(text.at(last)))
-        --last;
-    return text.mid(first, last - first + 1);
-}
-
-QString UpperAscii(const QString &text)
-{
-    QString out = text;
-    for (QChar &c : out) {
-        const char16_t u = c.unicode();
-        if (u >= u'a' && u <= u'z')
-            c = QChar(char16_t(u - (u'a' - u'A')));
-    }
-    return out;
-}
-
-QString CriterionForm(const QString &text)
-{
-    return UpperAscii(TrimSpaces(text));
-}
 
 TSearchWindow::TSearchWindow(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -117,9 +74,10 @@ TSearchWindow::TSearchWindow(QWidget *parent)
     addRow(QStringLiteral("&Occurrence"), Occurence, "Occurence", 40, 78, 358);
     addRow(QStringLiteral("&Flavour"), Flavour, "Flavour", 72, 78, 359);
     addRow(QStringLiteral("A&pplication"), Application, "Application", 104, 78, 359);
-    // The criteria are formed again after any change of a field.
+    // The test takes the criteria in normal form after any change of a field,
+    // so that a scan does not form them for every material.
     for (QLineEdit *field : {Material, CAS, Occurence, Flavour, Application})
-        connect(field, &QLineEdit::textChanged, this, [this] { m_criteria.reset(); });
+        connect(field, &QLineEdit::textChanged, this, [this] { m_test.SetCriteria(criteria()); });
     setTabOrder(Material, CAS);
     setTabOrder(CAS, Occurence);
     setTabOrder(Occurence, Flavour);
@@ -227,212 +185,11 @@ void TSearchWindow::CloseButtonClick()
 
 void TSearchWindow::SetScanCursors(zil::store::Table *materials, zil::store::Table *synonyms)
 {
-    m_materials = materials;
-    m_synonyms = synonyms;
+    m_test.SetScanCursors(materials, synonyms);
 }
 
-const TSearchWindow::Criteria &TSearchWindow::criteria()
+Criteria TSearchWindow::criteria() const
 {
-    if (!m_criteria) {
-        m_criteria = Criteria {CriterionForm(Material->text()), CriterionForm(CAS->text()),
-            CriterionForm(Occurence->text()).toUtf8(), CriterionForm(Flavour->text()).toUtf8(),
-            CriterionForm(Application->text()).toUtf8()};
-    }
-    return *m_criteria;
-}
-
-bool TSearchWindow::MaterialMatches()
-{
-    if (!m_materials)
-        return true;
-    const Criteria &c = criteria();
-
-    bool result = true;
-    if (!c.material.isEmpty()) {
-        const QString name
-            = UpperAscii(m_materials->fieldByName(QStringLiteral("name")).asString());
-        result = name.contains(c.material);
-        // The synonyms are read only when the name itself does not match.
-        if (!result && m_synonyms) {
-            zil::store::Field &synonym = m_synonyms->fieldByName(QStringLiteral("name"));
-            for (m_synonyms->first(); !m_synonyms->eof(); m_synonyms->next()) {
-                if (UpperAscii(synonym.asString()).contains(c.material)) {
-                    result = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (result && !c.cas.isEmpty()
-        && !UpperAscii(m_materials->fieldByName(QStringLiteral("cas")).asString()).contains(c.cas))
-        result = false;
-    if (result)
-        result = memoHolds(c.occurrence, QStringLiteral("occur"));
-    if (result)
-        result = memoHolds(c.application, QStringLiteral("applic"));
-    if (result)
-        result = memoHolds(c.flavour, QStringLiteral("flavor"));
-    return result;
-}
-
-bool TSearchWindow::MemoContains(const QString &criterion, const QString &memoField)
-{
-    return memoHolds(criterion.toUtf8(), memoField);
-}
-
-bool TSearchWindow::memoHolds(QByteArrayView criterion, const QString &memoField)
-{
-    if (criterion.isEmpty())
-        return true;
-    if (!m_materials)
-        return false;
-    const QByteArray stored = m_materials->fieldByName(memoField).asBytes();
-    return textHolds(stored, criterion, true);
-}
-
-namespace {
-
-// A memo's text ends at its first zero byte; the whole of it takes part, its
-// last character included, whatever its length.
-QByteArrayView memoText(QByteArrayView text)
-{
-    const void *zero = std::memchr(text.data(), 0, size_t(text.size()));
-    return zero ? text.first(static_cast<const char *>(zero) - text.data()) : text;
-}
-
-} // namespace
-
-bool TSearchWindow::upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
-{
-    if (memo) {
-        if (text.isEmpty())
-            return false;
-        text = memoText(text);
-    }
-    return memmem(text.data(), size_t(text.size()), criterion.data(), size_t(criterion.size()))
-        != nullptr;
-}
-
-bool TSearchWindow::textHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
-{
-    if (memo) {
-        if (text.isEmpty())
-            return false;
-        text = memoText(text);
-    }
-    m_folded.resize(text.size());
-    const char *from = text.data();
-    char *to = m_folded.data();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        to[i] = upperAscii(from[i]);
-    return upperTextHolds(m_folded, criterion, false);
-}
-
-qint32 TSearchWindow::MatchAll(
-    std::vector<uint8_t> &flags, qint32 maxId, const std::function<void(int)> &progress)
-{
-    if (!m_materials)
-        return 0;
-    zil::store::Table &materials = *m_materials;
-    const Criteria &c = criteria();
-    // Names and CAS numbers are compared as their stored UTF-8 bytes: only a
-    // to z are folded, so a text holds the criterion exactly when its bytes
-    // hold the criterion's.
-    const QByteArray material = c.material.toUtf8();
-    const QByteArray cas = c.cas.toUtf8();
-    struct Test
-    {
-        QByteArrayView criterion;
-        int column;
-        bool memo;
-    };
-    std::vector<Test> tests;
-    QStringList held;
-    auto add = [&](QByteArrayView criterion, const char *field, bool memo) {
-        if (criterion.isEmpty())
-            return;
-        const QString name = QString::fromLatin1(field);
-        held << name;
-        tests.push_back({criterion, materials.fieldByName(name).column(), memo});
-    };
-    // The order of MaterialMatches: the name, short and telling, first.
-    add(material, "name", false);
-    add(cas, "cas", false);
-    add(c.occurrence, "occur", true);
-    add(c.application, "applic", true);
-    add(c.flavour, "flavor", true);
-    const bool byName = !material.isEmpty();
-    // Held upper-cased, so that every run tests them as they lie.
-    materials.holdBytes(held, true);
-
-    // The synonyms, through a cursor of their own without the link, open
-    // only for this run so that it holds the table no longer; by material,
-    // the places of its synonyms, found once they are first needed.
-    std::optional<zil::store::Table> all;
-    int synonymName = -1;
-    std::vector<int> firstOf, places;
-    auto synonymHolds = [&](qint64 link) {
-        if (!m_synonyms || !m_synonyms->active() || link < 1 || link > maxId)
-            return false;
-        if (!all) {
-            const QString key
-                = m_synonyms->indexFieldNames().section(QLatin1Char(';'), 0, 0).trimmed();
-            all.emplace();
-            all->setDatabaseName(m_synonyms->databaseName());
-            all->setTableName(m_synonyms->tableName());
-            all->setReadOnly(true);
-            all->open();
-            all->holdBytes({QStringLiteral("name")}, true);
-            synonymName = all->fieldByName(QStringLiteral("name")).column();
-            const int keyColumn
-                = all->fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
-            const int n = all->recordCount();
-            std::vector<qint64> ids(size_t(n) + 1, 0);
-            firstOf.assign(size_t(maxId) + 2, 0);
-            for (int recNo = 1; recNo <= n; ++recNo) {
-                ids[size_t(recNo)] = all->integerAt(recNo, keyColumn);
-                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
-                    ++firstOf[size_t(ids[size_t(recNo)]) + 1];
-            }
-            for (size_t id = 1; id < firstOf.size(); ++id)
-                firstOf[id] += firstOf[id - 1];
-            places.resize(size_t(firstOf.back()));
-            std::vector<int> next(firstOf.begin(), firstOf.end() - 1);
-            for (int recNo = 1; recNo <= n; ++recNo) {
-                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
-                    places[size_t(next[size_t(ids[size_t(recNo)])]++)] = recNo;
-            }
-        }
-        for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
-            if (upperTextHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
-                return true;
-        }
-        return false;
-    };
-
-    const QString masterField = m_synonyms && !m_synonyms->masterFields().isEmpty()
-        ? m_synonyms->masterFields()
-        : QStringLiteral("id");
-    const int idColumn = materials.fieldByName(QStringLiteral("id")).column();
-    const int linkColumn = materials.fieldByName(masterField).column();
-    const int n = materials.recordCount();
-    qint32 count = 0;
-    for (int recNo = 1; recNo <= n; ++recNo) {
-        bool result = true;
-        for (size_t t = 0; t < tests.size() && result; ++t) {
-            const Test &test = tests[t];
-            result = upperTextHolds(
-                materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
-            if (!result && byName && t == 0)
-                result = synonymHolds(materials.integerAt(recNo, linkColumn));
-        }
-        const qint64 id = materials.integerAt(recNo, idColumn);
-        if (id >= 1 && id <= maxId) {
-            flags[size_t(id)] = result;
-            if (result)
-                ++count;
-        }
-        progress(recNo - 1);
-    }
-    return count;
+    return Criteria::fromTexts(
+        Material->text(), CAS->text(), Occurence->text(), Flavour->text(), Application->text());
 }

@@ -1,10 +1,8 @@
 #include "searchclass.h"
 
-#include "Search.h"
-
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
-#include "progress.h"
+#include "progressreporter.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -96,10 +94,14 @@ void TSearchClass::ApplyCriteria()
         if (Gauge)
             Gauge->ReportProgress(i);
     };
-    if (const CriteriaPredicate *criteria = Predicate.target<CriteriaPredicate>()) {
-        // The criteria dialog tests every material at once from texts held
-        // in memory, rather than through a read of each record.
-        count = criteria->window->MatchAll(m_scan, MaterialCount, progress);
+    // A material test that takes the whole table at once (the criteria test,
+    // from texts held in memory) does so rather than through a read of each
+    // record; any other test walks the scan cursor.
+    std::optional<qint32> tested;
+    if (MaterialTest *test = Predicate.test())
+        tested = test->MatchAll(m_scan, MaterialCount, progress);
+    if (tested) {
+        count = *tested;
     } else {
         SelectTable->first();
         int i = 0;

@@ -6,9 +6,14 @@
 // name order is plain id order and the CAS order is read once from the table.
 #pragma once
 
+#include "criteria.h"
+
 #include <QString>
+#include <concepts>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace zil::store {
@@ -18,6 +23,39 @@ namespace zil::framework {
 class StringGrid;
 }
 class ProgressReporter;
+
+class MaterialPredicate;
+
+// A callable without arguments that tells whether the material under the scan
+// cursor passes, such as a lambda.
+template<typename F>
+concept PlainPredicate
+    = std::predicate<std::decay_t<F>> && !std::same_as<std::decay_t<F>, MaterialPredicate>;
+
+// The selection test of a criteria run: a plain predicate on the scan
+// cursor's record, tested material by material, or a material test, which may
+// take the whole table at once. Empty, every material passes.
+class MaterialPredicate
+{
+public:
+    MaterialPredicate() = default;
+    MaterialPredicate(MaterialTest *test)
+        : m_test(test)
+    { }
+    template<PlainPredicate F>
+    MaterialPredicate(F &&predicate)
+        : m_each(std::forward<F>(predicate))
+    { }
+
+    explicit operator bool() const { return m_test || m_each; }
+    bool operator()() const { return m_test ? m_test->MaterialMatches() : m_each(); }
+    // The material test, none for a plain predicate.
+    MaterialTest *test() const { return m_test; }
+
+private:
+    MaterialTest *m_test = nullptr;
+    std::function<bool()> m_each;
+};
 
 class TSearchClass
 {
@@ -30,7 +68,7 @@ public:
     zil::framework::StringGrid *Grid = nullptr;
     zil::store::Table *SelectTable = nullptr;
     zil::store::Table *MaterialTable = nullptr;
-    std::function<bool()> Predicate;
+    MaterialPredicate Predicate;
     // Indexed by material id from 1; entry 0 is unused. Sized from the record
     // count when the database opens, never smaller than 1 + MaterialCount.
     std::vector<uint8_t> Selected;

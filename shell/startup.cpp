@@ -212,7 +212,7 @@ bool TMainForm::OpenDatabase()
         SearchClass->Gauge = GaugeWindow;
         if (SearchWindow) {
             SearchWindow->SetScanCursors(TableMaterialSelect, TableSinonSelect);
-            SearchClass->Predicate = CriteriaPredicate {SearchWindow};
+            SearchClass->Predicate = &SearchWindow->Test();
         }
         SearchClass->SelectAll();
         SearchClass->BuildNameList();

@@ -6,6 +6,7 @@
 #include "browser/searchclass.h"
 #include "common/appfixture.h"
 #include "common/testdb.h"
+#include "criteriamaterials.h"
 #include "framework/platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
@@ -24,56 +25,10 @@
 #include <QTimer>
 
 using namespace zil;
+using test::kLongUse;
+using test::kMaterials;
 
 namespace {
-
-const QString kLongUse = QStringLiteral(
-    "Used at low levels in baked goods, dairy desserts, ice cream and confectionery, where "
-    "it rounds off fruity and creamy notes; in beverages it lifts citrus and berry profiles; "
-    "in savoury products it is used sparingly to soften harsh edges of smoke and spice, and "
-    "in oral care it masks the bitterness of actives while adding a cool, clean finish.");
-
-// Ids follow name order and equal the keys.
-const QList<test::SourceMaterial> kMaterials {
-    {.key = "1",
-        .name = "Anethole",
-        .cas = "4180-23",
-        .occur = "Found in anise and fennel oils",
-        .flavor = "Sweet anise, liquorice",
-        .applic = "Liqueurs and confectionery",
-        .synonyms = {"trans-Anethole", "Anise camphor"}},
-    {.key = "2",
-        .name = "Benzyl acetate",
-        .cas = "140-11",
-        .occur = "Found in jasmine and ylang ylang",
-        .flavor = "Sweet, fruity, pear",
-        .applic = kLongUse,
-        .synonyms = {"Acetic acid benzyl ester"}},
-    {.key = "3",
-        .name = QString::fromUtf8("Crème de menthe base"),
-        .flavor = "Cool mint",
-        .applic = "Liqueurs"},
-    {.key = "4",
-        .name = "Damascenone",
-        .cas = "23696-85",
-        .occur = "Found in rose oil, tobacco and tea",
-        .applic = "Rose compositions",
-        .synonyms = {"Rose ketone"}},
-    {.key = "5",
-        .name = "Ethyl vanillin",
-        .cas = "121-32",
-        .occur = "Not found in nature",
-        .flavor = "Creamy vanilla",
-        .applic = "Chocolate and vanilla flavours",
-        .synonyms = {"Bourbonal"}},
-    {.key = "6",
-        .name = "Menthol",
-        .cas = "89-78",
-        .occur = "Found in peppermint oil and corn mint",
-        .flavor = "Cooling mint",
-        .applic = "Toothpaste, chewing gum",
-        .synonyms = {"Hexahydrothymol"}},
-};
 
 const QString kNoMatch = QStringLiteral(
     "Warning: There are no records with the specified criteria.\nRestore to all records.");
@@ -186,10 +141,10 @@ private slots:
         connect(&watch, &store::DataSource::recordChanged, this, [&] { ++moves; });
 
         dialog().Material->setText("anethole");
-        QVERIFY(dialog().MaterialMatches());
+        QVERIFY(dialog().Test().MaterialMatches());
         QCOMPARE(moves, 0);
         dialog().Material->setText("camphor");
-        QVERIFY(dialog().MaterialMatches());
+        QVERIFY(dialog().Test().MaterialMatches());
         QVERIFY(moves > 0);
         // The scan cursor stays on its record.
         QCOMPARE(scan->fieldByName("id").asInteger(), 1);
@@ -452,8 +407,9 @@ private slots:
         QVERIFY(test::makeSynthetic(db, 300));
         m_app = std::make_unique<test::RunningApp>();
         QVERIFY(m_app->start(db));
-        const std::function<bool()> own = list().Predicate;
-        const std::function<bool()> eachInTurn = [this] { return dialog().MaterialMatches(); };
+        const MaterialPredicate own = list().Predicate;
+        const std::function<bool()> eachInTurn
+            = [this] { return dialog().Test().MaterialMatches(); };
         const QList<QStringList> criteria {{"yl", "", "", "", ""}, {"ETHYL", "", "", "", ""},
             {"", "found", "", "", ""}, {"", "", "sweet", "", ""}, {"", "", "", "flavours", ""},
             {"  ate ", "oil", "", "", ""}, {"ethyl", "found", "sweet", "flavours", ""},

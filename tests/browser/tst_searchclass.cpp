@@ -1,6 +1,6 @@
 // The selection set on a real database of five materials whose CAS order
 // visits the ids 3, 1, 5, 2, 4, driving a real string grid.
-#include "browser/progress.h"
+#include "browser/progressreporter.h"
 #include "browser/searchclass.h"
 #include "common/testdb.h"
 #include "framework/platform/messagebox.h"
@@ -32,6 +32,43 @@ public:
     void ReportProgress(int position) override { calls << QString::number(position); }
     void ShowProgress() override { calls << QStringLiteral("show"); }
     void HideProgress() override { calls << QStringLiteral("hide"); }
+};
+
+// A material test that passes the materials of wanted, with or without a
+// whole-table form, and counts how it was asked.
+class WantedTest : public MaterialTest
+{
+public:
+    WantedTest(store::Table &scan, const std::set<qint32> &wanted, bool wholeTable)
+        : m_scan(scan)
+        , m_wanted(wanted)
+        , m_wholeTable(wholeTable)
+    { }
+    int each = 0;
+    int all = 0;
+
+    bool MaterialMatches() override
+    {
+        ++each;
+        return m_wanted.count(m_scan.fieldByName("id").asInteger()) > 0;
+    }
+    std::optional<qint32> MatchAll(std::vector<uint8_t> &flags, qint32 maxId,
+        const std::function<void(int)> &progress) override
+    {
+        if (!m_wholeTable)
+            return std::nullopt;
+        ++all;
+        for (qint32 id = 1; id <= maxId; ++id) {
+            flags[size_t(id)] = m_wanted.count(id) > 0;
+            progress(id - 1);
+        }
+        return qint32(m_wanted.size());
+    }
+
+private:
+    store::Table &m_scan;
+    const std::set<qint32> &m_wanted;
+    bool m_wholeTable;
 };
 
 std::vector<qint32> head(const std::vector<qint32> &list, int n)
@@ -151,6 +188,31 @@ private slots:
         QCOMPARE(m_set->CurrentId, 4);
         QCOMPARE(m_grid->row(), 3);
         QCOMPARE(m_material->fieldByName("name").asString(), QStringLiteral("Damascone"));
+    }
+
+    void aMaterialTestIsAskedForTheWholeTableFirst()
+    {
+        RecordingGauge gauge;
+        m_set->Gauge = &gauge;
+        WantedTest atOnce(*m_select, m_wanted, true);
+        m_set->Predicate = &atOnce;
+        m_set->ApplyCriteria();
+        QCOMPARE(atOnce.all, 1);
+        QCOMPARE(atOnce.each, 0);
+        QCOMPARE(gauge.calls, QStringList({"range 0 5", "show", "0", "1", "2", "3", "4", "hide"}));
+        QCOMPARE(head(m_set->NameList, 3), std::vector<qint32>({2, 4, 5}));
+        QCOMPARE(m_grid->rowCount(), 4);
+
+        // A test without that form is asked material by material.
+        m_wanted = {1, 3};
+        WantedTest inTurn(*m_select, m_wanted, false);
+        m_set->Predicate = &inTurn;
+        gauge.calls.clear();
+        m_set->ApplyCriteria();
+        QCOMPARE(inTurn.each, 5);
+        QCOMPARE(gauge.calls, QStringList({"range 0 5", "show", "0", "1", "2", "3", "4", "hide"}));
+        QCOMPARE(head(m_set->NameList, 2), std::vector<qint32>({1, 3}));
+        QCOMPARE(m_set->SelectedCount, 2);
     }
 
     void gridReactionRunsBeforeTheRowMoves()

@@ -164,7 +164,7 @@ private slots:
         QVERIFY(QDir(db).mkdir(entry));
         QFile::copy(QStringLiteral("/dev/null"), db + "/" + entry + "/keep");
         QMap<QString, QByteArray> tables;
-        for (const QString &t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
+        for (const QString t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
             tables.insert(t, snapshot(db).value(t));
 
         test::RunningApp app;

@@ -799,9 +799,9 @@ private slots:
     {
         QTemporaryDir tmp;
         const QDir dir(tmp.path());
-        for (const QString &t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
+        for (const QString t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
             QVERIFY(QFile::copy(m_db + "/" + t, dir.filePath(t)));
-        for (const QString &t : {"MATERIAL.DB", "SUPPLIER.DB"})
+        for (const QString t : {"MATERIAL.DB", "SUPPLIER.DB"})
             QVERIFY(test::execSql(dir.filePath(t), "PRAGMA journal_mode = WAL"));
         store::indexDatabase(tmp.path());
 
@@ -883,7 +883,7 @@ private slots:
         synonyms.first();
         QCOMPARE(synonyms.fieldByName("name").asString(), firstSynonym);
 
-        for (const QString &t : {"MATSUPP.DB", "SUPPLIER.DB", "MATERIAL.DB"})
+        for (const QString t : {"MATSUPP.DB", "SUPPLIER.DB", "MATERIAL.DB"})
             moveIn(t);
         suppliers.refresh();
         suppliers.first();

@@ -1,118 +1,47 @@
-// The material detail pane on the Materials tab: the synonyms and the counted
-// title of the supplier list at each change of the current material, the
-// supplier names drawn into that list, the supplier sub-pane with the
-// Hide/Show button, and the detail pages' effect on the button bar.
-#include "linkedlists.h"
+#include "detailpane.h"
 
-#include "framework/notebook.h"
-#include "shell/Zil0.h"
+#include "store/datasource.h"
 #include "store/table.h"
 
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabWidget>
 
-namespace {
+namespace zil::browser {
 
-// The counted title of the supplier list, as the links and the material now
-// stand; setting the title it already has changes nothing.
-void showSupplierTitle(TMainForm &form)
+DetailPane::DetailPane(const Controls &controls)
+    : m_synonyms(controls.synonyms)
+    , m_synonymRows(controls.synonymRows)
+    , m_suppliers(controls.suppliers, QStringLiteral("supplierid"), QStringLiteral("Supplier name"),
+          QStringLiteral("supplier"), QStringLiteral(" for: "))
 {
-    if (!form.TableSupLink->active() || !form.TableMaterial->active())
-        return;
-    const QString title = TMainForm::CountText(form.TableSupLink->recordCount(),
-                              QStringLiteral("supplier"), QStringLiteral("s"))
-        + QStringLiteral(" for: ")
-        + form.TableMaterial->fieldByName(QStringLiteral("name")).asString();
-    form.TableSupLink->fieldByName(QStringLiteral("supplierid")).setDisplayLabel(title);
+    // Tied to the memo it fills: the window's cursors close after its
+    // controls are gone, and their notices then find no reaction.
+    QObject::connect(controls.material, &store::DataSource::dataChange, m_synonyms,
+        [this] { UpdateMaterialDetails(); });
+    // A table read again for a sheet run moves the synonyms of the material
+    // in view without a change of material; the memo follows them.
+    followSynonyms(*m_synonymRows, m_synonyms);
 }
 
-} // namespace
-
-void TMainForm::connectDetailPane()
+void DetailPane::UpdateMaterialDetails()
 {
-    // The notices are tied to the controls they fill: the window's cursors
-    // close after its controls are gone, and those notices find no reaction.
-    connect(SourceMaterial, &zil::store::DataSource::dataChange, synonyms,
-        [this] { SourceMaterialDataChange(); });
-    SupplierGrid->setDataSource(SourceSupplierLink);
-    SupplierGrid->setColumns(
-        {{QStringLiteral("supplierid"), 200, QStringLiteral("Supplier name")}});
-    SupplierGrid->setOnDrawDataCell(
-        [this](QPainter &canvas, const QRect &rect, const zil::framework::CellField &field) {
-            SupplierGridDrawDataCell(canvas, rect, field);
-        });
-    SupplierGrid->setOnCellText([this](const zil::framework::CellField &field) {
-        return zil::browser::nameById(field, QStringLiteral("supplierid"), *TableSupplierSearch);
-    });
-    SupplierGrid->setOnDblClick([this] { SupplierGridDblClick(); });
-    // A sheet run opens the tables afresh, and a table read again moves the
-    // links and synonyms of the material in view without a change of
-    // material: the count in the title and the synonyms follow them.
-    connect(SourceSupplierLink, &zil::store::DataSource::dataChange, SupplierGrid,
-        [this] { showSupplierTitle(*this); });
-    zil::browser::followSynonyms(*TableSinon, synonyms);
-    connect(HideShowButton, &QPushButton::clicked, this, &TMainForm::HideShowButtonClick);
-    zil::framework::onUserPageChange(DetailTabNotebook, [this](int) { DetailClick(); });
-    zil::framework::onUserPageChange(SuppliersDetailTabNotebook, [this](int) { DetailClick(); });
+    showSynonyms(*m_synonymRows, m_synonyms);
+    m_suppliers.showTitle();
 }
 
-void TMainForm::SourceMaterialDataChange()
+void DetailPane::DrawSupplierName(
+    QPainter &canvas, const QRect &rect, const framework::CellField &field)
 {
-    UpdateMaterialDetails();
+    m_suppliers.drawName(canvas, rect, field);
 }
 
-void TMainForm::UpdateMaterialDetails()
+void DetailPane::ToggleSupplierDetails()
 {
-    zil::browser::showSynonyms(*TableSinon, synonyms);
-    showSupplierTitle(*this);
+    m_suppliers.toggleSubPane();
 }
 
-QString TMainForm::CountText(qint32 count, const QString &noun, const QString &pluralSuffix)
+bool DetailPane::SupplierDetailsShown() const
 {
-    if (count == 0)
-        return QStringLiteral("No ") + noun + pluralSuffix;
-    if (count == 1)
-        return QStringLiteral("1 ") + noun;
-    return QString::number(count) + QLatin1Char(' ') + noun + pluralSuffix;
+    return m_suppliers.subPaneShown();
 }
 
-void TMainForm::SupplierGridDrawDataCell(
-    QPainter &canvas, const QRect &rect, const zil::framework::CellField &field)
-{
-    DrawSupplierName(canvas, rect, field);
-}
-
-void TMainForm::DrawSupplierName(
-    QPainter &canvas, const QRect &rect, const zil::framework::CellField &field)
-{
-    zil::browser::drawNameById(
-        canvas, rect, field, QStringLiteral("supplierid"), *TableSupplierSearch);
-}
-
-void TMainForm::ToggleSupplierDetails()
-{
-    const bool shown = zil::browser::toggleSubPane(TabDetailsSuppliers);
-    zil::browser::showHideShowState(HideShowButton, shown, ShowBmp, HideBmp);
-}
-
-void TMainForm::SupplierGridDblClick()
-{
-    ToggleSupplierDetails();
-}
-
-void TMainForm::HideShowButtonClick()
-{
-    if (MainTabNotebook->currentIndex() == 0)
-        ToggleSupplierDetails();
-    else
-        ToggleMaterialDetails();
-}
-
-void TMainForm::DetailClick()
-{
-    // Only the button bar follows the page; no list moves.
-    EventsEnabled = false;
-    UpdateTabState();
-    EventsEnabled = true;
-}
+} // namespace zil::browser

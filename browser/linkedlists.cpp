@@ -120,18 +120,69 @@ void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellFiel
     framework::drawCellText(canvas, rect, nameById(field, idField, lookup));
 }
 
-bool toggleSubPane(QWidget *pane)
+QString countText(qint32 count, const QString &noun, const QString &pluralSuffix)
 {
-    const bool show = pane->isHidden();
-    pane->setVisible(show);
-    return show;
+    if (count == 0)
+        return QStringLiteral("No ") + noun + pluralSuffix;
+    if (count == 1)
+        return QStringLiteral("1 ") + noun;
+    return QString::number(count) + QLatin1Char(' ') + noun + pluralSuffix;
 }
 
-void showHideShowState(
-    QPushButton *button, bool shown, const QLabel *showPicture, const QLabel *hidePicture)
+void showHideShowState(const HideShowButton &button, bool shown)
 {
-    button->setText(shown ? QStringLiteral("Hide details") : QStringLiteral("Show details"));
-    button->setIcon(framework::twoImageIcon((shown ? hidePicture : showPicture)->pixmap()));
+    button.button->setText(shown ? QStringLiteral("Hide details") : QStringLiteral("Show details"));
+    button.button->setIcon(
+        framework::twoImageIcon((shown ? button.hidePicture : button.showPicture)->pixmap()));
+}
+
+LinkList::LinkList(const Controls &controls, const QString &idField, const QString &caption,
+    const QString &noun, const QString &joiner)
+    : m_c(controls)
+    , m_idField(idField)
+    , m_noun(noun)
+    , m_joiner(joiner)
+{
+    framework::DataGrid &grid = *m_c.grid;
+    grid.setDataSource(m_c.links);
+    grid.setColumns({{idField, 200, caption}});
+    grid.setOnDrawDataCell(
+        [this](QPainter &canvas, const QRect &rect, const framework::CellField &field) {
+            drawName(canvas, rect, field);
+        });
+    grid.setOnCellText([this](const framework::CellField &field) {
+        return nameById(field, m_idField, *m_c.lookup);
+    });
+    grid.setOnDblClick([this] { toggleSubPane(); });
+    // Tied to the grid it titles: the window's cursors close after its
+    // controls are gone, and their notices then find no reaction.
+    QObject::connect(m_c.links, &store::DataSource::dataChange, m_c.grid, [this] { showTitle(); });
+}
+
+void LinkList::showTitle()
+{
+    if (!m_c.linkRows->active() || !m_c.record->active())
+        return;
+    const QString title = countText(m_c.linkRows->recordCount(), m_noun, QStringLiteral("s"))
+        + m_joiner + m_c.record->fieldByName(QStringLiteral("name")).asString();
+    m_c.linkRows->fieldByName(m_idField).setDisplayLabel(title);
+}
+
+void LinkList::drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field)
+{
+    drawNameById(canvas, rect, field, m_idField, *m_c.lookup);
+}
+
+void LinkList::toggleSubPane()
+{
+    const bool show = m_c.subPane->isHidden();
+    m_c.subPane->setVisible(show);
+    showHideShowState(m_c.hideShow, show);
+}
+
+bool LinkList::subPaneShown() const
+{
+    return !m_c.subPane->isHidden();
 }
 
 } // namespace zil::browser

@@ -1,6 +1,7 @@
 // What the detail pane and the supplier browser share: the synonyms memos,
-// the names drawn into the link grids, and the sub-panes under those grids
-// with the Hide/Show button that reports their state.
+// and the lists of links with their counted titles, the names drawn into
+// them, and the sub-panes under them with the Hide/Show button that reports
+// their state.
 #pragma once
 
 #include <QString>
@@ -14,10 +15,12 @@ class QWidget;
 
 namespace zil::framework {
 class CellField;
-}
+class DataGrid;
+} // namespace zil::framework
 namespace zil::store {
+class DataSource;
 class Table;
-}
+} // namespace zil::store
 
 namespace zil::browser {
 
@@ -41,11 +44,62 @@ void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
 void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellField &field,
     const QString &idField, store::Table &lookup);
 
-// Hides a shown sub-pane or shows a hidden one; true when it is now shown.
-bool toggleSubPane(QWidget *pane);
+// "No suppliers", "1 supplier", "3 suppliers".
+QString countText(qint32 count, const QString &noun, const QString &pluralSuffix);
+
+// The Hide/Show button of the button bar with the two pictures it shows.
+struct HideShowButton
+{
+    QPushButton *button = nullptr;
+    const QLabel *showPicture = nullptr;
+    const QLabel *hidePicture = nullptr;
+};
 
 // The Hide/Show button's caption and picture for a sub-pane shown or hidden.
-void showHideShowState(
-    QPushButton *button, bool shown, const QLabel *showPicture, const QLabel *hidePicture);
+void showHideShowState(const HideShowButton &button, bool shown);
+
+// The links of one record in a grid: one column, titled with the count of
+// the links and the record's name ("3 suppliers for: <material>"), whose
+// cells show the name of the record each link names; under the grid a
+// sub-pane with the details of the link picked, which a double click on the
+// grid or the Hide/Show button hides and shows.
+class LinkList
+{
+public:
+    struct Controls
+    {
+        framework::DataGrid *grid = nullptr;
+        QWidget *subPane = nullptr;
+        HideShowButton hideShow;
+        store::DataSource *links = nullptr;
+        store::Table *linkRows = nullptr;
+        // The record whose links are listed.
+        store::Table *record = nullptr;
+        // The cursor the names of the linked records are looked up on.
+        store::Table *lookup = nullptr;
+    };
+    // The title names the count of the links, as noun with an "s" where it
+    // counts several, then joiner and the record's name. Connects the grid
+    // to the links; a table read again moves the links without a change of
+    // record, and the count in the title follows them.
+    LinkList(const Controls &controls, const QString &idField, const QString &caption,
+        const QString &noun, const QString &joiner);
+    Q_DISABLE_COPY_MOVE(LinkList)
+
+    // Titles the grid as the links and the record now stand; nothing changes
+    // while either cursor is closed, or when the title is the one it has.
+    void showTitle();
+    // Draws the name of the record whose id is the cell's value.
+    void drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
+    // Hides a shown sub-pane or shows a hidden one, and the button says which.
+    void toggleSubPane();
+    bool subPaneShown() const;
+
+private:
+    Controls m_c;
+    QString m_idField;
+    QString m_noun;
+    QString m_joiner;
+};
 
 } // namespace zil::browser

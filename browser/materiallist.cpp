@@ -1,12 +1,10 @@
-// The material list of the main window: its order, caption and search field
-// state, search as you type, the navigation buttons, and the drawing, row
-// selection and scrolling of the material grid.
+#include "materiallist.h"
+
 #include "Search.h"
 #include "searchclass.h"
 
 #include "framework/datagrid.h"
 #include "framework/stringgrid.h"
-#include "shell/Zil0.h"
 #include "store/table.h"
 #include "store/tablefile.h"
 
@@ -14,48 +12,56 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QTabWidget>
 
-void TMainForm::connectMaterialList()
+namespace zil::browser {
+
+MaterialList::MaterialList(const Controls &controls, Shared shared)
+    : m_c(controls)
+    , m_shared(std::move(shared))
+    , m_window(controls.grid->window())
 {
-    connect(SearchField, &QLineEdit::textChanged, this, &TMainForm::SearchFieldChange);
-    connect(OrderButton, &QPushButton::clicked, this, &TMainForm::OrderButtonClick);
-    connect(FirstButton, &QPushButton::clicked, this, &TMainForm::FirstButtonClick);
-    connect(PriorButton, &QPushButton::clicked, this, &TMainForm::PriorButtonClick);
-    connect(NextButton, &QPushButton::clicked, this, &TMainForm::NextButtonClick);
-    connect(LastButton, &QPushButton::clicked, this, &TMainForm::LastButtonClick);
-    connect(SearchButton, &QPushButton::clicked, this, &TMainForm::SearchButtonClick);
-    MaterialGrid->setOnSelectCell(
+    // The reactions are tied to the controls they come from; the window's
+    // controls go before this list does.
+    QObject::connect(
+        m_c.searchField, &QLineEdit::textChanged, m_c.searchField, [this] { SearchMaterial(); });
+    const std::pair<QPushButton *, void (MaterialList::*)()> buttons[] = {
+        {m_c.orderButton, &MaterialList::OrderButtonClick},
+        {m_c.firstButton, &MaterialList::FirstButtonClick},
+        {m_c.priorButton, &MaterialList::PriorButtonClick},
+        {m_c.nextButton, &MaterialList::NextButtonClick},
+        {m_c.lastButton, &MaterialList::LastButtonClick},
+        {m_c.selectButton, &MaterialList::SearchButtonClick},
+    };
+    for (const auto &[button, reaction] : buttons)
+        QObject::connect(button, &QPushButton::clicked, button,
+            [this, reaction = reaction] { (this->*reaction)(); });
+    m_c.grid->setOnSelectCell(
         [this](int col, int row, bool &canSelect) { MaterialGridSelectCell(col, row, canSelect); });
-    MaterialGrid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
-                                    zil::framework::GridDrawState state) {
+    m_c.grid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
+                                framework::GridDrawState state) {
         MaterialGridDrawCell(painter, col, row, rect, state);
     });
-    MaterialGrid->setOnTopLeftChanged([this] { MaterialGridTopLeftChanged(); });
+    m_c.grid->setOnTopLeftChanged([this] { MaterialGridTopLeftChanged(); });
 }
 
-void TMainForm::SearchFieldChange()
+void MaterialList::SearchMaterial()
 {
-    SearchMaterial();
-}
-
-void TMainForm::SearchMaterial()
-{
-    if (!EventsEnabled || !SearchClass)
+    if (!m_shared.eventsEnabled || !m_shared.searchClass)
         return;
-    TSearchClass &list = *SearchClass;
-    const QString text = SearchField->text();
+    TSearchClass &list = *m_shared.searchClass;
+    const qint32 materialCount = m_shared.materialCount;
+    const QString text = m_c.searchField->text();
     if (list.GetOrder() == QLatin1String("Name")) {
-        TableMaterialSelect->setIndexName(QStringLiteral("NameOrder"));
-        TableMaterialSelect->findNearest(text);
-        const qint32 found = TableMaterialSelect->fieldByName(QStringLiteral("id")).asInteger();
+        m_c.scan->setIndexName(QStringLiteral("NameOrder"));
+        m_c.scan->findNearest(text);
+        const qint32 found = m_c.scan->fieldByName(QStringLiteral("id")).asInteger();
         // The first selected material at or after the match in name order,
         // else the last selected one before it, else the first material.
         qint32 id = std::max(found, 1);
-        while (id <= MaterialCount && !list.IsSelected(id))
+        while (id <= materialCount && !list.IsSelected(id))
             ++id;
-        if (id > MaterialCount) {
-            id = std::min(found, MaterialCount + 1) - 1;
+        if (id > materialCount) {
+            id = std::min(found, materialCount + 1) - 1;
             while (id > 0 && !list.IsSelected(id))
                 --id;
             if (id == 0)
@@ -64,9 +70,9 @@ void TMainForm::SearchMaterial()
         list.GotoMaterial(id);
         list.ShowCurrent();
     } else {
-        TableMaterialSelect->setIndexName(QStringLiteral("CASOrder"));
-        TableMaterialSelect->findNearest(text);
-        const qint32 id = TableMaterialSelect->fieldByName(QStringLiteral("id")).asInteger();
+        m_c.scan->setIndexName(QStringLiteral("CASOrder"));
+        m_c.scan->findNearest(text);
+        const qint32 id = m_c.scan->fieldByName(QStringLiteral("id")).asInteger();
         // A match outside the selection moves nothing.
         if (list.IsSelected(id)) {
             list.GotoMaterial(id);
@@ -75,112 +81,106 @@ void TMainForm::SearchMaterial()
     }
 }
 
-void TMainForm::OrderButtonClick()
+void MaterialList::OrderButtonClick()
 {
     ToggleOrder();
-    MaterialGrid->repaintAll();
+    m_c.grid->repaintAll();
 }
 
-void TMainForm::ToggleOrder()
+void MaterialList::ToggleOrder()
 {
-    if (!SearchClass)
+    if (!m_shared.searchClass)
         return;
-    if (SearchClass->GetOrder() == QLatin1String("CAS")) {
+    if (m_shared.searchClass->GetOrder() == QLatin1String("CAS")) {
         SetListOrder(QStringLiteral("Name"));
-        OrderButton->setText(QStringLiteral("&Order by CAS"));
+        m_c.orderButton->setText(QStringLiteral("&Order by CAS"));
     } else {
         SetListOrder(QStringLiteral("CAS"));
-        OrderButton->setText(QStringLiteral("&Order by name"));
+        m_c.orderButton->setText(QStringLiteral("&Order by name"));
     }
     // The field is emptied without a search, so the current material stays.
-    EventsEnabled = false;
-    SearchField->clear();
-    EventsEnabled = true;
+    m_shared.eventsEnabled = false;
+    m_c.searchField->clear();
+    m_shared.eventsEnabled = true;
 }
 
-void TMainForm::FirstButtonClick()
+void MaterialList::FirstButtonClick()
 {
-    Navigate(QStringLiteral("first"));
+    m_shared.navigate(QStringLiteral("first"));
 }
 
-void TMainForm::PriorButtonClick()
+void MaterialList::PriorButtonClick()
 {
-    Navigate(QStringLiteral("prior"));
+    m_shared.navigate(QStringLiteral("prior"));
 }
 
-void TMainForm::NextButtonClick()
+void MaterialList::NextButtonClick()
 {
-    Navigate(QStringLiteral("next"));
+    m_shared.navigate(QStringLiteral("next"));
 }
 
-void TMainForm::LastButtonClick()
+void MaterialList::LastButtonClick()
 {
-    Navigate(QStringLiteral("last"));
+    m_shared.navigate(QStringLiteral("last"));
 }
 
-void TMainForm::Navigate(const QString &word)
+void MaterialList::NavigateMaterials(const QString &word)
 {
-    if (MainTabNotebook->currentIndex() == 0)
-        NavigateMaterials(word);
-    else
-        NavigateSuppliers(word);
-}
-
-void TMainForm::NavigateMaterials(const QString &word)
-{
-    const int r = MaterialGrid->row();
-    const int rows = MaterialGrid->rowCount();
+    framework::StringGrid &grid = *m_c.grid;
+    const int r = grid.row();
+    const int rows = grid.rowCount();
     if (word == QLatin1String("first"))
-        MaterialGrid->setRow(1);
+        grid.setRow(1);
     else if (word == QLatin1String("prior")) {
         if (r > 1)
-            MaterialGrid->setRow(r - 1);
+            grid.setRow(r - 1);
     } else if (word == QLatin1String("next")) {
         if (r < rows - 1)
-            MaterialGrid->setRow(r + 1);
+            grid.setRow(r + 1);
     } else if (word == QLatin1String("last"))
-        MaterialGrid->setRow(rows - 1);
+        grid.setRow(rows - 1);
 }
 
-void TMainForm::NavigateSuppliers(const QString &word)
+void MaterialList::MaterialGridTopLeftChanged()
 {
-    if (!TableSupplierName->active())
+    if (!m_shared.searchClass)
         return;
-    if (word == QLatin1String("first"))
-        TableSupplierName->first();
-    else if (word == QLatin1String("prior"))
-        TableSupplierName->prior();
-    else if (word == QLatin1String("next"))
-        TableSupplierName->next();
-    else if (word == QLatin1String("last"))
-        TableSupplierName->last();
-}
-
-void TMainForm::MaterialGridTopLeftChanged()
-{
-    if (!SearchClass)
-        return;
-    const int visible = MaterialGrid->visibleRowCount();
+    TSearchClass &list = *m_shared.searchClass;
+    const int visible = m_c.grid->visibleRowCount();
     // A grid with no room for a row shows nothing to keep in view.
     if (visible < 1)
         return;
-    const int current = MaterialGrid->row();
-    const int top = MaterialGrid->topRow();
+    const int current = m_c.grid->row();
+    const int top = m_c.grid->topRow();
     const int bottom = top + visible - 1;
     if (current < top) {
-        SearchClass->SelectRow(top);
-        SearchClass->ShowCurrent();
+        list.SelectRow(top);
+        list.ShowCurrent();
     } else if (current > bottom) {
-        SearchClass->SelectRow(bottom);
-        SearchClass->ShowCurrent();
+        list.SelectRow(bottom);
+        list.ShowCurrent();
     }
 }
 
-void TMainForm::SearchButtonClick()
+void MaterialList::ShowLinkedMaterial(qint32 id)
 {
-    if (!SearchWindow || !SearchClass)
+    if (!m_shared.searchClass)
         return;
-    const int choice = SearchWindow->Execute();
+    TSearchClass &list = *m_shared.searchClass;
+    if (list.IsSelected(id)) {
+        list.GotoMaterial(id);
+        list.ShowCurrent();
+    } else {
+        list.GotoFirst();
+    }
+    MaterialGridTopLeftChanged();
+}
+
+void MaterialList::SearchButtonClick()
+{
+    if (!m_shared.searchWindow || !m_shared.searchClass)
+        return;
+    const int choice = m_shared.searchWindow->Execute();
     if (choice == 1)
         ApplySelection();
     else if (choice == 2)
@@ -189,45 +189,47 @@ void TMainForm::SearchButtonClick()
     UpdateSearchEnabled();
 }
 
-void TMainForm::SetListOrder(const QString &order)
+void MaterialList::SetListOrder(const QString &order)
 {
     if (order == QLatin1String("Name")) {
-        SearchLabel->setText(QStringLiteral("S&earch name:"));
-        SearchClass->SetOrder(QStringLiteral("Name"));
+        m_c.searchLabel->setText(QStringLiteral("S&earch name:"));
+        m_shared.searchClass->SetOrder(QStringLiteral("Name"));
     } else {
-        SearchLabel->setText(QStringLiteral("S&earch CAS:"));
-        SearchClass->SetOrder(QStringLiteral("CAS"));
+        m_c.searchLabel->setText(QStringLiteral("S&earch CAS:"));
+        m_shared.searchClass->SetOrder(QStringLiteral("CAS"));
     }
     UpdateListCaption();
     UpdateSearchEnabled();
 }
 
-void TMainForm::UpdateSearchEnabled()
+void MaterialList::UpdateSearchEnabled()
 {
-    const bool enabled = SearchClass->SelectedCount == MaterialCount
-        || SearchClass->GetOrder() == QLatin1String("Name");
-    SearchLabel->setEnabled(enabled);
-    SearchField->setEnabled(enabled);
-    QPalette p = SearchField->palette();
+    const TSearchClass &list = *m_shared.searchClass;
+    const bool enabled
+        = list.SelectedCount == m_shared.materialCount || list.GetOrder() == QLatin1String("Name");
+    m_c.searchLabel->setEnabled(enabled);
+    m_c.searchField->setEnabled(enabled);
+    const QPalette &colours = m_window->palette();
+    QPalette p = m_c.searchField->palette();
     p.setColor(QPalette::Base,
-        enabled ? palette().color(QPalette::Active, QPalette::Base)
-                : palette().color(QPalette::Active, QPalette::Button));
-    SearchField->setPalette(p);
+        enabled ? colours.color(QPalette::Active, QPalette::Base)
+                : colours.color(QPalette::Active, QPalette::Button));
+    m_c.searchField->setPalette(p);
 }
 
-void TMainForm::UpdateListCaption()
+void MaterialList::UpdateListCaption()
 {
-    const int n = MaterialGrid->rowCount() - 1;
-    QString caption = n == TableMaterial->recordCount()
+    const int n = m_c.grid->rowCount() - 1;
+    QString caption = n == m_c.materials->recordCount()
         ? QStringLiteral("List of all materials (%1)").arg(n)
         : QStringLiteral("%1 materials selected").arg(n);
-    if (SearchClass->GetOrder() == QLatin1String("CAS"))
+    if (m_shared.searchClass->GetOrder() == QLatin1String("CAS"))
         caption += QStringLiteral(" - sorted by CAS");
-    MaterialGrid->setCell(0, 0, caption);
+    m_c.grid->setCell(0, 0, caption);
 }
 
-void TMainForm::MaterialGridDrawCell(
-    QPainter &canvas, int, int row, const QRect &rect, zil::framework::GridDrawState state)
+void MaterialList::MaterialGridDrawCell(
+    QPainter &canvas, int, int row, const QRect &rect, framework::GridDrawState state)
 {
     QColor background = Qt::white;
     QColor text = Qt::black;
@@ -236,31 +238,31 @@ void TMainForm::MaterialGridDrawCell(
         text = Qt::white;
     }
     if (state.fixed) {
-        background = palette().color(QPalette::Button);
+        background = m_window->palette().color(QPalette::Button);
         text = Qt::black;
     }
     QString name;
     if (state.fixed) {
-        name = MaterialGrid->cell(0, 0);
-    } else if (SearchClass) {
+        name = m_c.grid->cell(0, 0);
+    } else if (m_shared.searchClass) {
         // A row outside the list, or an id the table no longer has, stays
         // empty rather than showing the scan cursor's record.
-        const qint32 id = SearchClass->IdOfRow(row);
-        TableMaterialSelect->setIndexName(QString());
-        if (id > 0 && TableMaterialSelect->findKey({id}))
-            name = TableMaterialSelect->fieldByName(QStringLiteral("name")).asString();
+        const qint32 id = m_shared.searchClass->IdOfRow(row);
+        m_c.scan->setIndexName(QString());
+        if (id > 0 && m_c.scan->findKey({id}))
+            name = m_c.scan->fieldByName(QStringLiteral("name")).asString();
     }
     // The canvas's pen and brush come back as they were.
     canvas.save();
     canvas.setBrush(background);
     canvas.setPen(text);
-    zil::framework::drawCellText(canvas, rect, name);
+    framework::drawCellText(canvas, rect, name);
     canvas.restore();
 }
 
-void TMainForm::FollowNewDatabase()
+void MaterialList::FollowNewDatabase()
 {
-    if (!SearchClass || !TableMaterial->active())
+    if (!m_shared.searchClass || !m_c.materials->active())
         return;
     RestoreAll();
     UpdateListCaption();
@@ -268,39 +270,41 @@ void TMainForm::FollowNewDatabase()
     // Ids of one database mean nothing in the next: where the user's text is
     // left in a search field, the item it names in the new database becomes
     // current, as if it had been typed now.
-    if (!SearchField->text().isEmpty())
+    if (!m_c.searchField->text().isEmpty())
         SearchMaterial();
-    if (!EditSupplierName->text().isEmpty())
-        FindSupplierName();
+    m_shared.searchAgainElsewhere();
 }
 
-void TMainForm::MaterialGridSelectCell(int, int row, bool &)
+void MaterialList::MaterialGridSelectCell(int, int row, bool &)
 {
-    SearchClass->SelectRow(row);
+    m_shared.searchClass->SelectRow(row);
 }
 
-void TMainForm::ApplySelection()
+void MaterialList::ApplySelection()
 {
-    SearchClass->ApplyCriteria();
-    SearchClass->ShowCurrent();
+    m_shared.searchClass->ApplyCriteria();
+    m_shared.searchClass->ShowCurrent();
 }
 
-void TMainForm::RestoreAll()
+void MaterialList::RestoreAll()
 {
+    TSearchClass &list = *m_shared.searchClass;
     // A database replaced meanwhile is taken up whole: once its four tables
     // agree on their generation, each refresh below reads the new files.
-    zil::store::adoptNewGeneration(DatabasePath);
+    store::adoptNewGeneration(m_shared.databasePath);
     // Listing every material again reads the tables afresh, all four of them,
     // so that a database replaced meanwhile shows its new data throughout:
     // never new materials beside old synonyms, suppliers, counts or CAS order.
-    for (zil::store::Table *t : {TableSupplier, TableSupLink, TableSinon})
+    for (store::Table *t : std::as_const(m_c.readWithList))
         t->refresh();
-    SearchClass->SelectAll();
-    MaterialCount = SearchClass->SelectedCount;
-    SearchClass->MaterialCount = MaterialCount;
-    const QString index = TableMaterialSelect->indexName();
-    SearchClass->BuildAllCASList();
-    TableMaterialSelect->setIndexName(index);
-    SearchClass->Rebuild();
-    SearchClass->ShowCurrent();
+    list.SelectAll();
+    m_shared.materialCount = list.SelectedCount;
+    list.MaterialCount = m_shared.materialCount;
+    const QString index = m_c.scan->indexName();
+    list.BuildAllCASList();
+    m_c.scan->setIndexName(index);
+    list.Rebuild();
+    list.ShowCurrent();
 }
+
+} // namespace zil::browser

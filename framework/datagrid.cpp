@@ -165,46 +165,16 @@ private:
     DataGrid *m_grid;
 };
 
-// The title row. The view places its rows below the height the titles ask
-// for, so they ask for exactly the height they are given: a taller hint would
-// leave a strip between the titles and the first row.
-class DataGrid::Titles : public QHeaderView
-{
-public:
-    explicit Titles(DataGrid *grid)
-        : QHeaderView(Qt::Horizontal, grid)
-        , m_grid(grid)
-    { }
-    QSize sizeHint() const override
-    {
-        return QSize(QHeaderView::sizeHint().width(), m_grid->m_rowHeight + 1);
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-private:
-    DataGrid *m_grid;
-};
-
 DataGrid::DataGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new Model(this))
 {
     setVerticalHeader(new Indicator(this));
-    setHorizontalHeader(new Titles(this));
-    setModel(m_model);
-    setItemDelegate(new Delegate(this));
+    // The title row is a pixel higher than a row.
+    setUpGridView(*this, new TitleRow(this, m_rowHeight, 1), m_model, new Delegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setShowGrid(true);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    // Tab leaves the grid instead of moving its row.
-    setTabKeyNavigation(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     applySizes();

@@ -117,11 +117,9 @@ private:
     class Model;
     class Delegate;
     class Indicator;
-    class Titles;
     friend class Model;
     friend class Delegate;
     friend class Indicator;
-    friend class Titles;
 
     store::Table *table() const;
     const store::Field *field(int column) const;

@@ -6,6 +6,33 @@
 
 namespace zil::framework {
 
+TitleRow::TitleRow(QWidget *grid, const int &rowHeight, int extra)
+    : QHeaderView(Qt::Horizontal, grid)
+    , m_rowHeight(rowHeight)
+    , m_extra(extra)
+{ }
+
+QSize TitleRow::sizeHint() const
+{
+    return QSize(QHeaderView::sizeHint().width(), m_rowHeight + m_extra);
+}
+
+void setUpGridView(
+    QTableView &view, TitleRow *titles, QAbstractItemModel *model, QAbstractItemDelegate *delegate)
+{
+    view.setHorizontalHeader(titles);
+    view.setModel(model);
+    view.setItemDelegate(delegate);
+    view.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view.setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view.setShowGrid(true);
+    view.setWordWrap(false);
+    view.setCornerButtonEnabled(false);
+    view.setTabKeyNavigation(false);
+    titles->setSectionResizeMode(QHeaderView::Fixed);
+    titles->setSectionsClickable(false);
+}
+
 void alignRowsToTop(QTableView &view)
 {
     const int value = view.verticalScrollBar()->value();

@@ -1,11 +1,40 @@
-// Row geometry that the string grid and the data grids share: both show
+// What the string grid and the data grids share: the read-only, one-line,
+// row-by-row manner of the view, and the row geometry by which both show
 // whole rows only, lined up under their caption or titles.
 #pragma once
 
+#include <QHeaderView>
+
+class QAbstractItemDelegate;
+class QAbstractItemModel;
 class QRect;
 class QTableView;
 
 namespace zil::framework {
+
+// The title row of a grid, as high as one of its rows and extra pixels. The
+// view places its rows below the height the title row asks for, so it asks
+// for exactly the height it is given: a taller hint would leave a strip
+// between the titles and the first row.
+class TitleRow : public QHeaderView
+{
+public:
+    TitleRow(QWidget *grid, const int &rowHeight, int extra);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    const int &m_rowHeight;
+    int m_extra;
+};
+
+// Sets a grid's view up as both grid kinds show it, over its title row, its
+// model and the delegate that draws its cells: no editing, scrolling by
+// whole rows, lines between cells, no wrapping, no corner button, titles of
+// fixed width that do not answer clicks, and Tab leaving the grid instead of
+// moving its row.
+void setUpGridView(
+    QTableView &view, TitleRow *titles, QAbstractItemModel *model, QAbstractItemDelegate *delegate);
 
 // At the end of its range a table view lines its last row up with its bottom
 // edge, which pushes the first visible row partly under the caption. This

@@ -64,22 +64,13 @@ private:
 };
 
 // The fixed caption row 0, drawn by the same reaction as the other rows.
-class StringGrid::Caption : public QHeaderView
+class StringGrid::Caption : public TitleRow
 {
 public:
     explicit Caption(StringGrid *grid)
-        : QHeaderView(Qt::Horizontal, grid)
+        : TitleRow(grid, grid->m_rowHeight, 0)
         , m_grid(grid)
     { }
-
-    // The view places its rows below the height the caption asks for, so the
-    // caption asks for exactly one row: a taller hint would leave a strip
-    // between the caption and the first row.
-    QSize sizeHint() const override
-    {
-        return QSize(QHeaderView::sizeHint().width(), m_grid->m_rowHeight);
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int) const override
@@ -99,28 +90,17 @@ StringGrid::StringGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new Model(this))
 {
-    setHorizontalHeader(new Caption(this));
-    setModel(m_model);
-    setItemDelegate(new Delegate(this));
+    setUpGridView(*this, new Caption(this), m_model, new Delegate(this));
     setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setShowGrid(true);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    // Tab leaves the grid instead of moving its row.
-    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(m_rowHeight);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     // One column far wider than the grid, so it always spans the view.
     horizontalHeader()->setDefaultSectionSize(2500);
     horizontalHeader()->setFixedHeight(m_rowHeight);
-    horizontalHeader()->setSectionsClickable(false);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &StringGrid::topChanged);
 }
 

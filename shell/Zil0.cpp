@@ -1,12 +1,16 @@
 #include "shell/Zil0.h"
 
+#include "browser/detailpane.h"
+#include "browser/materiallist.h"
 #include "browser/searchclass.h"
+#include "browser/supplierbrowser.h"
 #include "framework/databinding.h"
 #include "framework/picture.h"
 #include "framework/platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"
+#include "shell/tabstate.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/schema.h"
@@ -424,13 +428,11 @@ TMainForm::TMainForm(QWidget *parent)
 
     createCursors();
     bindDataFields();
-    connectDetailPane();
-    connectSupplierBrowser();
+    createControllers();
 
     connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
-    connectMaterialList();
     createPrintDispatch();
 
     FormCreate();
@@ -469,8 +471,91 @@ void TMainForm::bindDataFields()
 TMainForm::~TMainForm()
 {
     zil::store::setNewGenerationHook({});
-    delete SearchClass;
-    delete Sizer;
+    // The controls go before the controllers that react to them and the
+    // selection set that the material list draws from.
+    delete centralWidget();
+}
+
+void TMainForm::createControllers()
+{
+    using zil::browser::DetailPane;
+    using zil::browser::MaterialList;
+    using zil::browser::SupplierBrowser;
+    const zil::browser::HideShowButton hideShow {HideShowButton, ShowBmp, HideBmp};
+    m_detailPane = std::make_unique<DetailPane>(DetailPane::Controls {
+        .material = SourceMaterial,
+        .synonymRows = TableSinon,
+        .synonyms = synonyms,
+        .suppliers = {.grid = SupplierGrid,
+            .subPane = TabDetailsSuppliers,
+            .hideShow = hideShow,
+            .links = SourceSupplierLink,
+            .linkRows = TableSupLink,
+            .record = TableMaterial,
+            .lookup = TableSupplierSearch},
+    });
+    m_supplierBrowser = std::make_unique<SupplierBrowser>(
+        SupplierBrowser::Controls {
+            .suppliers = SourceSupplierName,
+            .supplierRows = TableSupplierName,
+            .supplierGrid = DBGrid1,
+            .searchField = EditSupplierName,
+            .materials = {.grid = MaterialGrid2,
+                .subPane = TabDetailsMaterial,
+                .hideShow = hideShow,
+                .links = SourceLink2,
+                .linkRows = TableSupLink2,
+                .record = TableSupplierName,
+                .lookup = TableMaterialSearch},
+            .material = SourceMaterial2,
+            .synonymRows = TableSinon2,
+            .synonyms = MemoSynonyms,
+        },
+        EventsEnabled);
+    m_materialList = std::make_unique<MaterialList>(
+        MaterialList::Controls {
+            .searchLabel = SearchLabel,
+            .searchField = SearchField,
+            .grid = MaterialGrid,
+            .firstButton = FirstButton,
+            .priorButton = PriorButton,
+            .nextButton = NextButton,
+            .lastButton = LastButton,
+            .orderButton = OrderButton,
+            .selectButton = SearchButton,
+            .materials = TableMaterial,
+            .scan = TableMaterialSelect,
+            .readWithList = {TableSupplier, TableSupLink, TableSinon},
+        },
+        MaterialList::Shared {
+            .eventsEnabled = EventsEnabled,
+            .materialCount = MaterialCount,
+            .searchClass = SearchClass,
+            .searchWindow = SearchWindow,
+            .databasePath = DatabasePath,
+            .navigate = [this](const QString &word) { Navigate(word); },
+            .searchAgainElsewhere = [this] { m_supplierBrowser->SearchAgain(); },
+        });
+    m_tabState = std::make_unique<zil::shell::TabState>(
+        zil::shell::TabState::Controls {
+            .mainNotebook = MainTabNotebook,
+            .materialPages = DetailTabNotebook,
+            .supplierPages = SuppliersDetailTabNotebook,
+            .printButton = PrintButton,
+            .orderButton = OrderButton,
+            .selectButton = SearchButton,
+            .hideShow = hideShow,
+            .printMaterialItem = MenuPrintMaterial,
+            .printSupplierItem = MenuPrintSupplier,
+            .showMaterialsItem = Materials1,
+            .showSuppliersItem = Suppliers1,
+            .materialSearch = SearchField,
+            .supplierSearch = EditSupplierName,
+            .supplierLinks = TableSupLink,
+            .materialLinks = TableSupLink2,
+        },
+        zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser},
+        EventsEnabled);
 }
 
 void TMainForm::createMenus()
@@ -780,7 +865,7 @@ void TMainForm::FormCreate()
 
     // The growth is measured from the design size.
     resize(590, 450);
-    Sizer = new TSizerData;
+    Sizer = std::make_unique<TSizerData>();
     Sizer->Init(this);
     Sizer->AddControl(SearchField, 0, 0, 0.5, 0);
     Sizer->AddControl(EditSupplierName, 0, 0, 0.5, 0);

@@ -1,7 +1,10 @@
 // The main window: the button bar, the two-tab notebook with the material list
 // and detail pane on one tab and the supplier browser on the other, the menus,
 // the database connection with the window's cursors, and the proportional
-// layout that adapts the detail panes to the window's size.
+// layout that adapts the detail panes to the window's size. The window builds
+// its controls and cursors and hands them to the controllers of the material
+// list, the detail pane, the supplier browser and the tab state; each of its
+// reactions passes on to the controller it belongs to.
 #pragma once
 
 #include "framework/datagrid.h"
@@ -9,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -33,9 +37,15 @@ namespace zil::platform {
 class PrintDialog;
 }
 
+namespace zil::browser {
+class DetailPane;
+class MaterialList;
+class SupplierBrowser;
+} // namespace zil::browser
 namespace zil::shell {
 class BevelPanel;
-}
+class TabState;
+} // namespace zil::shell
 namespace zil::store {
 class Database;
 class DataSource;
@@ -155,11 +165,11 @@ public:
     QString HelpFileName;
     bool EventsEnabled = false;
     qint32 MaterialCount = 0;
-    // Owned by the window.
-    TSizerData *Sizer = nullptr;
+    // The proportional layout, made by FormCreate.
+    std::unique_ptr<TSizerData> Sizer;
 
-    // Owned by the window and deleted with it once start-up has created it.
-    TSearchClass *SearchClass = nullptr;
+    // Made by start-up when the database opens.
+    std::unique_ptr<TSearchClass> SearchClass;
     // The program's other windows; start-up creates them as the window's
     // children.
     TLogoDialog *LogoDialog = nullptr;
@@ -281,9 +291,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // The reactions of the material list's controls and buttons.
-    void connectMaterialList();
-    void findSupplierById(qint32 id);
     void createMenus();
     void createButtonBar(QWidget *parent);
     void createMaterialsPage(QWidget *page);
@@ -291,11 +298,14 @@ private:
     void createMaterialSuppliers(QWidget *page);
     void createSuppliersPage(QWidget *page);
     void createCursors();
-    // Connects the detail pane's and the supplier browser's controls to their
-    // cursors and reactions; before the cursors open, whose first notices
-    // they receive.
-    void connectDetailPane();
-    void connectSupplierBrowser();
+    // Hands the controls and cursors to the controllers, which connect them
+    // to their reactions; before the cursors open, whose first notices they
+    // receive.
+    void createControllers();
 
+    std::unique_ptr<zil::browser::DetailPane> m_detailPane;
+    std::unique_ptr<zil::browser::SupplierBrowser> m_supplierBrowser;
+    std::unique_ptr<zil::browser::MaterialList> m_materialList;
+    std::unique_ptr<zil::shell::TabState> m_tabState;
     bool m_placed = false;
 };

@@ -6,6 +6,8 @@ target_sources(zilapp PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/About.cpp ${CMAKE_CURRENT_LIST_DIR}/About.h
     ${CMAKE_CURRENT_LIST_DIR}/Zil0.cpp ${CMAKE_CURRENT_LIST_DIR}/Zil0.h
     ${CMAKE_CURRENT_LIST_DIR}/startup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tabstate.cpp ${CMAKE_CURRENT_LIST_DIR}/tabstate.h
+    ${CMAKE_CURRENT_LIST_DIR}/reactions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printdispatch.cpp
 )
 # The version the splash and the About box show when the application does not

@@ -204,7 +204,7 @@ bool TMainForm::OpenDatabase()
         MaterialCount = TableMaterial->recordCount();
         checkMaterialIds(*TableMaterialSelect, MaterialCount);
 
-        SearchClass = new TSearchClass;
+        SearchClass = std::make_unique<TSearchClass>();
         SearchClass->MaterialTable = TableMaterial;
         SearchClass->SelectTable = TableMaterialSelect;
         SearchClass->Grid = MaterialGrid;

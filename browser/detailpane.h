@@ -1,0 +1,42 @@
+// The material detail pane on the Materials tab: the synonyms and the counted
+// title of the supplier list at each change of the current material, the
+// supplier names drawn into that list, and the supplier sub-pane under it.
+#pragma once
+
+#include "linkedlists.h"
+
+namespace zil::browser {
+
+class DetailPane
+{
+public:
+    // The controls and cursors the pane works on; the window owns them.
+    struct Controls
+    {
+        // The current material and its synonyms.
+        store::DataSource *material = nullptr;
+        store::Table *synonymRows = nullptr;
+        QPlainTextEdit *synonyms = nullptr;
+        // The current material's suppliers, with the address of the one
+        // picked in the sub-pane.
+        LinkList::Controls suppliers;
+    };
+
+    // Connects the pane to its cursors and controls; before the cursors
+    // open, whose first notices it receives.
+    explicit DetailPane(const Controls &controls);
+    Q_DISABLE_COPY_MOVE(DetailPane)
+
+    // Shows the synonyms and the supplier count of the current material.
+    void UpdateMaterialDetails();
+    void DrawSupplierName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
+    void ToggleSupplierDetails();
+    bool SupplierDetailsShown() const;
+
+private:
+    QPlainTextEdit *m_synonyms;
+    store::Table *m_synonymRows;
+    LinkList m_suppliers;
+};
+
+} // namespace zil::browser

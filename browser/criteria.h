@@ -61,7 +61,6 @@ class CriteriaTest final : public MaterialTest
 public:
     void SetScanCursors(zil::store::Table *materials, zil::store::Table *synonyms);
     void SetCriteria(const Criteria &criteria) { m_criteria = criteria; }
-    const Criteria &criteria() const { return m_criteria; }
 
     // Whether the material under the scan cursor meets every criterion; true
     // without a scan cursor.

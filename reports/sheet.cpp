@@ -182,26 +182,40 @@ void SheetHolder::RunReport()
             return;
         Report->setPrinterIndex(dialog.printerIndex());
     }
-    // A table that cannot be opened or read, or a printer that cannot be
-    // started, ends the run by an exception; the cursors opened so far are
-    // closed all the same, so that none stays open until the next run.
-    const auto closing = qScopeGuard([this] { closeCursors(); });
-    openAfresh();
-    restrictToCurrent();
-    if (nt) {
-        Report->preview(m_owner);
-    } else {
-        for (int copy = 0; copy < dialog.copies(); ++copy)
-            Report->print();
-    }
+    withCursorsOpen([&] {
+        if (nt) {
+            Report->preview(m_owner);
+        } else {
+            for (int copy = 0; copy < dialog.copies(); ++copy)
+                Report->print();
+        }
+    });
 }
 
 bool SheetHolder::SaveAsPdf(const QString &path)
 {
-    const auto closing = qScopeGuard([this] { closeCursors(); });
+    bool written = false;
+    withCursorsOpen([&] { written = Report->exportPdf(path); });
+    return written;
+}
+
+void SheetHolder::withCursorsOpen(const std::function<void()> &work)
+{
+    // A table that cannot be opened or read, or a printer that cannot be
+    // started, ends the run by an exception; the cursors opened so far are
+    // closed all the same, so that none stays open until the next run. That
+    // first error is the one reported, so an error of the closing on this way
+    // out is dropped; on the normal way out the closing reports its own.
+    auto closing = qScopeGuard([this] {
+        try {
+            closeCursors();
+        } catch (const std::exception &) { }
+    });
     openAfresh();
     restrictToCurrent();
-    return Report->exportPdf(path);
+    work();
+    closing.dismiss();
+    closeCursors();
 }
 
 } // namespace zil::reports

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -70,12 +71,13 @@ public:
     ~SheetHolder() override;
 
     // Prints or previews the sheet of the current record of the cursor the
-    // holder was given. Without the NT platform's printing the print dialog is asked first, and a
-    // cancel ends the run before anything is opened. The cursors open in
-    // cursorOrder(); the master is restricted to the current record's id; the
-    // sheet is then previewed, or printed once per copy asked for, each copy a
-    // print run of its own; the cursors close in the same order, also when
-    // the run ends early by an error of the store or the printer.
+    // holder was given. Without the NT platform's printing the print dialog
+    // is asked first, and a cancel ends the run before anything is opened.
+    // The cursors open in cursorOrder(); the master is restricted to the
+    // current record's id; the sheet is then previewed, or printed once per
+    // copy asked for, each copy a print run of its own; the cursors close in
+    // the same order, also when the run ends early by an error of the store
+    // or the printer.
     void RunReport();
     // Writes the same sheet to a PDF file; false when it cannot be written or
     // there is no current record. The cursors are closed again on every way
@@ -101,6 +103,9 @@ private:
     void openAfresh();
     void restrictToCurrent();
     void closeCursors();
+    // Opens the cursors for the current record, runs work, and closes them on
+    // every way out.
+    void withCursorsOpen(const std::function<void()> &work);
 
     QWidget *m_owner;
     platform::PrintDialog *m_dialog;

@@ -22,11 +22,6 @@ namespace {
 
 using platform::EntryKind;
 
-QString systemError(int error)
-{
-    return platform::systemErrorText(error);
-}
-
 QString kindOf(EntryKind kind)
 {
     switch (kind) {
@@ -89,7 +84,7 @@ bool OutputDir::open(QString *error)
     }
     if (!m_dir.open(m_path)) {
         *error = QStringLiteral("cannot open directory %1: %2")
-                     .arg(m_path, systemError(m_dir.error()));
+                     .arg(m_path, platform::systemErrorText(m_dir.error()));
         return false;
     }
     if (!lockDirectory(error))
@@ -115,7 +110,7 @@ bool OutputDir::lockDirectory(QString *error)
         qPrintable(QDir::toNativeSeparators(m_path)));
     if (m_dir.lock(true, true) != platform::LockResult::Locked) {
         *error = QStringLiteral("cannot lock directory %1: %2")
-                     .arg(m_path, systemError(m_dir.error()));
+                     .arg(m_path, platform::systemErrorText(m_dir.error()));
         return false;
     }
     return true;
@@ -170,7 +165,7 @@ bool OutputDir::makeWorkDir(QString *error)
         = platform::Directory::makeUniqueDirectory(m_path, QLatin1String(workDirPrefix), &made);
     if (m_workName.isEmpty()) {
         *error = QStringLiteral("cannot create a working directory in %1: %2")
-                     .arg(m_path, systemError(made));
+                     .arg(m_path, platform::systemErrorText(made));
         return false;
     }
     const QString old = QStringLiteral("old");
@@ -194,7 +189,7 @@ bool OutputDir::makeWorkDir(QString *error)
         return true;
     }
     *error = QStringLiteral("cannot create a working directory in %1: %2")
-                 .arg(m_path, systemError(failed));
+                 .arg(m_path, platform::systemErrorText(failed));
     return false;
 }
 
@@ -262,7 +257,7 @@ bool OutputDir::moveAside(const QString &name, QString *error)
         return true;
     if (kind == EntryKind::Unknown) {
         *error = QStringLiteral("cannot look at %1: %2")
-                     .arg(describe(name), systemError(m_dir.error()));
+                     .arg(describe(name), platform::systemErrorText(m_dir.error()));
         return false;
     }
     if (kind != EntryKind::Regular && kind != EntryKind::Link) {
@@ -272,7 +267,7 @@ bool OutputDir::moveAside(const QString &name, QString *error)
     }
     if (!m_dir.moveNoReplace(name, m_old, name)) {
         *error = QStringLiteral("cannot move %1 aside: %2")
-                     .arg(describe(name), systemError(m_dir.error()));
+                     .arg(describe(name), platform::systemErrorText(m_dir.error()));
         return false;
     }
     m_done.push_back({false, &m_dir, name, &m_old, name});
@@ -300,7 +295,7 @@ bool OutputDir::moveTable(const QString &table, const QStringList &entries, QStr
     const EntryKind kind = m_dir.kind(name, false);
     if (kind == EntryKind::Unknown) {
         *error = QStringLiteral("cannot look at %1: %2")
-                     .arg(describe(name), systemError(m_dir.error()));
+                     .arg(describe(name), platform::systemErrorText(m_dir.error()));
         return false;
     }
     if (kind != EntryKind::Missing) {
@@ -316,7 +311,7 @@ bool OutputDir::moveTable(const QString &table, const QStringList &entries, QStr
             return true;
         case platform::Directory::Exchange::Failed:
             *error = QStringLiteral("cannot move %1 into %2: %3")
-                         .arg(table, m_path, systemError(m_work.error()));
+                         .arg(table, m_path, platform::systemErrorText(m_work.error()));
             return false;
         case platform::Directory::Exchange::Unsupported:
             // The file system cannot swap two names: the earlier table is to
@@ -328,7 +323,7 @@ bool OutputDir::moveTable(const QString &table, const QStringList &entries, QStr
     }
     if (!m_work.moveNoReplace(name, m_dir, name)) {
         *error = QStringLiteral("cannot move %1 into %2: %3")
-                     .arg(table, m_path, systemError(m_work.error()));
+                     .arg(table, m_path, platform::systemErrorText(m_work.error()));
         return false;
     }
     m_done.push_back({false, &m_work, name, &m_dir, name});
@@ -343,7 +338,8 @@ bool OutputDir::rollBack(QString *failures)
                 == platform::Directory::Exchange::Done
                                        : it->toDir->moveNoReplace(it->to, *it->fromDir, it->from);
         if (!back)
-            failed << QStringLiteral("%1 (%2)").arg(it->from, systemError(it->toDir->error()));
+            failed << QStringLiteral("%1 (%2)").arg(
+                it->from, platform::systemErrorText(it->toDir->error()));
     }
     m_done.clear();
     *failures = failed.join(QStringLiteral(", "));
@@ -357,7 +353,7 @@ OutputDir::Outcome OutputDir::replaceTables(QString *error)
     const QString committing = QLatin1String(committingName);
     if (!m_work.createExclusive(committing).isOpen()) {
         *error = QStringLiteral("cannot write in the working directory %1: %2")
-                     .arg(describe(m_workName), systemError(m_work.error()));
+                     .arg(describe(m_workName), platform::systemErrorText(m_work.error()));
         return Outcome::Unchanged;
     }
     m_work.sync();
@@ -409,7 +405,7 @@ void OutputDir::removeIndexFiles()
         file.close();
         if (index && !m_dir.removeFile(entry))
             m_notes << QStringLiteral("cannot delete the earlier index file %1: %2")
-                           .arg(describe(entry), systemError(m_dir.error()));
+                           .arg(describe(entry), platform::systemErrorText(m_dir.error()));
     }
 }
 

@@ -437,7 +437,7 @@ void DataGrid::fitLastColumn()
 void DataGrid::scrollContentsBy(int dx, int dy)
 {
     QTableView::scrollContentsBy(dx, dy);
-    alignRowsToTop(*this);
+    rowsScrolled(*this, dy);
 }
 
 void DataGrid::updateGeometries()

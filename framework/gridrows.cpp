@@ -43,6 +43,13 @@ void alignRowsToTop(QTableView &view)
     }
 }
 
+void rowsScrolled(QTableView &view, int dy)
+{
+    alignRowsToTop(view);
+    if (dy != 0)
+        view.viewport()->update();
+}
+
 bool rowCutAtBottom(const QTableView &view, const QRect &rect)
 {
     return rect.bottom() >= view.viewport()->height();

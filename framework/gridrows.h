@@ -42,6 +42,12 @@ void setUpGridView(
 // last row is whole there too. Called after every scroll and geometry change.
 void alignRowsToTop(QTableView &view);
 
+// After the view's contents moved by dy pixels: the rows lined up with the
+// top, and, after a vertical move, the whole viewport drawn anew. A view
+// moves the pixels it has and draws only the strip uncovered, but the row
+// that was cut by the bottom edge was drawn empty and would move up empty.
+void rowsScrolled(QTableView &view, int dy);
+
 // Whether a row drawn at rect is cut by the bottom edge of the view's
 // viewport (or by a scroll bar along it); such a row is drawn empty.
 bool rowCutAtBottom(const QTableView &view, const QRect &rect);

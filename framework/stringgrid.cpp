@@ -224,7 +224,7 @@ void StringGrid::scrollRowIntoView(int row)
 void StringGrid::scrollContentsBy(int dx, int dy)
 {
     QTableView::scrollContentsBy(dx, dy);
-    alignRowsToTop(*this);
+    rowsScrolled(*this, dy);
 }
 
 void StringGrid::updateGeometries()

@@ -410,6 +410,14 @@ light_pixels() {
         | awk -F'[,:() ]+' '/^[0-9]/ && $3 > 200 && $4 > 200 && $5 > 200 { n++ } END { print n + 0 }'
 }
 
+# ink_pixels X0 X1 Y0 Y1: how many pixels of the rectangle are not near
+# white: the text of a row, or the highlight of the current one.
+ink_pixels() {
+    x import -window root -crop "$(($2 - $1))x$(($4 - $3 + 1))+$((wx + $1))+$((wy + $3))" +repage \
+        -depth 8 txt:- 2>/dev/null \
+        | awk -F'[,:() ]+' '/^[0-9]/ && ($3 < 160 || $4 < 160 || $5 < 160) { n++ } END { print n + 0 }'
+}
+
 # region_sum X0 Y0 W H: a checksum of the pixels of a region of the window.
 region_sum() {
     x import -window root -crop "${3}x${4}+$((wx + $1))+$((wy + $2))" +repage \

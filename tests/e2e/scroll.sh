@@ -3,7 +3,8 @@
 # mouse wheel and the scroll bar, and criteria runs while the list is
 # scrolled far down: the current material follows the scrolling as it should
 # and a run keeps the current material when it stays selected, or goes to
-# the first row when it does not.
+# the first row when it does not. Rows scrolled into view are drawn with
+# their names.
 #
 # usage: scroll.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
@@ -114,6 +115,37 @@ check "a criteria run that drops the current material goes to its first row (she
     test "$line" = "$(material_line "$first_dropped")"
 park
 check "after that run the first row is the current one" poll "$ui_limit" band_at "$row_top"
+
+# --- rows scrolled into view ----------------------------------------------------
+
+# The lowest whole row made current by a click, then the wheel: the list
+# scrolls and the current material, still in view, stays. Every whole row
+# place then shows a name: the row that was cut by the bottom edge, drawn
+# empty there, must not move up empty.
+places=$(((gh - 4 - row_top) / row_h))
+blank_rows() {
+    local i y
+    for ((i = 0; i < places; i++)); do
+        y=$((row_top + i * row_h))
+        [ "$(ink_pixels 4 200 $((y + 2)) $((y + row_h - 3)))" -gt 10 ] || echo -n "$((i + 1)) "
+    done
+}
+no_blank_rows() { [ -z "$(blank_rows)" ]; }
+focus "$main"
+click 100 $((row_top + (places - 1) * row_h + row_h / 2))
+park
+check "a click on the lowest whole row makes it current" \
+    poll "$ui_limit" band_at $((row_top + (places - 1) * row_h))
+for notch in 1 2 3; do
+    x xdotool mousemove --window "$main" 100 $((row_top + 5 * row_h)) click 5
+    sleep 0.2
+done
+park
+shot wheel-with-current-in-view.png
+check "after the wheel the current row moved up with the list" \
+    poll "$ui_limit" band_at $((row_top + (places - 10) * row_h))
+check "after the wheel every whole row place shows a name" poll "$ui_limit" no_blank_rows
+log "empty row places after the wheel: $(blank_rows)"
 
 focus "$main"
 t0=$(now_ms)

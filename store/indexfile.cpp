@@ -18,12 +18,6 @@ namespace zil::store {
 
 namespace {
 
-// "material" for ".../MATERIAL.DB": index files are named in lower case.
-QString baseOf(const QString &tablePath)
-{
-    return tableBaseName(tablePath);
-}
-
 quint16 checksumOf(const QByteArray &body)
 {
     return qChecksum(QByteArrayView(body));
@@ -80,7 +74,7 @@ std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base
 // directory, the case of their names ignored.
 QStringList indexFileNames(const QString &tablePath)
 {
-    const QString base = baseOf(tablePath);
+    const QString base = tableBaseName(tablePath);
     QStringList names;
     const QStringList entries = platform::directoryEntries(QFileInfo(tablePath).absolutePath());
     for (const QString &e : entries) {
@@ -133,7 +127,7 @@ bool fitsSchema(const IndexInfo &info, const QString &tablePath)
 
 std::vector<IndexInfo> readIndexes(const QString &tablePath)
 {
-    const QString base = baseOf(tablePath);
+    const QString base = tableBaseName(tablePath);
     const QDir dir = QFileInfo(tablePath).absoluteDir();
     std::vector<std::pair<int, IndexInfo>> found;
     for (const QString &name : indexFileNames(tablePath)) {
@@ -178,7 +172,7 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
     if (tablePath.isEmpty())
         throw StoreError(
             StoreError::Kind::Missing, QStringLiteral("Table does not exist: %1").arg(fileName));
-    const QString base = baseOf(tablePath);
+    const QString base = tableBaseName(tablePath);
     const QString lockPath = lockFileFor(tablePath);
 
     // Exclusive use for as long as the index is being added: the table file
@@ -271,9 +265,10 @@ bool indexesComplete(const QString &dir, QString *why)
     };
     for (const schema::TableDef &t : schema::tables()) {
         const QString tablePath = findFileNoCase(dir, t.fileName);
-        // A missing table is not for a rebuild to mend; opening reports it.
-        if (tablePath.isEmpty() || !platform::isRegularFile(tablePath, true))
+        if (tablePath.isEmpty())
             continue;
+        // A table that is missing, no regular file or unreadable is not for a
+        // rebuild to mend; opening reports it.
         const std::optional<qint64> generation = TableFile::readStampGeneration(tablePath);
         if (!generation)
             continue;

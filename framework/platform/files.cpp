@@ -128,6 +128,19 @@ QByteArray nativePath(const QString &path)
     return QFile::encodeName(path);
 }
 
+// Opens name (relative to dirFd, or AT_FDCWD) for reading so that the open
+// itself never waits, as it would on a FIFO without a writer, and never
+// makes a terminal the program's own. The descriptor, or -1 with errno set.
+int openForReading(int dirFd, const QByteArray &name, bool followLinks)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    int fd;
+    do {
+        fd = ::openat(dirFd, name.constData(), flags);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
 qint64 nowNs()
 {
     return QDateTime::currentMSecsSinceEpoch() * 1000000;
@@ -234,15 +247,10 @@ bool isRegularFile(const QString &path, bool followLinks)
     return rc == 0 && S_ISREG(st.st_mode);
 }
 
-int openRegularFile(const QString &path, bool followLinks)
+// The descriptor of path when it is a regular file, or -1.
+static int openRegularFile(const QString &path, bool followLinks)
 {
-    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    if (!followLinks)
-        flags |= O_NOFOLLOW;
-    int fd;
-    do {
-        fd = ::open(nativePath(path).constData(), flags);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openForReading(AT_FDCWD, nativePath(path), followLinks);
     if (fd < 0)
         return -1;
     struct stat st;
@@ -372,6 +380,24 @@ bool removeTreeAt(int parentFd, const char *name)
 
 } // namespace
 
+QString entryKindText(EntryKind kind)
+{
+    switch (kind) {
+    case EntryKind::Directory:
+        return QStringLiteral("a directory");
+    case EntryKind::Fifo:
+        return QStringLiteral("a FIFO");
+    case EntryKind::CharDevice:
+        return QStringLiteral("a character device");
+    case EntryKind::BlockDevice:
+        return QStringLiteral("a block device");
+    case EntryKind::Socket:
+        return QStringLiteral("a socket");
+    default:
+        return QStringLiteral("not a file");
+    }
+}
+
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -395,10 +421,7 @@ WholeFile readWholeRegularFile(const QString &path, qint64 limit)
     result.kind = kindOfMode(st.st_mode);
     if (result.kind != EntryKind::Regular)
         return failed(WholeFile::Status::NotRegular);
-    int fd;
-    do {
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openForReading(AT_FDCWD, name, true);
     if (fd < 0)
         return failed(WholeFile::Status::Failed, errno);
     struct Closer
@@ -549,12 +572,7 @@ File Directory::openRegular(const QString &name, bool followLinks) const
 {
     if (kind(name, followLinks) != EntryKind::Regular)
         return File();
-    const QByteArray n = nativePath(name);
-    int fd;
-    do {
-        fd = ::openat(m_fd.get(), n.constData(),
-            O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openForReading(m_fd.get(), nativePath(name), followLinks);
     if (fd < 0) {
         m_error = errno;
         return File();

@@ -60,14 +60,10 @@ bool fileExists(const QString &path);
 // or a device is answered without being opened.
 bool isRegularFile(const QString &path, bool followLinks);
 
-// Opens a file for reading only when it is a regular file, so that a FIFO or
-// a device can never block or feed endless data: the open does not wait
-// (O_NONBLOCK) and the opened file is checked before anything is read. With
-// followLinks false a symbolic link is refused. The descriptor, or -1.
-int openRegularFile(const QString &path, bool followLinks);
-
 // At most maxBytes from the start of a regular file; nullopt when path is
-// no regular file (as openRegularFile decides) or cannot be read.
+// no regular file or cannot be read. A FIFO or a device can never block or
+// feed endless data: the open does not wait and the opened file is checked
+// before anything is read. With followLinks false a symbolic link is refused.
 std::optional<QByteArray> readRegularFile(
     const QString &path, qsizetype maxBytes, bool followLinks);
 
@@ -101,6 +97,10 @@ enum class EntryKind {
     Socket,
     Other,
 };
+
+// What an entry that is not a regular file is, as a message names it: "a
+// directory", "a FIFO", "a character device", and so on.
+QString entryKindText(EntryKind kind);
 
 // The system's text for an error number that a call below reported.
 QString systemErrorText(int error);

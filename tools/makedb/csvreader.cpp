@@ -86,24 +86,6 @@ QString describe(int error)
     }
 }
 
-const char *kindOf(platform::EntryKind kind)
-{
-    switch (kind) {
-    case platform::EntryKind::Directory:
-        return "a directory";
-    case platform::EntryKind::Fifo:
-        return "a FIFO";
-    case platform::EntryKind::CharDevice:
-        return "a character device";
-    case platform::EntryKind::BlockDevice:
-        return "a block device";
-    case platform::EntryKind::Socket:
-        return "a socket";
-    default:
-        return "not a file";
-    }
-}
-
 QString tooLarge(qint64 limit)
 {
     return QStringLiteral("larger than the %1 MiB a source may hold").arg(limit >> 20);
@@ -122,7 +104,8 @@ bool readSourceFile(const QString &path, QByteArray *bytes, QString *error, qint
         *error = platform::systemErrorText(file.error);
         break;
     case platform::WholeFile::Status::NotRegular:
-        *error = QStringLiteral("not a regular file but %1").arg(QLatin1String(kindOf(file.kind)));
+        *error
+            = QStringLiteral("not a regular file but %1").arg(platform::entryKindText(file.kind));
         break;
     case platform::WholeFile::Status::TooLarge:
         *error = tooLarge(limit);

@@ -22,23 +22,6 @@ namespace {
 
 using platform::EntryKind;
 
-QString kindOf(EntryKind kind)
-{
-    switch (kind) {
-    case EntryKind::Directory:
-        return QStringLiteral("a directory");
-    case EntryKind::Fifo:
-        return QStringLiteral("a FIFO");
-    case EntryKind::CharDevice:
-    case EntryKind::BlockDevice:
-        return QStringLiteral("a device");
-    case EntryKind::Socket:
-        return QStringLiteral("a socket");
-    default:
-        return QStringLiteral("not a file");
-    }
-}
-
 const char *const sideFileSuffixes[] = {"-journal", "-wal", "-shm"};
 
 } // namespace
@@ -262,7 +245,7 @@ bool OutputDir::moveAside(const QString &name, QString *error)
     }
     if (kind != EntryKind::Regular && kind != EntryKind::Link) {
         *error = QStringLiteral("%1 is %2, where only a table file or its journal may stand")
-                     .arg(describe(name), kindOf(kind));
+                     .arg(describe(name), platform::entryKindText(kind));
         return false;
     }
     if (!m_dir.moveNoReplace(name, m_old, name)) {
@@ -300,7 +283,8 @@ bool OutputDir::moveTable(const QString &table, const QStringList &entries, QStr
     }
     if (kind != EntryKind::Missing) {
         if (kind != EntryKind::Regular && kind != EntryKind::Link) {
-            *error = QStringLiteral("%1 is %2, not a table file").arg(describe(name), kindOf(kind));
+            *error = QStringLiteral("%1 is %2, not a table file")
+                         .arg(describe(name), platform::entryKindText(kind));
             return false;
         }
         switch (m_work.exchange(name, m_dir, name)) {

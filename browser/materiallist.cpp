@@ -18,23 +18,15 @@ namespace zil::browser {
 MaterialList::MaterialList(const Controls &controls, Shared shared)
     : m_c(controls)
     , m_shared(std::move(shared))
-    , m_window(controls.grid->window())
 {
     // The reactions are tied to the controls they come from; the window's
     // controls go before this list does.
     QObject::connect(
         m_c.searchField, &QLineEdit::textChanged, m_c.searchField, [this] { SearchMaterial(); });
-    const std::pair<QPushButton *, void (MaterialList::*)()> buttons[] = {
-        {m_c.orderButton, &MaterialList::OrderButtonClick},
-        {m_c.firstButton, &MaterialList::FirstButtonClick},
-        {m_c.priorButton, &MaterialList::PriorButtonClick},
-        {m_c.nextButton, &MaterialList::NextButtonClick},
-        {m_c.lastButton, &MaterialList::LastButtonClick},
-        {m_c.selectButton, &MaterialList::SearchButtonClick},
-    };
-    for (const auto &[button, reaction] : buttons)
-        QObject::connect(button, &QPushButton::clicked, button,
-            [this, reaction = reaction] { (this->*reaction)(); });
+    QObject::connect(
+        m_c.orderButton, &QPushButton::clicked, m_c.orderButton, [this] { OrderButtonClick(); });
+    QObject::connect(
+        m_c.selectButton, &QPushButton::clicked, m_c.selectButton, [this] { SearchButtonClick(); });
     m_c.grid->setOnSelectCell(
         [this](int col, int row, bool &canSelect) { MaterialGridSelectCell(col, row, canSelect); });
     m_c.grid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
@@ -102,26 +94,6 @@ void MaterialList::ToggleOrder()
     m_shared.eventsEnabled = false;
     m_c.searchField->clear();
     m_shared.eventsEnabled = true;
-}
-
-void MaterialList::FirstButtonClick()
-{
-    m_shared.navigate(QStringLiteral("first"));
-}
-
-void MaterialList::PriorButtonClick()
-{
-    m_shared.navigate(QStringLiteral("prior"));
-}
-
-void MaterialList::NextButtonClick()
-{
-    m_shared.navigate(QStringLiteral("next"));
-}
-
-void MaterialList::LastButtonClick()
-{
-    m_shared.navigate(QStringLiteral("last"));
 }
 
 void MaterialList::NavigateMaterials(const QString &word)
@@ -209,7 +181,7 @@ void MaterialList::UpdateSearchEnabled()
         = list.SelectedCount == m_shared.materialCount || list.GetOrder() == QLatin1String("Name");
     m_c.searchLabel->setEnabled(enabled);
     m_c.searchField->setEnabled(enabled);
-    const QPalette &colours = m_window->palette();
+    const QPalette &colours = m_c.grid->window()->palette();
     QPalette p = m_c.searchField->palette();
     p.setColor(QPalette::Base,
         enabled ? colours.color(QPalette::Active, QPalette::Base)
@@ -238,7 +210,7 @@ void MaterialList::MaterialGridDrawCell(
         text = Qt::white;
     }
     if (state.fixed) {
-        background = m_window->palette().color(QPalette::Button);
+        background = m_c.grid->window()->palette().color(QPalette::Button);
         text = Qt::black;
     }
     QString name;

@@ -1,7 +1,7 @@
 // The material list of the main window: its order, caption and search field
-// state, search as you type, the navigation buttons, the drawing, row
-// selection and scrolling of the material grid, and the list the criteria
-// dialog asks for.
+// state, search as you type, its moves for the navigation buttons, the
+// drawing, row selection and scrolling of the material grid, and the list the
+// criteria dialog asks for.
 #pragma once
 
 #include <QList>
@@ -14,7 +14,6 @@ class QLineEdit;
 class QPainter;
 class QPushButton;
 class QRect;
-class QWidget;
 class TSearchClass;
 class TSearchWindow;
 
@@ -37,10 +36,6 @@ public:
         QLabel *searchLabel = nullptr;
         QLineEdit *searchField = nullptr;
         framework::StringGrid *grid = nullptr;
-        QPushButton *firstButton = nullptr;
-        QPushButton *priorButton = nullptr;
-        QPushButton *nextButton = nullptr;
-        QPushButton *lastButton = nullptr;
         QPushButton *orderButton = nullptr;
         QPushButton *selectButton = nullptr;
         // The materials as the database holds them; their count tells the
@@ -64,9 +59,6 @@ public:
         // The criteria dialog, made at start-up.
         TSearchWindow *const &searchWindow;
         const QString &databasePath;
-        // Moves the list of the tab in view: "first", "prior", "next" or
-        // "last".
-        std::function<void(const QString &word)> navigate;
         // Once a new database is listed: the other search field's text finds
         // its item in it.
         std::function<void()> searchAgainElsewhere;
@@ -86,10 +78,6 @@ public:
     void SearchMaterial();
     void OrderButtonClick();
     void ToggleOrder();
-    void FirstButtonClick();
-    void PriorButtonClick();
-    void NextButtonClick();
-    void LastButtonClick();
     void NavigateMaterials(const QString &word);
     void SearchButtonClick();
     void ApplySelection();
@@ -103,8 +91,6 @@ public:
 private:
     Controls m_c;
     Shared m_shared;
-    // The window, whose colours the list's search field and caption take.
-    QWidget *m_window;
 };
 
 } // namespace zil::browser

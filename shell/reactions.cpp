@@ -66,22 +66,22 @@ void TMainForm::ToggleOrder()
 
 void TMainForm::FirstButtonClick()
 {
-    m_materialList->FirstButtonClick();
+    m_tabState->Navigate(QStringLiteral("first"));
 }
 
 void TMainForm::PriorButtonClick()
 {
-    m_materialList->PriorButtonClick();
+    m_tabState->Navigate(QStringLiteral("prior"));
 }
 
 void TMainForm::NextButtonClick()
 {
-    m_materialList->NextButtonClick();
+    m_tabState->Navigate(QStringLiteral("next"));
 }
 
 void TMainForm::LastButtonClick()
 {
-    m_materialList->LastButtonClick();
+    m_tabState->Navigate(QStringLiteral("last"));
 }
 
 void TMainForm::NavigateMaterials(const QString &word)

@@ -27,6 +27,15 @@ TabState::TabState(const Controls &controls, Tabs tabs, bool &eventsEnabled)
         [this] { Materials1Click(); });
     QObject::connect(m_c.showSuppliersItem, &QAction::triggered, m_c.showSuppliersItem,
         [this] { Suppliers1Click(); });
+    const std::pair<QPushButton *, QLatin1String> moves[] = {
+        {m_c.firstButton, QLatin1String("first")},
+        {m_c.priorButton, QLatin1String("prior")},
+        {m_c.nextButton, QLatin1String("next")},
+        {m_c.lastButton, QLatin1String("last")},
+    };
+    for (const auto &[button, word] : moves)
+        QObject::connect(
+            button, &QPushButton::clicked, button, [this, word = word] { Navigate(word); });
 }
 
 bool TabState::materialsInView() const

@@ -1,7 +1,8 @@
 // The state of the main window's two tabs: the tab in view and the page of
 // its detail notebook set the button bar, the Report menu and the Hide/Show
-// button; a tab switch, by its tab or by the View menu, brings the entered
-// tab's list to the item last picked on the other tab.
+// button, and the navigation buttons move its list; a tab switch, by its tab
+// or by the View menu, brings the entered tab's list to the item last picked
+// on the other tab.
 #pragma once
 
 #include "browser/linkedlists.h"
@@ -36,6 +37,11 @@ public:
         QTabWidget *materialPages = nullptr;
         QTabWidget *supplierPages = nullptr;
         QPushButton *printButton = nullptr;
+        // The navigation buttons, which move the list of the tab in view.
+        QPushButton *firstButton = nullptr;
+        QPushButton *priorButton = nullptr;
+        QPushButton *nextButton = nullptr;
+        QPushButton *lastButton = nullptr;
         QPushButton *orderButton = nullptr;
         QPushButton *selectButton = nullptr;
         browser::HideShowButton hideShow;
@@ -60,9 +66,9 @@ public:
         browser::SupplierBrowser &suppliers;
     };
 
-    // Connects the notebooks, the View menu and the Hide/Show button to the
-    // tab state's reactions; the search reactions are held back while
-    // eventsEnabled is cleared.
+    // Connects the notebooks, the View menu, the navigation buttons and the
+    // Hide/Show button to the tab state's reactions; the search reactions are
+    // held back while eventsEnabled is cleared.
     TabState(const Controls &controls, Tabs tabs, bool &eventsEnabled);
     Q_DISABLE_COPY_MOVE(TabState)
 

@@ -75,10 +75,10 @@ void HelpWindow::showFile(const QString &path)
         m_browser->reload();
     else
         m_browser->setSource(url);
+    // Clearing the history also disables Back.
     m_browser->clearHistory();
     m_browser->verticalScrollBar()->setValue(0);
     m_browser->horizontalScrollBar()->setValue(0);
-    m_back->setEnabled(false);
     if (!isVisible())
         placeOnOwner();
     show();

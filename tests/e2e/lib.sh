@@ -362,16 +362,16 @@ measure_menu_bar() {
 
 # --- reading the screen ----------------------------------------------------
 
-# blue_band X0 X1 Y0 Y1: the first and last line (window coordinates) inside
-# the rectangle whose pixels are pure blue over at least half its width:
-# the current row of the material list. Prints nothing when there is none.
-blue_band() {
+# pixel_band X0 X1 Y0 Y1 PATTERN: the first and last line (window
+# coordinates) inside the rectangle in which the pixels that PATTERN (an awk
+# pattern over a pixel's line: $2 its line, $3 to $5 its red, green and blue)
+# picks cover at least half its width. Prints nothing when there is none.
+pixel_band() {
     local x0=$1 x1=$2 y0=$3 y1=$4 w h
     w=$((x1 - x0)) h=$((y1 - y0))
     x import -window root -crop "${w}x${h}+$((wx + x0))+$((wy + y0))" +repage \
         -depth 8 txt:- 2>/dev/null \
-        | awk -v y0="$y0" -v w="$w" -F'[,: ]+' '
-            /#0000FF/ { n[$2]++ }
+        | awk -v y0="$y0" -v w="$w" -F'[,:() ]+' "$5"' { n[$2]++ }
             END {
                 first = -1
                 for (y in n) if (n[y] * 2 >= w) {
@@ -382,25 +382,14 @@ blue_band() {
             }'
 }
 
-# colour_band X0 X1 Y0 Y1: as blue_band, for the current row of a data grid,
-# drawn in the style's highlight colour: the lines whose pixels are coloured
-# (not black, white or grey) over at least half the width.
-colour_band() {
-    local x0=$1 x1=$2 y0=$3 y1=$4 w h
-    w=$((x1 - x0)) h=$((y1 - y0))
-    x import -window root -crop "${w}x${h}+$((wx + x0))+$((wy + y0))" +repage \
-        -depth 8 txt:- 2>/dev/null \
-        | awk -v y0="$y0" -v w="$w" -F'[,:() ]+' '
-            /^[0-9]/ { if (!($3 == $4 && $4 == $5)) n[$2]++ }
-            END {
-                first = -1
-                for (y in n) if (n[y] * 2 >= w) {
-                    if (first < 0 || y + 0 < first) first = y + 0
-                    if (y + 0 > last) last = y + 0
-                }
-                if (first >= 0) print first + y0, last + y0
-            }'
-}
+# blue_band X0 X1 Y0 Y1: the lines of pure blue pixels: the current row of
+# the material list.
+blue_band() { pixel_band "$1" "$2" "$3" "$4" '/#0000FF/'; }
+
+# colour_band X0 X1 Y0 Y1: the current row of a data grid, drawn in the
+# style's highlight colour: the lines of coloured pixels (not black, white or
+# grey).
+colour_band() { pixel_band "$1" "$2" "$3" "$4" '/^[0-9]/ && !($3 == $4 && $4 == $5)'; }
 
 # light_pixels X0 X1 Y0 Y1: how many pixels of the rectangle are near white:
 # the text of a current row, drawn light on the highlight colour.

@@ -8,23 +8,21 @@
 namespace zil::browser {
 
 DetailPane::DetailPane(const Controls &controls)
-    : m_synonyms(controls.synonyms)
-    , m_synonymRows(controls.synonymRows)
-    , m_suppliers(controls.suppliers, QStringLiteral("supplierid"), QStringLiteral("Supplier name"),
-          QStringLiteral("supplier"), QStringLiteral(" for: "))
+    : m_suppliers(controls.suppliers, QStringLiteral("supplierid"), QStringLiteral("Supplier name"),
+        QStringLiteral("supplier"), QStringLiteral(" for: "))
+    // A table read again for a sheet run moves the synonyms of the material
+    // in view without a change of material; the memo follows them.
+    , m_synonyms(controls.synonyms)
 {
     // Tied to the memo it fills: the window's cursors close after its
     // controls are gone, and their notices then find no reaction.
-    QObject::connect(controls.material, &store::DataSource::dataChange, m_synonyms,
+    QObject::connect(m_synonyms.material(), &store::DataSource::dataChange, m_synonyms.memo(),
         [this] { UpdateMaterialDetails(); });
-    // A table read again for a sheet run moves the synonyms of the material
-    // in view without a change of material; the memo follows them.
-    followSynonyms(*m_synonymRows, m_synonyms);
 }
 
 void DetailPane::UpdateMaterialDetails()
 {
-    showSynonyms(*m_synonymRows, m_synonyms);
+    m_synonyms.show();
     m_suppliers.showTitle();
 }
 

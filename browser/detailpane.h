@@ -14,9 +14,7 @@ public:
     struct Controls
     {
         // The current material and its synonyms.
-        store::DataSource *material = nullptr;
-        store::Table *synonymRows = nullptr;
-        QPlainTextEdit *synonyms = nullptr;
+        SynonymsMemo::Controls synonyms;
         // The current material's suppliers, with the address of the one
         // picked in the sub-pane.
         LinkList::Controls suppliers;
@@ -34,9 +32,8 @@ public:
     bool SupplierDetailsShown() const;
 
 private:
-    QPlainTextEdit *m_synonyms;
-    store::Table *m_synonymRows;
     LinkList m_suppliers;
+    SynonymsMemo m_synonyms;
 };
 
 } // namespace zil::browser

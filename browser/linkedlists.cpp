@@ -61,8 +61,10 @@ void fillMemo(QPlainTextEdit *memo, const QString &text)
 
 } // namespace
 
-void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
+void SynonymsMemo::show()
 {
+    store::Table &synonyms = *m_c.rows;
+    QPlainTextEdit *memo = m_c.memo;
     // Closing the database closes the cursors one by one and their notices
     // come with the others already closed: a closed list shows nothing.
     if (!synonyms.active()) {
@@ -79,8 +81,11 @@ void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
     memo->setProperty(kShownFor, masterKey(synonyms));
 }
 
-void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo)
+SynonymsMemo::SynonymsMemo(const Controls &controls)
+    : m_c(controls)
 {
+    store::Table &synonyms = *m_c.rows;
+    QPlainTextEdit *memo = m_c.memo;
     // The cursor has no data source of its own; this one lives as long as
     // the memo it fills.
     auto *source = new store::DataSource(memo);

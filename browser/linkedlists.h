@@ -24,19 +24,41 @@ class Table;
 
 namespace zil::browser {
 
-// Re-reads the synonyms cursor, so that another workstation's changes show,
-// and lists its names one per line with the caret at the start.
-void showSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
+// The synonyms of the material a data source stands on, listed one per line
+// in a memo.
+class SynonymsMemo
+{
+public:
+    struct Controls
+    {
+        store::DataSource *material = nullptr;
+        store::Table *rows = nullptr;
+        QPlainTextEdit *memo = nullptr;
+    };
+
+    // Keeps the memo in step with the synonyms cursor when its table is read
+    // again for another window, which moves the cursor onto the new rows
+    // without a change of material: the memo is filled afresh when the names
+    // differ.
+    explicit SynonymsMemo(const Controls &controls);
+
+    // Re-reads the synonyms cursor, so that another workstation's changes
+    // show, and lists its names with the caret at the start.
+    void show();
+
+    // The material's data source, whose change notices call for show(), and
+    // the memo, which reactions filling it are tied to.
+    store::DataSource *material() const { return m_c.material; }
+    QPlainTextEdit *memo() const { return m_c.memo; }
+
+private:
+    Controls m_c;
+};
 
 // The name of the record whose id is the cell's value, looked up on a cursor
 // of its own; empty when there is no such record or the cell is of another
 // field than idField.
 QString nameById(const framework::CellField &field, const QString &idField, store::Table &lookup);
-
-// Keeps the memo in step with the synonyms cursor when its table is read
-// again for another window, which moves the cursor onto the new rows without
-// a change of material: the memo is filled afresh when the names differ.
-void followSynonyms(store::Table &synonyms, QPlainTextEdit *memo);
 
 // Draws the name of the record whose id is the cell's value, looked up on a
 // cursor of its own so that drawing moves no list; an empty cell when there

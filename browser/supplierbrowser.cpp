@@ -11,11 +11,10 @@ namespace zil::browser {
 
 SupplierBrowser::SupplierBrowser(const Controls &controls, bool &eventsEnabled)
     : m_searchField(controls.searchField)
-    , m_synonyms(controls.synonyms)
     , m_supplierRows(controls.supplierRows)
-    , m_synonymRows(controls.synonymRows)
     , m_materials(controls.materials, QStringLiteral("materialid"), QStringLiteral("Material name"),
           QStringLiteral("material"), QStringLiteral(" from: "))
+    , m_synonyms(controls.synonyms)
     , m_eventsEnabled(eventsEnabled)
 {
     // Each reaction is tied to the control it comes from or fills, as the
@@ -27,9 +26,8 @@ SupplierBrowser::SupplierBrowser(const Controls &controls, bool &eventsEnabled)
         {{QStringLiteral("name"), 100, QStringLiteral("Supplier name")}});
     QObject::connect(controls.suppliers, &store::DataSource::dataChange, controls.materials.grid,
         [this] { SourceSupplierNameDataChange(); });
-    QObject::connect(controls.material, &store::DataSource::dataChange, m_synonyms,
+    QObject::connect(m_synonyms.material(), &store::DataSource::dataChange, m_synonyms.memo(),
         [this] { UpdateLinkedSynonyms(); });
-    followSynonyms(*m_synonymRows, m_synonyms);
 }
 
 void SupplierBrowser::FindSupplierName()
@@ -61,7 +59,7 @@ void SupplierBrowser::DrawMaterialName(
 
 void SupplierBrowser::UpdateLinkedSynonyms()
 {
-    showSynonyms(*m_synonymRows, m_synonyms);
+    m_synonyms.show();
 }
 
 void SupplierBrowser::ToggleMaterialDetails()

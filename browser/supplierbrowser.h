@@ -23,9 +23,7 @@ public:
         // The current supplier's materials, with the numbers and the
         // synonyms of the one picked in the sub-pane.
         LinkList::Controls materials;
-        store::DataSource *material = nullptr;
-        store::Table *synonymRows = nullptr;
-        QPlainTextEdit *synonyms = nullptr;
+        SynonymsMemo::Controls synonyms;
     };
 
     // Connects the browser to its cursors and controls; before the cursors
@@ -51,10 +49,9 @@ public:
 
 private:
     QLineEdit *m_searchField;
-    QPlainTextEdit *m_synonyms;
     store::Table *m_supplierRows;
-    store::Table *m_synonymRows;
     LinkList m_materials;
+    SynonymsMemo m_synonyms;
     bool &m_eventsEnabled;
 };
 

@@ -483,9 +483,7 @@ void TMainForm::createControllers()
     using zil::browser::SupplierBrowser;
     const zil::browser::HideShowButton hideShow {HideShowButton, ShowBmp, HideBmp};
     m_detailPane = std::make_unique<DetailPane>(DetailPane::Controls {
-        .material = SourceMaterial,
-        .synonymRows = TableSinon,
-        .synonyms = synonyms,
+        .synonyms = {SourceMaterial, TableSinon, synonyms},
         .suppliers = {.grid = SupplierGrid,
             .subPane = TabDetailsSuppliers,
             .hideShow = hideShow,
@@ -507,9 +505,7 @@ void TMainForm::createControllers()
                 .linkRows = TableSupLink2,
                 .record = TableSupplierName,
                 .lookup = TableMaterialSearch},
-            .material = SourceMaterial2,
-            .synonymRows = TableSinon2,
-            .synonyms = MemoSynonyms,
+            .synonyms = {SourceMaterial2, TableSinon2, MemoSynonyms},
         },
         EventsEnabled);
     m_materialList = std::make_unique<MaterialList>(

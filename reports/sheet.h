@@ -84,6 +84,14 @@ public:
     // out.
     bool SaveAsPdf(const QString &path);
 
+    // Composes the sheet of each record id of ids in that order, with the
+    // cursors opened once for them all and closed again on every way out.
+    // sheet is given each sheet's place in ids and its pages (none when the
+    // record no longer exists) and returns false to stop there.
+    using SheetPages
+        = std::function<bool(qsizetype index, std::vector<framework::ReportPage> &&pages)>;
+    void composeEach(const QList<qint32> &ids, const SheetPages &sheet);
+
     // The cursors, in the order in which a run opens and closes them.
     virtual QList<store::Table *> cursorOrder() const = 0;
 
@@ -102,9 +110,9 @@ protected:
 private:
     void openAfresh();
     void restrictToCurrent();
+    void restrictTo(qint32 id);
     void closeCursors();
-    // Opens the cursors for the current record, runs work, and closes them on
-    // every way out.
+    // Opens the cursors, runs work, and closes them on every way out.
     void withCursorsOpen(const std::function<void()> &work);
 
     QWidget *m_owner;

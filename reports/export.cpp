@@ -43,29 +43,32 @@ void SelectionExport::setLastFolder(const QString &folder)
     emit lastFolderChanged(m_folder);
 }
 
-void SelectionExport::MenuExportCsvClick()
-{
-    if (!m_csv)
-        m_csv = new MaterialsCsv(this);
-    exportList(QStringLiteral("Export selection as CSV"), QStringLiteral("csv"),
-        QStringLiteral("CSV files (*.csv)"), QStringLiteral("Material"),
-        [this](const QList<qint32> &ids, const QString &path, const auto &progress,
-            QString *error) { return m_csv->write(ids, path, progress, error); });
-}
-
-void SelectionExport::MenuExportPdfClick()
+// This holder only reads and composes: it never prints, so it needs
+// neither the print dialog nor a current record.
+TPrintMaterial &SelectionExport::sheets()
 {
     if (!m_sheets) {
-        // This holder only composes sheets: it never prints, so it needs
-        // neither the print dialog nor a current record.
         m_sheets = new TPrintMaterial(m_window, nullptr, nullptr);
         m_sheets->setParent(this);
         m_sheets->setObjectName(QStringLiteral("ExportSheets"));
     }
+    return *m_sheets;
+}
+
+void SelectionExport::MenuExportCsvClick()
+{
+    exportList(QStringLiteral("Export selection as CSV"), QStringLiteral("csv"),
+        QStringLiteral("CSV files (*.csv)"), QStringLiteral("Material"),
+        [this](const QList<qint32> &ids, const QString &path, const auto &progress,
+            QString *error) { return writeMaterialsCsv(sheets(), ids, path, progress, error); });
+}
+
+void SelectionExport::MenuExportPdfClick()
+{
     exportList(QStringLiteral("Export selection as PDF"), QStringLiteral("pdf"),
         QStringLiteral("PDF files (*.pdf)"), QStringLiteral("Sheet"),
         [this](const QList<qint32> &ids, const QString &path, const auto &progress,
-            QString *error) { return writeSheetsPdf(*m_sheets, ids, path, progress, error); });
+            QString *error) { return writeSheetsPdf(sheets(), ids, path, progress, error); });
 }
 
 void SelectionExport::exportList(const QString &caption, const QString &suffix,

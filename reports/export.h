@@ -16,7 +16,6 @@ class TPrintMaterial;
 
 namespace zil::reports {
 
-class MaterialsCsv;
 enum class ExportOutcome;
 
 class SelectionExport : public QObject
@@ -54,14 +53,14 @@ private:
     // showing progress as "<unit> n of N".
     void exportList(const QString &caption, const QString &suffix, const QString &filter,
         const QString &unit, const Writer &writer);
+    TPrintMaterial &sheets();
 
     QWidget *m_window;
     ListedMaterials m_listed;
     QString m_folder;
     bool m_running = false;
-    // Made at the first export: the cursors of the CSV file and the sheet
-    // holder of the PDF file, separate from the main window's.
-    MaterialsCsv *m_csv = nullptr;
+    // Made at the first export: a material sheet of the export's own, whose
+    // cursors both exports read, separate from the main window's.
     TPrintMaterial *m_sheets = nullptr;
 };
 

@@ -1,11 +1,10 @@
 #include "exportcsv.h"
 
-#include "reports/sheet.h"
+#include "reports/Printm.h"
 #include "store/field.h"
 #include "store/table.h"
 
 #include <QSaveFile>
-#include <QScopeGuard>
 #include <csv.h>
 
 namespace zil::reports {
@@ -29,26 +28,37 @@ void appendRecord(QByteArray &out, const QList<QByteArray> &fields)
     out += "\r\n";
 }
 
-} // namespace
-
-MaterialsCsv::MaterialsCsv(QObject *parent)
-    : QObject(parent)
+QByteArray text(store::Table *table, const char *field)
 {
-    setObjectName(QStringLiteral("MaterialsCsv"));
-    const QString id = QStringLiteral("id");
-    const QString materialid = QStringLiteral("materialid");
-    TableMaterial = makeCursor(this, "TableMaterial", QStringLiteral("MATERIAL.DB"));
-    SourceMaterial = makeSource(this, "SourceMaterial", TableMaterial);
-    TableSin
-        = makeCursor(this, "TableSin", QStringLiteral("SYNON.DB"), SourceMaterial, id, materialid);
-    TableMatSupp = makeCursor(
-        this, "TableMatSupp", QStringLiteral("MATSUPP.DB"), SourceMaterial, id, materialid);
-    SourceMatSupp = makeSource(this, "SourceMatSupp", TableMatSupp);
-    TableSupplier = makeCursor(this, "TableSupplier", QStringLiteral("SUPPLIER.DB"), SourceMatSupp,
-        QStringLiteral("supplierid"), id);
+    return table->fieldByName(QString::fromLatin1(field)).asString().toUtf8();
 }
 
-QStringList MaterialsCsv::header()
+// The fields of the sheet's material, its texts decoded as the detail pane
+// decodes them.
+QList<QByteArray> record(const TPrintMaterial &sheet)
+{
+    store::Table *material = sheet.TableMaterial;
+    QList<QByteArray> fields {text(material, "name"), text(material, "cas"), text(material, "fema"),
+        text(material, "ce")};
+    QByteArray synonyms;
+    store::Table *synonym = sheet.TableSin;
+    for (synonym->first(); !synonym->isEmpty() && !synonym->eof(); synonym->next())
+        synonyms += (synonyms.isEmpty() ? "" : "; ") + text(synonym, "name");
+    QByteArray suppliers;
+    store::Table *link = sheet.TableMatSupp;
+    for (link->first(); !link->isEmpty() && !link->eof(); link->next()) {
+        if (!sheet.TableSupplier->isEmpty())
+            suppliers += (suppliers.isEmpty() ? "" : "; ") + text(sheet.TableSupplier, "name");
+    }
+    fields << synonyms << suppliers;
+    for (const char *memo : {"occur", "flavor", "applic", "liter"})
+        fields << text(material, memo);
+    return fields;
+}
+
+} // namespace
+
+QStringList csvHeader()
 {
     return {QStringLiteral("Name"), QStringLiteral("CAS"), QStringLiteral("FEMA"),
         QStringLiteral("CE"), QStringLiteral("Synonyms"), QStringLiteral("Suppliers"),
@@ -56,79 +66,41 @@ QStringList MaterialsCsv::header()
         QStringLiteral("Literature")};
 }
 
-QList<store::Table *> MaterialsCsv::cursors() const
-{
-    return {TableSupplier, TableMatSupp, TableSin, TableMaterial};
-}
-
-// The fields of the current material, as the detail pane reads them.
-QList<QByteArray> MaterialsCsv::record()
-{
-    auto text = [](store::Table *table, const char *field) {
-        return table->fieldByName(QString::fromLatin1(field)).asString().toUtf8();
-    };
-    QList<QByteArray> fields {text(TableMaterial, "name"), text(TableMaterial, "cas"),
-        text(TableMaterial, "fema"), text(TableMaterial, "ce")};
-    QByteArray synonyms;
-    for (TableSin->first(); !TableSin->isEmpty() && !TableSin->eof(); TableSin->next())
-        synonyms += (synonyms.isEmpty() ? "" : "; ") + text(TableSin, "name");
-    QByteArray suppliers;
-    for (TableMatSupp->first(); !TableMatSupp->isEmpty() && !TableMatSupp->eof();
-         TableMatSupp->next()) {
-        if (TableSupplier->isEmpty())
-            continue;
-        suppliers += (suppliers.isEmpty() ? "" : "; ") + text(TableSupplier, "name");
-    }
-    fields << synonyms << suppliers;
-    for (const char *memo : {"occur", "flavor", "applic", "liter"})
-        fields << text(TableMaterial, memo);
-    return fields;
-}
-
-ExportOutcome MaterialsCsv::write(const QList<qint32> &ids, const QString &path,
-    const std::function<bool(qsizetype done)> &progress, QString *error)
+ExportOutcome writeMaterialsCsv(TPrintMaterial &sheet, const QList<qint32> &ids,
+    const QString &path, const std::function<bool(qsizetype done)> &progress, QString *error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return ExportOutcome::Failed;
     }
-    // Opened in turn and closed on every way out, also by an error.
-    auto closing = qScopeGuard([this] {
-        for (store::Table *table : cursors())
-            table->close();
-    });
-    for (store::Table *table : cursors())
-        table->open();
-
     QByteArray out("\xEF\xBB\xBF");
     QList<QByteArray> titles;
-    for (const QString &title : header())
+    for (const QString &title : csvHeader())
         titles << title.toUtf8();
     appendRecord(out, titles);
+
     // Written in pieces, so that a long list does not gather in memory.
-    auto flush = [&file, &out, error] {
-        if (file.write(out) != out.size()) {
-            *error = file.errorString();
-            return false;
-        }
+    bool failed = false;
+    auto flush = [&] {
+        failed = file.write(out) != out.size();
         out.clear();
-        return true;
+        return !failed;
     };
-    constexpr qsizetype chunk = 1 << 20;
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        if (TableMaterial->findKey({ids[i]}))
-            appendRecord(out, record());
-        if (out.size() >= chunk && !flush())
-            return ExportOutcome::Failed;
-        if (progress && !progress(i + 1)) {
-            file.cancelWriting();
-            return ExportOutcome::Cancelled;
-        }
+    bool cancelled = false;
+    sheet.forEachRecord(ids, [&](qsizetype index) {
+        if (!sheet.TableMaterial->isEmpty())
+            appendRecord(out, record(sheet));
+        if (out.size() >= (1 << 20) && !flush())
+            return false;
+        cancelled = progress && !progress(index + 1);
+        return !cancelled;
+    });
+    if (cancelled) {
+        file.cancelWriting();
+        return ExportOutcome::Cancelled;
     }
-    if (!flush())
-        return ExportOutcome::Failed;
-    if (!file.commit()) {
+    if (failed || !flush() || !file.commit()) {
         *error = file.errorString();
         return ExportOutcome::Failed;
     }

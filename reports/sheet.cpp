@@ -207,15 +207,21 @@ bool SheetHolder::SaveAsPdf(const QString &path)
     return written;
 }
 
-void SheetHolder::composeEach(const QList<qint32> &ids, const SheetPages &sheet)
+void SheetHolder::forEachRecord(
+    const QList<qint32> &ids, const std::function<bool(qsizetype index)> &record)
 {
     withCursorsOpen([&] {
         for (qsizetype i = 0; i < ids.size(); ++i) {
             restrictTo(ids[i]);
-            if (!sheet(i, Report->compose()))
+            if (!record(i))
                 return;
         }
     });
+}
+
+void SheetHolder::composeEach(const QList<qint32> &ids, const SheetPages &sheet)
+{
+    forEachRecord(ids, [&](qsizetype i) { return sheet(i, Report->compose()); });
 }
 
 void SheetHolder::withCursorsOpen(const std::function<void()> &work)

@@ -84,10 +84,14 @@ public:
     // out.
     bool SaveAsPdf(const QString &path);
 
-    // Composes the sheet of each record id of ids in that order, with the
-    // cursors opened once for them all and closed again on every way out.
-    // sheet is given each sheet's place in ids and its pages (none when the
-    // record no longer exists) and returns false to stop there.
+    // Calls record for each record id of ids in that order, given its place
+    // in ids, with the master restricted to that record (empty when it no
+    // longer exists) and the cursors opened once for them all and closed
+    // again on every way out; record returns false to stop there.
+    void forEachRecord(
+        const QList<qint32> &ids, const std::function<bool(qsizetype index)> &record);
+    // The same, composing each record's sheet: sheet is given its pages (none
+    // when the record no longer exists).
     using SheetPages
         = std::function<bool(qsizetype index, std::vector<framework::ReportPage> &&pages)>;
     void composeEach(const QList<qint32> &ids, const SheetPages &sheet);

@@ -115,6 +115,12 @@ private slots:
         test::gotoMaterial(form(), test::kCreme);
         form().MenuCopy->trigger();
         QCOMPARE(clipboard(), QString::fromUtf8("Crème de menthe base\t8006-90-4\t\t"));
+        // A tab inside a field would split the line into one field too many.
+        test::gotoMaterial(form(), QStringLiteral("Zest\tof lime"));
+        pressCtrlC(form().MaterialGrid);
+        QCOMPARE(clipboard(), QStringLiteral("Zest of lime\t5989-27-5\t\t"));
+        form().MenuCopy->trigger();
+        QCOMPARE(clipboard(), QStringLiteral("Zest of lime\t5989-27-5\t\t"));
     }
 
     void textFieldsKeepTheirOwnCopy()

@@ -42,6 +42,8 @@ inline QList<SourceMaterial> wordMaterials()
             .flavor = "Grape, fruity",
             .applic = "Grape flavours",
             .synonyms = {"Methyl 2-aminobenzoate"}},
+        // A tab in a name, as a careless import leaves it.
+        {.key = "4", .name = "Zest\tof lime", .cas = "5989-27"},
     };
     // Fillers that no criterion of the tests selects, so that the list
     // scrolls and a run narrows it.

@@ -149,11 +149,9 @@ bool CriteriaMarks::listNarrowed() const
 
 void CriteriaMarks::Refresh()
 {
-    const bool narrowed = listNarrowed();
     // Once every material is listed again the criteria are done with.
-    if (!narrowed)
+    if (!listNarrowed())
         m_chosen = Criteria();
-    m_marked = m_chosen;
     for (Target &target : m_targets)
         mark(target);
 }
@@ -162,13 +160,13 @@ QString CriteriaMarks::criterionOf(Source source) const
 {
     switch (source) {
     case Source::Name:
-        return m_marked.material;
+        return m_chosen.material;
     case Source::Occurrence:
-        return QString::fromUtf8(m_marked.occurrence);
+        return QString::fromUtf8(m_chosen.occurrence);
     case Source::Flavour:
-        return QString::fromUtf8(m_marked.flavour);
+        return QString::fromUtf8(m_chosen.flavour);
     case Source::Application:
-        return QString::fromUtf8(m_marked.application);
+        return QString::fromUtf8(m_chosen.application);
     }
     return QString();
 }

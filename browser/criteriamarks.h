@@ -81,9 +81,6 @@ public:
     // every material is listed again.
     void Refresh();
 
-    // The criteria marked now; empty criteria mark nothing.
-    const Criteria &markedCriteria() const { return m_marked; }
-
 private:
     enum class Source { Name, Occurrence, Flavour, Application };
     struct Target
@@ -101,10 +98,9 @@ private:
 
     QList<Target> m_targets;
     Shared m_shared;
-    // The criteria of the last selection by criteria; empty after "Select
-    // all".
+    // The criteria marked: those of the last selection by criteria while
+    // the list it made is shown, none after "Select all".
     Criteria m_chosen;
-    Criteria m_marked;
 };
 
 } // namespace zil::browser

@@ -16,11 +16,9 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zil;
@@ -40,8 +38,6 @@ class TestCopy : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_tmp;
-    QString m_db;
     std::unique_ptr<test::RunningApp> m_app;
 
     TMainForm &form() { return *m_app->form(); }
@@ -71,36 +67,18 @@ class TestCopy : public QObject
     void pressCtrlC(QWidget *widget) { QTest::keyClick(widget, Qt::Key_C, Qt::ControlModifier); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_tmp.isValid());
-        m_db = m_tmp.filePath("db");
-        QVERIFY(test::makeWordsDatabase(m_tmp.filePath("src"), m_db));
-    }
+    void initTestCase() { QVERIFY(!test::wordsDatabase().isEmpty()); }
 
     void init()
     {
-        m_app = std::make_unique<test::RunningApp>();
-        QVERIFY(m_app->start(m_db));
-        m_app->show();
+        m_app = test::startOnWords();
+        QVERIFY(m_app);
         form().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form()));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
     void cleanup() { m_app.reset(); }
-
-    void editMenuSitsBetweenFileAndView()
-    {
-        QStringList titles;
-        for (QAction *a : form().MainMenu->actions())
-            titles << a->text();
-        QCOMPARE(titles.mid(0, 3), (QStringList {"&File", "&Edit", "&View"}));
-        QCOMPARE(form().EditMenu->objectName(), QStringLiteral("EditMenu"));
-        QVERIFY(form().EditMenu->actions().contains(form().MenuCopy));
-        QCOMPARE(form().MenuCopy->text(), QStringLiteral("&Copy"));
-        QCOMPARE(form().MenuCopy->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    }
 
     void ctrlCAndCopyOnTheListCopyTheLine()
     {

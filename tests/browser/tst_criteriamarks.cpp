@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -91,8 +90,6 @@ class TestCriteriaMarks : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_tmp;
-    QString m_db;
     std::unique_ptr<test::RunningApp> m_app;
 
     TMainForm &form() { return *m_app->form(); }
@@ -154,18 +151,12 @@ class TestCriteriaMarks : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_tmp.isValid());
-        m_db = m_tmp.filePath("db");
-        QVERIFY(test::makeWordsDatabase(m_tmp.filePath("src"), m_db));
-    }
+    void initTestCase() { QVERIFY(!test::wordsDatabase().isEmpty()); }
 
     void init()
     {
-        m_app = std::make_unique<test::RunningApp>();
-        QVERIFY(m_app->start(m_db));
-        m_app->show();
+        m_app = test::startOnWords();
+        QVERIFY(m_app);
         QVERIFY(form().SearchWindow);
     }
 

@@ -8,6 +8,8 @@
 
 #include <QList>
 #include <QString>
+#include <QTemporaryDir>
+#include <memory>
 
 namespace zil::test {
 
@@ -68,9 +70,25 @@ inline const QList<SourceSupplier> kWordSuppliers {
 
 inline const QList<SourceLink> kWordLinks {{"1", 1}, {"3", 1}, {"2", 2}, {"100", 2}};
 
-inline bool makeWordsDatabase(const QString &srcDir, const QString &dbDir)
+// The database, made once per test program in a directory that lives as long
+// as the program; empty when the maker fails.
+inline QString wordsDatabase()
 {
-    return makeDatabase(srcDir, dbDir, wordMaterials(), kWordSuppliers, kWordLinks);
+    static QTemporaryDir dir;
+    static const bool made = dir.isValid()
+        && makeDatabase(
+            dir.filePath("src"), dir.filePath("db"), wordMaterials(), kWordSuppliers, kWordLinks);
+    return made ? dir.filePath("db") : QString();
+}
+
+// The main window started on it and shown; none when it does not start.
+inline std::unique_ptr<RunningApp> startOnWords()
+{
+    auto app = std::make_unique<RunningApp>();
+    if (wordsDatabase().isEmpty() || !app->start(wordsDatabase()))
+        return nullptr;
+    app->show();
+    return app;
 }
 
 } // namespace zil::test

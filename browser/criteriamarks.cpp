@@ -72,7 +72,7 @@ void markField(QLineEdit *field, const QList<MarkRange> &ranges)
 
 } // namespace
 
-QList<MarkRange> criterionRanges(const QString &text, const QString &criterion)
+QList<MarkRange> criterionRanges(const QString &text, const QString &criterion, qsizetype most)
 {
     QList<MarkRange> ranges;
     if (criterion.isEmpty())
@@ -84,8 +84,10 @@ QList<MarkRange> criterionRanges(const QString &text, const QString &criterion)
         const int end = int(at + criterion.size());
         if (!ranges.isEmpty() && ranges.last().start + ranges.last().length >= start)
             ranges.last().length = end - ranges.last().start;
-        else
+        else if (ranges.size() < most)
             ranges << MarkRange {start, end - start};
+        else
+            break;
     }
     return ranges;
 }

@@ -30,11 +30,18 @@ struct MarkRange
     friend bool operator==(const MarkRange &, const MarkRange &) = default;
 };
 
+// The most marks one text takes. Each mark costs the text widget a cursor
+// that every later one makes dearer: a one-letter criterion over a long
+// text would hold the program for minutes, while a text of everyday length
+// never comes near this many.
+inline constexpr qsizetype kMostMarks = 1000;
+
 // Where criterion, in the criteria test's normal form (CriterionForm), occurs
 // in text under the test's case rule: a to z match A to Z, every other
 // character only itself. Overlapping or touching occurrences make one range;
-// an empty criterion occurs nowhere.
-QList<MarkRange> criterionRanges(const QString &text, const QString &criterion);
+// an empty criterion occurs nowhere. The first most ranges at most.
+QList<MarkRange> criterionRanges(
+    const QString &text, const QString &criterion, qsizetype most = kMostMarks);
 
 class CriteriaMarks
 {

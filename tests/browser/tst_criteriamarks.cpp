@@ -173,6 +173,8 @@ private slots:
         // Overlapping and touching occurrences make one range.
         QCOMPARE(criterionRanges("aaaa-abab", "AA"), (Ranges {{0, 4}}));
         QCOMPARE(criterionRanges("ababab", "ABAB"), (Ranges {{0, 6}}));
+        // The first ones only, up to the limit.
+        QCOMPARE(criterionRanges("a-a-a-a", "A", 2), (Ranges {{0, 1}, {2, 1}}));
         QCOMPARE(criterionRanges("anything", QString()), Ranges {});
         QCOMPARE(criterionRanges(QString(), "A"), Ranges {});
     }
@@ -233,6 +235,16 @@ private slots:
         // "CRÈME FRAÎCHE NOTE" stays unmarked; "crème brûlée accord" is
         // marked on the second line.
         QCOMPARE(memoMarks(form().synonyms), (Ranges {{19, 5}}));
+    }
+
+    void aLongTextTakesTheFirstMarksOnly()
+    {
+        select({}, {}, {}, " NOTE ");
+        QCOMPARE(current(), QStringLiteral("Long notes base"));
+        const Ranges marks = memoMarks(form().DBApplication);
+        QCOMPARE(marks.size(), browser::kMostMarks);
+        QCOMPARE(marks.first(), (MarkRange {0, 4}));
+        QCOMPARE(marks.last(), (MarkRange {int(browser::kMostMarks - 1) * 5, 4}));
     }
 
     void suppliersTabMarksTheLinkedMaterial()

@@ -46,6 +46,8 @@ inline QList<SourceMaterial> wordMaterials()
             .synonyms = {"Methyl 2-aminobenzoate"}},
         // A tab in a name, as a careless import leaves it.
         {.key = "4", .name = "Zest\tof lime", .cas = "5989-27"},
+        // A long text that holds one word many times.
+        {.key = "5", .name = "Long notes base", .applic = QStringLiteral("note ").repeated(3000)},
     };
     // Fillers that no criterion of the tests selects, so that the list
     // scrolls and a run narrows it.

@@ -34,7 +34,7 @@ struct MarkRange
 // that every later one makes dearer: a one-letter criterion over a long
 // text would hold the program for minutes, while a text of everyday length
 // never comes near this many.
-inline constexpr qsizetype kMostMarks = 1000;
+inline constexpr qsizetype kMostMarks = 200;
 
 // Where criterion, in the criteria test's normal form (CriterionForm), occurs
 // in text under the test's case rule: a to z match A to Z, every other

@@ -1,5 +1,7 @@
 #include "shell/Zil0.h"
 
+#include "browser/copycontroller.h"
+#include "browser/criteriamarks.h"
 #include "browser/detailpane.h"
 #include "browser/materiallist.h"
 #include "browser/searchclass.h"
@@ -31,6 +33,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -160,6 +163,39 @@ private:
 
     std::vector<Entry> m_entries;
     bool m_placing = false;
+};
+
+// The search captions' accelerator keeps moving the focus to the search field
+// of the tab in view although the Edit menu's title underlines the same
+// letter: the menu bar hands that key to the caption shown, and the menu
+// opens from the bar.
+class CaptionKeysFirst : public QObject
+{
+public:
+    CaptionKeysFirst(QMenuBar *bar, QList<QLabel *> captions)
+        : QObject(bar)
+        , m_captions(std::move(captions))
+    {
+        bar->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        const QKeySequence key = static_cast<QShortcutEvent *>(event)->key();
+        for (QLabel *caption : std::as_const(m_captions)) {
+            if (caption->isVisible() && caption->isEnabled() && caption->buddy()
+                && QKeySequence::mnemonic(caption->text()) == key) {
+                caption->buddy()->setFocus(Qt::ShortcutFocusReason);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QList<QLabel *> m_captions;
 };
 
 // A read-only one-line field; taking the focus does not select its text.
@@ -551,6 +587,17 @@ void TMainForm::createControllers()
         },
         zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser},
         EventsEnabled);
+    // Made after the material list, whose reaction to the "&Select" button
+    // carries out the dialog's choice before the marks follow it.
+    m_criteriaMarks = std::make_unique<zil::browser::CriteriaMarks>(
+        zil::browser::CriteriaMarks::Controls {SourceMaterial, DBName, synonyms, DBOccurence,
+            DBFlavour, DBApplication, SourceMaterial2, DBMaterialName, MemoSynonyms},
+        zil::browser::CriteriaMarks::Shared {SearchClass, SearchWindow});
+    connect(
+        SearchButton, &QPushButton::clicked, this, [this] { m_criteriaMarks->SelectionDone(); });
+    new CaptionKeysFirst(MainMenu, {SearchLabel, LabelSearchSupplier});
+    m_copy = std::make_unique<zil::browser::CopyController>(zil::browser::CopyController::Controls {
+        this, MenuCopy, MaterialGrid, TableMaterial, DBGrid1, TableSupplierName});
 }
 
 void TMainForm::createMenus()
@@ -569,6 +616,10 @@ void TMainForm::createMenus()
 
     File1 = menu("File1", QStringLiteral("&File"));
     ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
+
+    EditMenu = menu("EditMenu", QStringLiteral("&Edit"));
+    MenuCopy = item(EditMenu, "MenuCopy", QStringLiteral("&Copy"));
+    MenuCopy->setShortcut(QKeySequence::Copy);
 
     ControlMenu = menu("ControlMenu", QStringLiteral("&View"));
     Materials1 = item(ControlMenu, "Materials1", QStringLiteral("&Materials"));

@@ -41,6 +41,8 @@ class SelectionExport;
 }
 
 namespace zil::browser {
+class CopyController;
+class CriteriaMarks;
 class DetailPane;
 class MaterialList;
 class SupplierBrowser;
@@ -188,6 +190,8 @@ public:
     QMenuBar *MainMenu = nullptr;
     QMenu *File1 = nullptr;
     QAction *ExitMenu = nullptr;
+    QMenu *EditMenu = nullptr;
+    QAction *MenuCopy = nullptr;
     QMenu *ControlMenu = nullptr;
     QAction *Materials1 = nullptr;
     QAction *Suppliers1 = nullptr;
@@ -312,5 +316,7 @@ private:
     std::unique_ptr<zil::browser::SupplierBrowser> m_supplierBrowser;
     std::unique_ptr<zil::browser::MaterialList> m_materialList;
     std::unique_ptr<zil::shell::TabState> m_tabState;
+    std::unique_ptr<zil::browser::CriteriaMarks> m_criteriaMarks;
+    std::unique_ptr<zil::browser::CopyController> m_copy;
     bool m_placed = false;
 };

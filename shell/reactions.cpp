@@ -4,6 +4,7 @@
 #include "Zil0.h"
 #include "tabstate.h"
 
+#include "browser/criteriamarks.h"
 #include "browser/detailpane.h"
 #include "browser/linkedlists.h"
 #include "browser/materiallist.h"
@@ -92,21 +93,25 @@ void TMainForm::NavigateMaterials(const QString &word)
 void TMainForm::SearchButtonClick()
 {
     m_materialList->SearchButtonClick();
+    m_criteriaMarks->SelectionDone();
 }
 
 void TMainForm::ApplySelection()
 {
     m_materialList->ApplySelection();
+    m_criteriaMarks->Chosen(1);
 }
 
 void TMainForm::RestoreAll()
 {
     m_materialList->RestoreAll();
+    m_criteriaMarks->Chosen(2);
 }
 
 void TMainForm::FollowNewDatabase()
 {
     m_materialList->FollowNewDatabase();
+    m_criteriaMarks->Refresh();
 }
 
 // ---- The detail pane --------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"
+#include "shell/historywiring.h"
 #include "shell/tabstate.h"
 #include "store/database.h"
 #include "store/datasource.h"
@@ -436,6 +437,7 @@ TMainForm::TMainForm(QWidget *parent)
     createPrintDispatch();
 
     FormCreate();
+    RestorePaneStates();
 }
 
 // The fields and memos that show the current material, the supplier of its
@@ -471,6 +473,8 @@ void TMainForm::bindDataFields()
 TMainForm::~TMainForm()
 {
     zil::store::setNewGenerationHook({});
+    // The history watches the controls; it goes first.
+    m_history.reset();
     // The controls go before the controllers that react to them and the
     // selection set that the material list draws from.
     delete centralWidget();
@@ -551,6 +555,33 @@ void TMainForm::createControllers()
         },
         zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser},
         EventsEnabled);
+    m_history = std::make_unique<zil::shell::HistoryWiring>(
+        zil::shell::HistoryWiring::Controls {
+            .mainNotebook = MainTabNotebook,
+            .materialSource = SourceMaterial,
+            .materials = TableMaterial,
+            .supplierSource = SourceSupplierName,
+            .suppliers = TableSupplierName,
+            .materialLookup = TableMaterialSearch,
+            .supplierLookup = TableSupplierSearch,
+            .materialGrid = MaterialGrid,
+            .supplierGrid = DBGrid1,
+            .moveButtons = {FirstButton, PriorButton, NextButton, LastButton},
+            .searchFields = {SearchField, EditSupplierName},
+            .backItem = MenuBack,
+            .forwardItem = MenuForward,
+        },
+        zil::shell::HistoryWiring::Tabs {*m_materialList, *m_supplierBrowser, *m_tabState},
+        zil::shell::HistoryWiring::Shared {
+            .eventsEnabled = EventsEnabled,
+            .searchClass = SearchClass,
+            .restoreAll =
+                [this] {
+                    RestoreAll();
+                    UpdateListCaption();
+                    UpdateSearchEnabled();
+                },
+        });
 }
 
 void TMainForm::createMenus()
@@ -573,6 +604,11 @@ void TMainForm::createMenus()
     ControlMenu = menu("ControlMenu", QStringLiteral("&View"));
     Materials1 = item(ControlMenu, "Materials1", QStringLiteral("&Materials"));
     Suppliers1 = item(ControlMenu, "Suppliers1", QStringLiteral("&Suppliers"));
+    ControlMenu->addSeparator();
+    MenuBack = item(ControlMenu, "MenuBack", QStringLiteral("&Back"));
+    MenuBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    MenuForward = item(ControlMenu, "MenuForward", QStringLiteral("&Forward"));
+    MenuForward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
 
     ReportMenu = menu("ReportMenu", QStringLiteral("&Report"));
     MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));
@@ -908,13 +944,15 @@ void TMainForm::showEvent(QShowEvent *event)
 {
     if (!m_placed) {
         m_placed = true;
-        zil::shell::centreOnScreen(this);
+        if (!RestoreWindowPlace())
+            zil::shell::centreOnScreen(this);
     }
     QMainWindow::showEvent(event);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    RememberUserState();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -6,6 +6,7 @@
 
 #include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
+#include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "store/field.h"
@@ -106,9 +107,11 @@ void TMainForm::MenuSavePdfClick()
                       : QStringLiteral("There is no supplier to save."));
         return;
     }
-    // The dialog opens in the folder of the last file written in this run,
-    // the home folder before that.
-    const QString folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
+    // The dialog opens in the folder a file was last written to, in this run
+    // or an earlier one, the home folder before that.
+    QString folder = zil::framework::UserSettings().outputFolder();
+    if (folder.isEmpty())
+        folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
         proposedFileName(current, folder), QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
@@ -118,9 +121,10 @@ void TMainForm::MenuSavePdfClick()
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
-        if (written)
+        if (written) {
             PdfFolder = QFileInfo(path).absolutePath();
-        else
+            zil::framework::UserSettings().setOutputFolder(PdfFolder);
+        } else
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")
                     .arg(QDir::toNativeSeparators(path)));

@@ -161,10 +161,14 @@ void SheetHolder::openAfresh()
 // which leaves the master on that record; the report's title is its name.
 void SheetHolder::restrictToCurrent()
 {
-    const qint32 id = m_current->fieldByName(QStringLiteral("id")).asInteger();
-    master().setRange(id, id);
+    restrictTo(m_current->fieldByName(QStringLiteral("id")).asInteger());
     Report->setTitle(
         master().isEmpty() ? QString() : master().fieldByName(QStringLiteral("name")).asString());
+}
+
+void SheetHolder::restrictTo(qint32 id)
+{
+    master().setRange(id, id);
 }
 
 void SheetHolder::closeCursors()
@@ -183,6 +187,7 @@ void SheetHolder::RunReport()
         Report->setPrinterIndex(dialog.printerIndex());
     }
     withCursorsOpen([&] {
+        restrictToCurrent();
         if (nt) {
             Report->preview(m_owner);
         } else {
@@ -195,8 +200,28 @@ void SheetHolder::RunReport()
 bool SheetHolder::SaveAsPdf(const QString &path)
 {
     bool written = false;
-    withCursorsOpen([&] { written = Report->exportPdf(path); });
+    withCursorsOpen([&] {
+        restrictToCurrent();
+        written = Report->exportPdf(path);
+    });
     return written;
+}
+
+void SheetHolder::forEachRecord(
+    const QList<qint32> &ids, const std::function<bool(qsizetype index)> &record)
+{
+    withCursorsOpen([&] {
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            restrictTo(ids[i]);
+            if (!record(i))
+                return;
+        }
+    });
+}
+
+void SheetHolder::composeEach(const QList<qint32> &ids, const SheetPages &sheet)
+{
+    forEachRecord(ids, [&](qsizetype i) { return sheet(i, Report->compose()); });
 }
 
 void SheetHolder::withCursorsOpen(const std::function<void()> &work)
@@ -212,7 +237,6 @@ void SheetHolder::withCursorsOpen(const std::function<void()> &work)
         } catch (const std::exception &) { }
     });
     openAfresh();
-    restrictToCurrent();
     work();
     closing.dismiss();
     closeCursors();

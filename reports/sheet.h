@@ -84,6 +84,18 @@ public:
     // out.
     bool SaveAsPdf(const QString &path);
 
+    // Calls record for each record id of ids in that order, given its place
+    // in ids, with the master restricted to that record (empty when it no
+    // longer exists) and the cursors opened once for them all and closed
+    // again on every way out; record returns false to stop there.
+    void forEachRecord(
+        const QList<qint32> &ids, const std::function<bool(qsizetype index)> &record);
+    // The same, composing each record's sheet: sheet is given its pages (none
+    // when the record no longer exists).
+    using SheetPages
+        = std::function<bool(qsizetype index, std::vector<framework::ReportPage> &&pages)>;
+    void composeEach(const QList<qint32> &ids, const SheetPages &sheet);
+
     // The cursors, in the order in which a run opens and closes them.
     virtual QList<store::Table *> cursorOrder() const = 0;
 
@@ -102,9 +114,9 @@ protected:
 private:
     void openAfresh();
     void restrictToCurrent();
+    void restrictTo(qint32 id);
     void closeCursors();
-    // Opens the cursors for the current record, runs work, and closes them on
-    // every way out.
+    // Opens the cursors, runs work, and closes them on every way out.
     void withCursorsOpen(const std::function<void()> &work);
 
     QWidget *m_owner;

@@ -36,6 +36,9 @@ class TPrintSupplier;
 namespace zil::platform {
 class PrintDialog;
 }
+namespace zil::reports {
+class SelectionExport;
+}
 
 namespace zil::browser {
 class DetailPane;
@@ -155,6 +158,8 @@ public:
     QAction *MenuSavePdf = nullptr;
     // The folder of the last PDF file written in this run; empty before.
     QString PdfFolder;
+    // The Report menu's export of the material list as CSV or PDF.
+    zil::reports::SelectionExport *ExportSelection = nullptr;
 
     // Back and Forward, in shell/historywiring.cpp.
     QAction *MenuBack = nullptr;

@@ -1,14 +1,17 @@
 // The main window's print dispatch: the print button and both print items of
 // the Report menu print the sheet of the tab in view, the material sheet on
 // the Materials tab and the supplier sheet on the Suppliers tab; "Save as
-// PDF..." writes that sheet to a file.
+// PDF..." writes that sheet to a file. The menu's last items export the
+// material list.
 #include "shell/Zil0.h"
 
+#include "browser/searchclass.h"
 #include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
 #include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
+#include "reports/export.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -61,6 +64,15 @@ void TMainForm::createPrintDispatch()
 
     MenuSavePdf = ReportMenu->addAction(QStringLiteral("Save as &PDF..."));
     MenuSavePdf->setObjectName(QStringLiteral("MenuSavePdf"));
+
+    // The export writes the material list as shown: its rows in its order.
+    ExportSelection = new zil::reports::SelectionExport(this, ReportMenu, [this] {
+        QList<qint32> ids;
+        for (qint32 row = 1; SearchClass && row <= SearchClass->SelectedCount; ++row)
+            if (const qint32 id = SearchClass->IdOfRow(row))
+                ids << id;
+        return ids;
+    });
 
     connect(PrintButton, &QPushButton::clicked, this, &TMainForm::PrintButtonClick);
     connect(MenuPrintMaterial, &QAction::triggered, this, &TMainForm::MenuPrintMaterialClick);

@@ -152,7 +152,9 @@ void TestFrame::startState()
         QStringList({"MenuPrintMaterial=Print &material",
             "MenuPrintSupplier=Print &supplier "
             "(disabled)",
-            "MenuSavePdf=Save as &PDF..."}));
+            "MenuSavePdf=Save as &PDF...", "ExportSeparator=-",
+            "MenuExportCsv=Export selection as &CSV...",
+            "MenuExportPdf=Export selection as P&DF..."}));
     QCOMPARE(
         items("HelpMenu"), QStringList({"Contents1=&Contents", "N1=-", "About1=&About ZIL..."}));
     QCOMPARE(form.Contents1->shortcut(), QKeySequence(Qt::Key_F1));

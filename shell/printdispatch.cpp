@@ -73,6 +73,11 @@ void TMainForm::createPrintDispatch()
                 ids << id;
         return ids;
     });
+    // The export and "Save as PDF..." open in the folder a file was last
+    // written to, by either of them, in this run or an earlier one.
+    ExportSelection->setLastFolder(zil::framework::UserSettings().outputFolder());
+    connect(ExportSelection, &zil::reports::SelectionExport::lastFolderChanged, this,
+        [](const QString &folder) { zil::framework::UserSettings().setOutputFolder(folder); });
 
     connect(PrintButton, &QPushButton::clicked, this, &TMainForm::PrintButtonClick);
     connect(MenuPrintMaterial, &QAction::triggered, this, &TMainForm::MenuPrintMaterialClick);
@@ -136,6 +141,7 @@ void TMainForm::MenuSavePdfClick()
         if (written) {
             PdfFolder = QFileInfo(path).absolutePath();
             zil::framework::UserSettings().setOutputFolder(PdfFolder);
+            ExportSelection->setLastFolder(PdfFolder);
         } else
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")

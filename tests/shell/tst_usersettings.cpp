@@ -65,6 +65,18 @@ class TestUserSettings : public QObject
         return QFileInfo(proposed).absolutePath();
     }
 
+    // The same for the export of the material list as CSV.
+    QString exportCsv(TMainForm *f, const QString &answer)
+    {
+        QString proposed;
+        platform::ScopedSaveFileHook hook([&](const QString &, const QString &path) {
+            proposed = path;
+            return answer;
+        });
+        f->findChild<QAction *>(QStringLiteral("MenuExportCsv"))->trigger();
+        return QFileInfo(proposed).absolutePath();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -128,6 +140,14 @@ private slots:
         QCOMPARE(f->size(), QSize(700, 520));
         QCOMPARE(f->pos(), QPoint(30, 40));
         QCOMPARE(savePdf(f, QString()), QDir(out.path()).absolutePath());
+        // The export proposes the same folder, and a file it writes elsewhere
+        // moves the folder for both.
+        QCOMPARE(exportCsv(f, QString()), QDir(out.path()).absolutePath());
+        QTemporaryDir other;
+        exportCsv(f, other.filePath(QStringLiteral("list.csv")));
+        QVERIFY(QFile::exists(other.filePath(QStringLiteral("list.csv"))));
+        QCOMPARE(savePdf(f, QString()), QDir(other.path()).absolutePath());
+        QCOMPARE(UserSettings().outputFolder(), QDir(other.path()).absolutePath());
         // The Suppliers tab shows its own sub-pane's state.
         clickTab(f->MainTabNotebook, 1);
         clickTab(f->SuppliersDetailTabNotebook, 1);

@@ -12,6 +12,7 @@
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"
+#include "shell/historywiring.h"
 #include "shell/tabstate.h"
 #include "store/database.h"
 #include "store/datasource.h"
@@ -472,6 +473,7 @@ TMainForm::TMainForm(QWidget *parent)
     createPrintDispatch();
 
     FormCreate();
+    RestorePaneStates();
 }
 
 // The fields and memos that show the current material, the supplier of its
@@ -507,6 +509,8 @@ void TMainForm::bindDataFields()
 TMainForm::~TMainForm()
 {
     zil::store::setNewGenerationHook({});
+    // The history watches the controls; it goes first.
+    m_history.reset();
     // The controls go before the controllers that react to them and the
     // selection set that the material list draws from.
     delete centralWidget();
@@ -598,6 +602,33 @@ void TMainForm::createControllers()
     new CaptionKeysFirst(MainMenu, {SearchLabel, LabelSearchSupplier});
     m_copy = std::make_unique<zil::browser::CopyController>(zil::browser::CopyController::Controls {
         this, MenuCopy, MaterialGrid, TableMaterial, DBGrid1, TableSupplierName});
+    m_history = std::make_unique<zil::shell::HistoryWiring>(
+        zil::shell::HistoryWiring::Controls {
+            .mainNotebook = MainTabNotebook,
+            .materialSource = SourceMaterial,
+            .materials = TableMaterial,
+            .supplierSource = SourceSupplierName,
+            .suppliers = TableSupplierName,
+            .materialLookup = TableMaterialSearch,
+            .supplierLookup = TableSupplierSearch,
+            .materialGrid = MaterialGrid,
+            .supplierGrid = DBGrid1,
+            .moveButtons = {FirstButton, PriorButton, NextButton, LastButton},
+            .searchFields = {SearchField, EditSupplierName},
+            .backItem = MenuBack,
+            .forwardItem = MenuForward,
+        },
+        zil::shell::HistoryWiring::Tabs {*m_materialList, *m_supplierBrowser, *m_tabState},
+        zil::shell::HistoryWiring::Shared {
+            .eventsEnabled = EventsEnabled,
+            .searchClass = SearchClass,
+            .restoreAll =
+                [this] {
+                    RestoreAll();
+                    UpdateListCaption();
+                    UpdateSearchEnabled();
+                },
+        });
 }
 
 void TMainForm::createMenus()
@@ -624,6 +655,11 @@ void TMainForm::createMenus()
     ControlMenu = menu("ControlMenu", QStringLiteral("&View"));
     Materials1 = item(ControlMenu, "Materials1", QStringLiteral("&Materials"));
     Suppliers1 = item(ControlMenu, "Suppliers1", QStringLiteral("&Suppliers"));
+    ControlMenu->addSeparator();
+    MenuBack = item(ControlMenu, "MenuBack", QStringLiteral("&Back"));
+    MenuBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    MenuForward = item(ControlMenu, "MenuForward", QStringLiteral("&Forward"));
+    MenuForward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
 
     ReportMenu = menu("ReportMenu", QStringLiteral("&Report"));
     MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));
@@ -959,13 +995,15 @@ void TMainForm::showEvent(QShowEvent *event)
 {
     if (!m_placed) {
         m_placed = true;
-        zil::shell::centreOnScreen(this);
+        if (!RestoreWindowPlace())
+            zil::shell::centreOnScreen(this);
     }
     QMainWindow::showEvent(event);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    RememberUserState();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -49,6 +49,7 @@ class SupplierBrowser;
 } // namespace zil::browser
 namespace zil::shell {
 class BevelPanel;
+class HistoryWiring;
 class TabState;
 } // namespace zil::shell
 namespace zil::store {
@@ -161,6 +162,19 @@ public:
     QString PdfFolder;
     // The Report menu's export of the material list as CSV or PDF.
     zil::reports::SelectionExport *ExportSelection = nullptr;
+
+    // Back and Forward, in shell/historywiring.cpp.
+    QAction *MenuBack = nullptr;
+    QAction *MenuForward = nullptr;
+    const zil::shell::HistoryWiring &history() const { return *m_history; }
+
+    // What is kept for the user between runs, in shell/userstate.cpp: the
+    // Hide/Show states, given back when the window is made; its size and
+    // place, given back when it is first shown (false when none is kept or
+    // it lies off every screen); all of them kept when it closes.
+    void RestorePaneStates();
+    bool RestoreWindowPlace();
+    void RememberUserState();
 
     QString ProgramDir;
     QString ProgramBaseName;
@@ -318,5 +332,6 @@ private:
     std::unique_ptr<zil::shell::TabState> m_tabState;
     std::unique_ptr<zil::browser::CriteriaMarks> m_criteriaMarks;
     std::unique_ptr<zil::browser::CopyController> m_copy;
+    std::unique_ptr<zil::shell::HistoryWiring> m_history;
     bool m_placed = false;
 };

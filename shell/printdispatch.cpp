@@ -8,6 +8,7 @@
 #include "browser/searchclass.h"
 #include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
+#include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "reports/export.h"
@@ -72,6 +73,11 @@ void TMainForm::createPrintDispatch()
                 ids << id;
         return ids;
     });
+    // The export and "Save as PDF..." open in the folder a file was last
+    // written to, by either of them, in this run or an earlier one.
+    ExportSelection->setLastFolder(zil::framework::UserSettings().outputFolder());
+    connect(ExportSelection, &zil::reports::SelectionExport::lastFolderChanged, this,
+        [](const QString &folder) { zil::framework::UserSettings().setOutputFolder(folder); });
 
     connect(PrintButton, &QPushButton::clicked, this, &TMainForm::PrintButtonClick);
     connect(MenuPrintMaterial, &QAction::triggered, this, &TMainForm::MenuPrintMaterialClick);
@@ -118,9 +124,11 @@ void TMainForm::MenuSavePdfClick()
                       : QStringLiteral("There is no supplier to save."));
         return;
     }
-    // The dialog opens in the folder of the last file written in this run,
-    // the home folder before that.
-    const QString folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
+    // The dialog opens in the folder a file was last written to, in this run
+    // or an earlier one, the home folder before that.
+    QString folder = zil::framework::UserSettings().outputFolder();
+    if (folder.isEmpty())
+        folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
         proposedFileName(current, folder), QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
@@ -130,9 +138,11 @@ void TMainForm::MenuSavePdfClick()
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
-        if (written)
+        if (written) {
             PdfFolder = QFileInfo(path).absolutePath();
-        else
+            zil::framework::UserSettings().setOutputFolder(PdfFolder);
+            ExportSelection->setLastFolder(PdfFolder);
+        } else
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")
                     .arg(QDir::toNativeSeparators(path)));

@@ -9,6 +9,7 @@
 #include "browser/Search.h"
 #include "browser/searchclass.h"
 #include "framework/platform/printing.h"
+#include "framework/usersettings.h"
 #include "reports/export.h"
 #include "shell/Zil0.h"
 #include "store/field.h"
@@ -185,6 +186,8 @@ void TestExport::initTestCase()
 
 void TestExport::init()
 {
+    // Every test is a first run: nothing is remembered from the tests before.
+    QFile::remove(zil::framework::UserSettings().fileName());
     m_app = std::make_unique<zil::test::RunningApp>();
     QVERIFY(m_app->start(m_db));
     QVERIFY(controller());

@@ -10,6 +10,7 @@
 #include "framework/platform/printing.h"
 #include "framework/platform/version.h"
 #include "framework/report.h"
+#include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "shell/Zil0.h"
@@ -180,6 +181,8 @@ void TestReports::init()
 {
     m_runs.clear();
     m_dialogs = 0;
+    // Every test is a first run: nothing is remembered from the tests before.
+    QFile::remove(zil::framework::UserSettings().fileName());
     m_app = std::make_unique<zil::test::RunningApp>();
     QVERIFY(m_app->start(m_db));
 }

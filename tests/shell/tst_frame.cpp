@@ -146,7 +146,9 @@ void TestFrame::startState()
         return out;
     };
     QCOMPARE(items("File1"), QStringList({"ExitMenu=E&xit"}));
-    QCOMPARE(items("ControlMenu"), QStringList({"Materials1=&Materials", "Suppliers1=&Suppliers"}));
+    QCOMPARE(items("ControlMenu"),
+        QStringList({"Materials1=&Materials", "Suppliers1=&Suppliers", "=-",
+            "MenuBack=&Back (disabled)", "MenuForward=&Forward (disabled)"}));
     QCOMPARE(items("ReportMenu"),
         QStringList({"MenuPrintMaterial=Print &material",
             "MenuPrintSupplier=Print &supplier "

@@ -1,0 +1,56 @@
+#include "history.h"
+
+namespace zil::browser {
+
+void History::settle(const Place &place)
+{
+    if (m_current >= 0 && m_places.at(m_current) == place)
+        return;
+    m_places.resize(m_current + 1);
+    m_places.append(place);
+    if (m_places.size() > Capacity)
+        m_places.remove(0, m_places.size() - Capacity);
+    m_current = m_places.size() - 1;
+}
+
+std::optional<History::Place> History::back(const Exists &exists)
+{
+    return step(-1, exists);
+}
+
+std::optional<History::Place> History::forward(const Exists &exists)
+{
+    return step(+1, exists);
+}
+
+std::optional<History::Place> History::step(int direction, const Exists &exists)
+{
+    qsizetype i = m_current + direction;
+    while (i >= 0 && i < m_places.size()) {
+        if (exists(m_places.at(i))) {
+            m_current = i;
+            return m_places.at(i);
+        }
+        m_places.remove(i);
+        if (direction < 0) {
+            --m_current;
+            --i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<History::Place> History::current() const
+{
+    if (m_current < 0)
+        return std::nullopt;
+    return m_places.at(m_current);
+}
+
+void History::clear()
+{
+    m_places.clear();
+    m_current = -1;
+}
+
+} // namespace zil::browser

@@ -1,0 +1,118 @@
+// Back and Forward of the View menu: the main window's history of the
+// materials and suppliers the user settled on, each with its tab. A place is
+// recorded when the user has settled: at once after a click in a list, a
+// navigation button or a tab switch, and otherwise once the current item and
+// the search fields have stayed unchanged for half a second (typing in a
+// search field, the arrow keys in a list, a material made current by another
+// window).
+#pragma once
+
+#include "browser/history.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QAbstractItemView;
+class QAction;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class TSearchClass;
+
+namespace zil::browser {
+class MaterialList;
+class SupplierBrowser;
+} // namespace zil::browser
+namespace zil::store {
+class DataSource;
+class Table;
+} // namespace zil::store
+
+namespace zil::shell {
+
+class TabState;
+
+class HistoryWiring : public QObject
+{
+public:
+    // How long the current item must stay unchanged before it counts as
+    // settled on.
+    static constexpr int PauseMs = 500;
+
+    // The controls and cursors the history works on; the window owns them.
+    struct Controls
+    {
+        QTabWidget *mainNotebook = nullptr;
+        // The current material and the current supplier, with the cursors
+        // they are read from.
+        store::DataSource *materialSource = nullptr;
+        store::Table *materials = nullptr;
+        store::DataSource *supplierSource = nullptr;
+        store::Table *suppliers = nullptr;
+        // Cursors of their own on which a place is looked up by id, so that
+        // checking a place moves no list.
+        store::Table *materialLookup = nullptr;
+        store::Table *supplierLookup = nullptr;
+        // The two lists, whose clicks settle at once.
+        QAbstractItemView *materialGrid = nullptr;
+        QAbstractItemView *supplierGrid = nullptr;
+        // The navigation buttons, whose moves settle at once.
+        QList<QPushButton *> moveButtons;
+        // The search fields: a place is taken once their typing pauses.
+        QList<QLineEdit *> searchFields;
+        QAction *backItem = nullptr;
+        QAction *forwardItem = nullptr;
+    };
+
+    struct Tabs
+    {
+        browser::MaterialList &materials;
+        browser::SupplierBrowser &suppliers;
+        TabState &tabState;
+    };
+
+    struct Shared
+    {
+        bool &eventsEnabled;
+        const std::unique_ptr<TSearchClass> &searchClass;
+        // Lists every material again, as the criteria dialog's "Select all"
+        // does.
+        std::function<void()> restoreAll;
+    };
+
+    HistoryWiring(const Controls &controls, Tabs tabs, Shared shared);
+
+    // Records the item in view now, as the user's settled place.
+    void settle();
+    void GoBack();
+    void GoForward();
+
+    const browser::History &history() const { return m_history; }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Records the item in view once the current reaction has ended.
+    void settleSoon();
+    // Records the item in view once it stayed unchanged for a pause.
+    void settleAfterPause();
+    std::optional<browser::History::Place> placeInView() const;
+    bool exists(const browser::History::Place &place) const;
+    void go(const browser::History::Place &place);
+    void updateItems();
+
+    Controls m_c;
+    Tabs m_tabs;
+    Shared m_shared;
+    browser::History m_history;
+    QTimer m_soon;
+    QTimer m_pause;
+    // Set while Back or Forward moves the lists, whose changes are not
+    // places the user settled on.
+    bool m_going = false;
+};
+
+} // namespace zil::shell

@@ -1,0 +1,317 @@
+// Back and Forward in the main window on a database of 3,000 materials: the
+// places the user settled on by clicks, buttons, tab switches and typing,
+// across both tabs, with a criteria selection in between.
+#include "common/appfixture.h"
+#include "common/testdb.h"
+
+#include "browser/searchclass.h"
+#include "framework/datagrid.h"
+#include "framework/stringgrid.h"
+#include "shell/Zil0.h"
+#include "shell/historywiring.h"
+#include "store/field.h"
+#include "store/table.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zil;
+using Place = browser::History::Place;
+using Kind = browser::History::Kind;
+
+namespace {
+
+void clickTab(QTabWidget *notebook, int page)
+{
+    QTabBar *bar = notebook->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+}
+
+// Clicks the row shown offset rows below the top of a list.
+void clickVisibleRow(QTableView *grid, int offset)
+{
+    const int top = grid->rowAt(0);
+    const QModelIndex index = grid->model()->index(top + offset, 0);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+}
+
+qint32 idOf(store::Table *table)
+{
+    return table->fieldByName(QStringLiteral("id")).asInteger();
+}
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    std::unique_ptr<test::RunningApp> m_app = std::make_unique<test::RunningApp>();
+    TMainForm *f = nullptr;
+
+    void start(const QString &db)
+    {
+        QVERIFY(m_app->start(db));
+        m_app->show();
+        f = m_app->form();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+    }
+
+    const QList<Place> &places() const { return f->history().history().places(); }
+    Place materialPlace() const
+    {
+        return {Kind::Material, idOf(f->TableMaterial),
+            f->TableMaterial->fieldByName(QStringLiteral("name")).asString()};
+    }
+    Place supplierPlace() const
+    {
+        return {Kind::Supplier, idOf(f->TableSupplierName),
+            f->TableSupplierName->fieldByName(QStringLiteral("name")).asString()};
+    }
+    // Alt+Left or Alt+Right, typed to the window.
+    void press(Qt::Key key)
+    {
+        QTest::keyClick(f, key, Qt::AltModifier);
+        QCoreApplication::processEvents();
+    }
+    // The list of the Materials tab stands on the material current.
+    void verifyMaterialShown(qint32 id)
+    {
+        QCOMPARE(f->MainTabNotebook->currentIndex(), 0);
+        QCOMPARE(idOf(f->TableMaterial), id);
+        QCOMPARE(f->SearchClass->IdOfRow(f->MaterialGrid->row()), id);
+        const int top = f->MaterialGrid->topRow();
+        QVERIFY(f->MaterialGrid->row() >= top
+            && f->MaterialGrid->row() < top + f->MaterialGrid->visibleRowCount());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString db = test::scrollingDatabase();
+        QVERIFY(!db.isEmpty());
+        start(db);
+        // The material the program starts on is the first place; there is
+        // nowhere to go yet.
+        QTRY_COMPARE(places().size(), 1);
+        QCOMPARE(places().first(), materialPlace());
+        QVERIFY(!f->MenuBack->isEnabled());
+        QVERIFY(!f->MenuForward->isEnabled());
+        QCOMPARE(f->MenuBack->shortcut(), QKeySequence(QStringLiteral("Alt+Left")));
+        QCOMPARE(f->MenuForward->shortcut(), QKeySequence(QStringLiteral("Alt+Right")));
+    }
+
+    // Clicks in both lists, a navigation button and tab switches are places
+    // at once; Back and Forward go through them with their tabs, the
+    // material list scrolled to the material it shows.
+    void backAndForwardAcrossTabs()
+    {
+        f->MaterialGrid->setRow(1400);
+        QTRY_COMPARE(places().last(), materialPlace());
+        clickVisibleRow(f->MaterialGrid, 3);
+        QCoreApplication::processEvents();
+        const Place clicked = materialPlace();
+        QCOMPARE(places().last(), clicked);
+        QTest::mouseClick(f->NextButton, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        const Place next = materialPlace();
+        QCOMPARE(next.id, clicked.id + 1);
+        QCOMPARE(places().last(), next);
+
+        clickTab(f->MainTabNotebook, 1);
+        QCoreApplication::processEvents();
+        const Place entered = supplierPlace();
+        QCOMPARE(places().last(), entered);
+        clickVisibleRow(f->DBGrid1, 4);
+        QCoreApplication::processEvents();
+        const Place supplier = supplierPlace();
+        QVERIFY(supplier != entered);
+        QCOMPARE(places().last(), supplier);
+        QVERIFY(f->MenuBack->isEnabled());
+        QVERIFY(!f->MenuForward->isEnabled());
+
+        press(Qt::Key_Left);
+        QCOMPARE(f->MainTabNotebook->currentIndex(), 1);
+        QCOMPARE(supplierPlace(), entered);
+        QVERIFY(f->MenuForward->isEnabled());
+        press(Qt::Key_Left);
+        verifyMaterialShown(next.id);
+        press(Qt::Key_Left);
+        verifyMaterialShown(clicked.id);
+
+        // Going back leaves the places as they were.
+        const qsizetype count = places().size();
+        press(Qt::Key_Right);
+        verifyMaterialShown(next.id);
+        press(Qt::Key_Right);
+        press(Qt::Key_Right);
+        QCOMPARE(f->MainTabNotebook->currentIndex(), 1);
+        QCOMPARE(supplierPlace(), supplier);
+        QCOMPARE(f->DBEditName->text(), supplier.name);
+        QVERIFY(!f->MenuForward->isEnabled());
+        QCoreApplication::processEvents();
+        QTest::qWait(2 * shell::HistoryWiring::PauseMs);
+        QCOMPARE(places().size(), count);
+    }
+
+    // Going back and then settling somewhere else drops the places ahead.
+    void newPlaceDropsForward()
+    {
+        f->SelectMainPage(0);
+        QCoreApplication::processEvents();
+        const Place start = materialPlace();
+        QTest::mouseClick(f->LastButton, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        const Place last = materialPlace();
+        QCOMPARE(last.id, 3000);
+        f->MenuBack->trigger();
+        QCOMPARE(materialPlace(), start);
+        QVERIFY(f->MenuForward->isEnabled());
+
+        clickVisibleRow(f->MaterialGrid, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(!f->MenuForward->isEnabled());
+        QVERIFY(!places().contains(last));
+        f->MenuBack->trigger();
+        QCOMPARE(materialPlace(), start);
+    }
+
+    // Typing counts once it pauses for half a second: the materials the
+    // list passes on the way are not places.
+    void typingCountsAfterAPause()
+    {
+        f->SelectMainPage(0);
+        clickVisibleRow(f->MaterialGrid, 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(places().last(), materialPlace());
+        const qsizetype before = places().size();
+        f->SearchField->setFocus();
+        // Each letter moves the list to another material, a fifth of a
+        // second apart.
+        QTest::keyClicks(f->SearchField, QStringLiteral("mentho"), {}, 200);
+        const Place typed = materialPlace();
+        QCOMPARE(places().size(), before);
+        QVERIFY(f->MenuBack->isEnabled());
+        QTRY_COMPARE(places().size(), before + 1);
+        QCOMPARE(places().last(), typed);
+
+        // Back straight after typing leads to the place before the typing,
+        // even before the pause has passed.
+        const Place beforeTyping = places().at(before - 1);
+        QTest::keyClicks(f->SearchField, QStringLiteral("l"));
+        const Place more = materialPlace();
+        QVERIFY(more != typed);
+        // Alt+Left is Back with the cursor in the search field too.
+        QTest::keyClick(f->SearchField, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(materialPlace(), typed);
+        QCOMPARE(f->SearchField->text(), QStringLiteral("menthol"));
+        f->MenuBack->trigger();
+        QCOMPARE(materialPlace().id, beforeTyping.id);
+        f->MenuForward->trigger();
+        f->MenuForward->trigger();
+        QCOMPARE(materialPlace(), more);
+        f->SearchField->clear();
+    }
+
+    // A material that a criteria selection left out is shown in the whole
+    // list again.
+    void materialOutsideSelectionListsAll()
+    {
+        f->SelectMainPage(0);
+        f->MaterialGrid->setRow(2001);
+        const Place odd = materialPlace();
+        QCOMPARE(odd.id, 2001);
+        QTRY_COMPARE(places().last(), odd);
+
+        f->SearchClass->Predicate
+            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
+        f->ApplySelection();
+        f->UpdateListCaption();
+        f->UpdateSearchEnabled();
+        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+        QVERIFY(materialPlace() != odd);
+
+        f->MenuBack->trigger();
+        QCOMPARE(f->SearchClass->SelectedCount, 3000);
+        QCOMPARE(f->MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (3000)"));
+        QVERIFY(f->SearchField->isEnabled());
+        verifyMaterialShown(odd.id);
+    }
+
+    // At most a hundred places are kept, the newest ones.
+    void holdsTheNewestHundredPlaces()
+    {
+        f->SelectMainPage(0);
+        f->MaterialGrid->setRow(100);
+        QTRY_COMPARE(places().last(), materialPlace());
+        for (int i = 0; i < 150; ++i) {
+            QTest::mouseClick(f->NextButton, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(places().size(), 100);
+        QCOMPARE(places().last().id, 250);
+        QCOMPARE(places().first().id, 151);
+        for (int i = 0; i < 99; ++i) {
+            QVERIFY(f->MenuBack->isEnabled());
+            f->MenuBack->trigger();
+        }
+        QVERIFY(!f->MenuBack->isEnabled());
+        verifyMaterialShown(151);
+    }
+
+    // After the database has been updated, places whose id now names another
+    // material, or no material, are passed over: Back never leads to a
+    // material the user did not see.
+    void placesGoneWithAnUpdateArePassedOver()
+    {
+        const QString live = m_tmp.filePath(QStringLiteral("live"));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "31", live}));
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        start(live);
+        QTRY_COMPARE(places().size(), 1);
+        f->MaterialGrid->setRow(10);
+        QTRY_COMPARE(places().last(), materialPlace());
+        f->MaterialGrid->setRow(2900);
+        QTRY_COMPARE(places().last(), materialPlace());
+        const Place ten = places().at(1);
+        QCOMPARE(ten.id, 10);
+
+        // An update with fewer materials: id 2900 is gone, and id 10 names
+        // another material.
+        QVERIFY(test::runMakeDb({"--synthetic", "2000", "--seed", "32", live}));
+        f->FollowNewDatabase();
+        QCOMPARE(f->MaterialCount, 2000);
+        f->MaterialGrid->setRow(10);
+        QVERIFY(materialPlace().name != ten.name);
+        // The first material keeps its id and name: that place survives.
+        const Place first = places().first();
+        f->MaterialGrid->setRow(1);
+        QCOMPARE(materialPlace(), first);
+        f->MaterialGrid->setRow(5);
+        QTRY_COMPARE(places().last(), materialPlace());
+        const Place five = materialPlace();
+        f->MaterialGrid->setRow(100);
+        QTRY_COMPARE(places().last(), materialPlace());
+        const Place hundred = materialPlace();
+
+        f->MenuBack->trigger();
+        QCOMPARE(materialPlace(), five);
+        QVERIFY(f->MenuBack->isEnabled());
+        f->MenuBack->trigger();
+        QCOMPARE(materialPlace(), first);
+        QVERIFY(!f->MenuBack->isEnabled());
+        QCOMPARE(places(), (QList<Place> {first, five, hundred}));
+    }
+};
+
+QTEST_MAIN(TestHistory)
+#include "tst_historywindow.moc"

@@ -1,6 +1,7 @@
 #include "shell/Zil0.h"
 
 #include "browser/detailpane.h"
+#include "browser/findwindow.h"
 #include "browser/materiallist.h"
 #include "browser/searchclass.h"
 #include "browser/supplierbrowser.h"
@@ -551,6 +552,17 @@ void TMainForm::createControllers()
         },
         zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser},
         EventsEnabled);
+    FindWindow = new zil::browser::FindWindow(this,
+        {.materials = TableMaterialSelect,
+            .synonyms = TableSinonSelect,
+            .lookup = TableMaterialSearch,
+            .list = m_materialList.get(),
+            .searchClass = &SearchClass,
+            .showMaterialsTab = [this] {
+                if (MainTabNotebook->currentIndex() != 0)
+                    SelectMainPage(0);
+            }});
+    connect(MenuFind, &QAction::triggered, FindWindow, &zil::browser::FindWindow::FindClick);
 }
 
 void TMainForm::createMenus()
@@ -569,6 +581,11 @@ void TMainForm::createMenus()
 
     File1 = menu("File1", QStringLiteral("&File"));
     ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
+
+    // Alt+E belongs to the search field's label, so the menu opens with Alt+D.
+    EditMenu = menu("EditMenu", QStringLiteral("E&dit"));
+    MenuFind = item(EditMenu, "MenuFind", QStringLiteral("&Find..."));
+    MenuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     ControlMenu = menu("ControlMenu", QStringLiteral("&View"));
     Materials1 = item(ControlMenu, "Materials1", QStringLiteral("&Materials"));

@@ -39,6 +39,7 @@ class PrintDialog;
 
 namespace zil::browser {
 class DetailPane;
+class FindWindow;
 class MaterialList;
 class SupplierBrowser;
 } // namespace zil::browser
@@ -178,11 +179,15 @@ public:
     TSearchWindow *SearchWindow = nullptr;
     class TIndexForm *IndexForm = nullptr;
     QWidget *SizerWindow = nullptr;
+    // Finds materials by name, synonym or number; made with the controllers.
+    zil::browser::FindWindow *FindWindow = nullptr;
 
     // Menus.
     QMenuBar *MainMenu = nullptr;
     QMenu *File1 = nullptr;
     QAction *ExitMenu = nullptr;
+    QMenu *EditMenu = nullptr;
+    QAction *MenuFind = nullptr;
     QMenu *ControlMenu = nullptr;
     QAction *Materials1 = nullptr;
     QAction *Suppliers1 = nullptr;

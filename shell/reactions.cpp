@@ -2,6 +2,7 @@
 // passed on to the controller of its subsystem: the material list, the detail
 // pane, the supplier browser and the tab state.
 #include "Zil0.h"
+#include "browser/findwindow.h"
 #include "tabstate.h"
 
 #include "browser/detailpane.h"
@@ -107,6 +108,7 @@ void TMainForm::RestoreAll()
 void TMainForm::FollowNewDatabase()
 {
     m_materialList->FollowNewDatabase();
+    FindWindow->DatabaseChanged();
 }
 
 // ---- The detail pane --------------------------------------------------------

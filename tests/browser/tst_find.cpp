@@ -308,6 +308,36 @@ private slots:
         QCOMPARE(field()->selectedText(), QStringLiteral("undecalactone"));
     }
 
+    // The maker replaces the database while the list is narrowed and Find
+    // shows a material: bringing back the full list takes up the new
+    // database, whose ids are shifted by a material filed first. The old
+    // list's id must not open whichever material now has it; the list is
+    // made anew and its material opens next.
+    void databaseReplacedBeforeEnter()
+    {
+        const QString live = m_tmp.filePath("live");
+        QVERIFY(test::makeDatabase(m_tmp.filePath("live-src"), live, materials()));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(live));
+        m_app->show();
+        narrowTo("pyrazine");
+        find("3107");
+        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+
+        QList<test::SourceMaterial> newer = materials();
+        newer.prepend({.key = "99", .name = "Aardvark test oil", .cas = "8000-01"});
+        QVERIFY(test::makeDatabase(m_tmp.filePath("newer-src"), live, newer));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QTRY_COMPARE(
+            form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (241)"));
+        QVERIFY(currentName() != QStringLiteral("gamma-Undecalactone"));
+        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+        if (window()->isVisible())
+            QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(currentName(), QStringLiteral("Vanillin"));
+        QCOMPARE(form().DBFema->text(), QStringLiteral("3107"));
+    }
+
     void scrollingDatabase()
     {
         m_app = std::make_unique<test::RunningApp>();

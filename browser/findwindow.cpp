@@ -129,7 +129,7 @@ FindWindow::FindWindow(QWidget *parent, Shared shared)
     setObjectName(QStringLiteral("FindWindow"));
     setWindowTitle(QStringLiteral("Find"));
     setModal(false);
-    resize(620, 360);
+    resize(560, 340);
 
     auto *label = new QLabel(QStringLiteral("&Find name, synonym, CAS, FEMA or CE number:"), this);
     label->setObjectName(QStringLiteral("FindLabel"));
@@ -148,7 +148,7 @@ FindWindow::FindWindow(QWidget *parent, Shared shared)
     m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_results->header()->setStretchLastSection(true);
-    m_results->setColumnWidth(0, 230);
+    m_results->setColumnWidth(0, 210);
     m_results->setColumnWidth(1, 80);
     m_results->setColumnWidth(2, 50);
     m_results->setColumnWidth(3, 50);

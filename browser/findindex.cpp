@@ -14,32 +14,19 @@ namespace {
 // cannot type them spells them.
 QStringView spelt(char16_t c)
 {
-    switch (c) {
-    case u'ß':
-        return u"ss";
-    case u'æ':
-        return u"ae";
-    case u'Æ':
-        return u"ae";
-    case u'œ':
-        return u"oe";
-    case u'Œ':
-        return u"oe";
-    case u'ø':
-        return u"o";
-    case u'Ø':
-        return u"o";
-    case u'ł':
-        return u"l";
-    case u'Ł':
-        return u"l";
-    case u'đ':
-        return u"d";
-    case u'Đ':
-        return u"d";
-    default:
-        return {};
+    struct Spelling
+    {
+        char16_t letter;
+        const char16_t *text;
+    };
+    static constexpr Spelling spellings[]
+        = {{u'ß', u"ss"}, {u'æ', u"ae"}, {u'Æ', u"ae"}, {u'œ', u"oe"}, {u'Œ', u"oe"}, {u'ø', u"o"},
+            {u'Ø', u"o"}, {u'ł', u"l"}, {u'Ł', u"l"}, {u'đ', u"d"}, {u'Đ', u"d"}};
+    for (const Spelling &s : spellings) {
+        if (s.letter == c)
+            return QStringView(s.text);
     }
+    return {};
 }
 
 bool isHyphen(char16_t c)
@@ -76,6 +63,30 @@ bool isAscii(QByteArrayView text)
 QByteArray foldUtf8(QByteArrayView text)
 {
     return isAscii(text) ? foldAscii(text) : foldForFind(QString::fromUtf8(text));
+}
+
+// The bit of a byte in Filter::chars and Filter::starts; a to z and 0 to 9
+// have bits of their own, so that their bits tell for certain.
+int charBit(unsigned char b)
+{
+    if (b >= 'a' && b <= 'z')
+        return b - 'a';
+    if (b >= '0' && b <= '9')
+        return 26 + (b - '0');
+    return 36 + b % 28;
+}
+
+bool ownBit(unsigned char b)
+{
+    return (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
+}
+
+// The bit of two following bytes in Filter::pairs.
+unsigned pairBit(unsigned char a, unsigned char b)
+{
+    uint32_t h = uint32_t(a) * 0x9e3779b1u ^ uint32_t(b) * 0x85ebca77u;
+    h ^= h >> 15;
+    return h & 255u;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix)
@@ -156,6 +167,8 @@ void FindIndex::clear()
     m_entries.shrink_to_fit();
     m_blocks.clear();
     m_blocks.shrink_to_fit();
+    m_filters.clear();
+    m_filters.shrink_to_fit();
     m_best.clear();
     m_best.shrink_to_fit();
     m_field.clear();
@@ -167,8 +180,8 @@ void FindIndex::clear()
 size_t FindIndex::memoryBytes() const
 {
     size_t bytes = m_folded.capacity() + m_entries.capacity() * sizeof(Entry)
-        + m_blocks.capacity() * sizeof(uint32_t) + m_best.capacity() + m_field.capacity()
-        + m_synonym.capacity() * sizeof(qint32);
+        + m_blocks.capacity() * sizeof(uint32_t) + m_filters.capacity() * sizeof(Filter)
+        + m_best.capacity() + m_field.capacity() + m_synonym.capacity() * sizeof(qint32);
     for (const Texts *t : {&m_names, &m_cas, &m_fema, &m_ce, &m_synonyms, &m_casKeys, &m_casDigits,
              &m_femaKeys, &m_ceKeys})
         bytes += t->memoryBytes();
@@ -291,10 +304,59 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     }
     m_folded.shrink_to_fit();
     m_materialCount = n;
+    buildFilters();
     m_best.reserve(size_t(n) + 1);
     m_field.reserve(size_t(n) + 1);
     m_synonym.reserve(size_t(n) + 1);
     m_built = true;
+}
+
+void FindIndex::buildFilters()
+{
+    m_filters.assign(size_t(m_materialCount), Filter());
+    const auto *base = reinterpret_cast<const unsigned char *>(m_folded.data());
+    for (size_t e = 0; e < m_entries.size(); ++e) {
+        const Entry &entry = m_entries[e];
+        const size_t end
+            = (e + 1 < m_entries.size() ? m_entries[e + 1].start : m_folded.size()) - 1;
+        Filter &f = m_filters[size_t(entry.id) - 1];
+        if (end > entry.start)
+            f.starts |= uint64_t(1) << charBit(base[entry.start]);
+        if (entry.stem && entry.start + entry.stem < end)
+            f.starts |= uint64_t(1) << charBit(base[entry.start + entry.stem]);
+        for (size_t i = entry.start; i < end; ++i) {
+            f.chars |= uint64_t(1) << charBit(base[i]);
+            if (i + 1 < end) {
+                const unsigned bit = pairBit(base[i], base[i + 1]);
+                f.pairs[bit / 64] |= uint64_t(1) << (bit % 64);
+            }
+        }
+    }
+}
+
+void FindIndex::matchText(qint32 id, std::string_view needle, FindHit &found) const
+{
+    const size_t from = m_blocks[size_t(id) - 1];
+    const size_t to = id < m_materialCount ? m_blocks[size_t(id)] : m_entries.size();
+    for (size_t e = from; e < to; ++e) {
+        const Entry &entry = m_entries[e];
+        const size_t end
+            = (e + 1 < m_entries.size() ? m_entries[e + 1].start : m_folded.size()) - 1;
+        const std::string_view text(m_folded.data() + entry.start, end - entry.start);
+        const size_t at = text.find(needle);
+        if (at == std::string_view::npos)
+            continue;
+        const bool begins = at == 0 || (entry.stem && startsWith(text.substr(entry.stem), needle));
+        const FindGroup group = begins ? FindGroup::Begins : FindGroup::Contains;
+        if (uint8_t(group) < uint8_t(found.group)) {
+            found.group = group;
+            found.field = entry.synonym < 0 ? FindField::Name : FindField::Synonym;
+            found.synonym = entry.synonym;
+        }
+        // Nothing later in the block can place the material better.
+        if (begins)
+            return;
+    }
 }
 
 FindResult FindIndex::find(const QString &text, int limit) const
@@ -334,40 +396,48 @@ FindResult FindIndex::find(const QString &text, int limit) const
         }
     }
 
-    // The names and synonyms: one pass over the folded text. The first
-    // occurrence in an entry tells whether the entry holds the text; whether
-    // it begins with it is seen at its start or where its name proper begins.
-    // Once a material begins with the text nothing later in its block can
-    // place it better, so the search goes on at the next material.
-    const char *base = m_folded.data();
-    const size_t size = m_folded.size();
-    const size_t entries = m_entries.size();
-    size_t at = 0;
-    size_t e = 0;
-    while (at < size) {
-        const void *hit = memmem(base + at, size - at, needle.data(), needle.size());
-        if (!hit)
-            break;
-        const size_t off = size_t(static_cast<const char *>(hit) - base);
-        while (e + 1 < entries && m_entries[e + 1].start <= off)
-            ++e;
-        const Entry &entry = m_entries[e];
-        const size_t end = (e + 1 < entries ? m_entries[e + 1].start : size) - 1;
-        bool begins = off == entry.start;
-        if (!begins && entry.stem) {
-            const size_t stem = entry.start + entry.stem;
-            begins = stem + needle.size() <= end
-                && std::memcmp(base + stem, needle.data(), needle.size()) == 0;
+    // The names and synonyms. A single character is answered from the
+    // filters alone when it has a bit of its own; longer texts read the texts
+    // of the materials whose filter holds every pair of bytes of the text.
+    constexpr uint8_t unknownField = 0xff;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(needle.data());
+    if (needle.size() == 1) {
+        const uint64_t bit = uint64_t(1) << charBit(bytes[0]);
+        const bool certain = ownBit(bytes[0]);
+        for (qint32 id = 1; id <= n; ++id) {
+            const Filter &f = m_filters[size_t(id) - 1];
+            if (!(f.chars & bit))
+                continue;
+            if (!certain) {
+                FindHit hit;
+                matchText(id, needle, hit);
+                if (hit.group != FindGroup::None)
+                    note(id, hit.group, hit.field, hit.synonym);
+                continue;
+            }
+            const FindGroup group = (f.starts & bit) ? FindGroup::Begins : FindGroup::Contains;
+            if (uint8_t(group) < m_best[size_t(id)]) {
+                // Which name or synonym it was is looked up for listed
+                // materials only.
+                m_best[size_t(id)] = uint8_t(group);
+                m_field[size_t(id)] = unknownField;
+            }
         }
-        note(entry.id, begins ? FindGroup::Begins : FindGroup::Contains,
-            entry.synonym < 0 ? FindField::Name : FindField::Synonym, entry.synonym);
-        if (begins && entry.id < n) {
-            e = m_blocks[size_t(entry.id)];
-            at = m_entries[e].start;
-        } else if (begins) {
-            break;
-        } else {
-            at = end + 1;
+    } else {
+        uint64_t mask[4] = {0, 0, 0, 0};
+        for (size_t i = 0; i + 1 < needle.size(); ++i) {
+            const unsigned bit = pairBit(bytes[i], bytes[i + 1]);
+            mask[bit / 64] |= uint64_t(1) << (bit % 64);
+        }
+        for (qint32 id = 1; id <= n; ++id) {
+            const Filter &f = m_filters[size_t(id) - 1];
+            if ((f.pairs[0] & mask[0]) != mask[0] || (f.pairs[1] & mask[1]) != mask[1]
+                || (f.pairs[2] & mask[2]) != mask[2] || (f.pairs[3] & mask[3]) != mask[3])
+                continue;
+            FindHit hit;
+            matchText(id, needle, hit);
+            if (hit.group != FindGroup::None)
+                note(id, hit.group, hit.field, hit.synonym);
         }
     }
 
@@ -377,9 +447,17 @@ FindResult FindIndex::find(const QString &text, int limit) const
             if (m_best[size_t(id)] != group)
                 continue;
             ++result.total;
-            if (qsizetype(result.hits.size()) < limit)
-                result.hits.push_back(
-                    {id, FindGroup(group), FindField(m_field[size_t(id)]), m_synonym[size_t(id)]});
+            if (qsizetype(result.hits.size()) >= limit)
+                continue;
+            FindHit hit {
+                id, FindGroup(group), FindField(m_field[size_t(id)]), m_synonym[size_t(id)]};
+            if (m_field[size_t(id)] == unknownField) {
+                FindHit found;
+                matchText(id, needle, found);
+                hit.field = found.field;
+                hit.synonym = found.synonym;
+            }
+            result.hits.push_back(hit);
         }
     }
     return result;

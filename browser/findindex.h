@@ -100,6 +100,23 @@ private:
         uint16_t stem;
     };
 
+    // What a material's name and synonyms hold, to pass over most materials
+    // without reading their texts: the characters (a to z and 0 to 9 each a
+    // bit of their own, other bytes sharing the rest), the characters that
+    // begin a name, a synonym or the name proper within them, and a bloom
+    // filter of the pairs of bytes that follow each other.
+    struct Filter
+    {
+        uint64_t chars = 0;
+        uint64_t starts = 0;
+        uint64_t pairs[4] = {0, 0, 0, 0};
+    };
+
+    // The best way the name or a synonym of material id holds needle: found
+    // is improved when this way is better.
+    void matchText(qint32 id, std::string_view needle, FindHit &found) const;
+    void buildFilters();
+
     bool m_built = false;
     qint32 m_materialCount = 0;
     Texts m_names, m_cas, m_fema, m_ce, m_synonyms;
@@ -111,6 +128,7 @@ private:
     std::string m_folded;
     std::vector<Entry> m_entries;
     std::vector<uint32_t> m_blocks;
+    std::vector<Filter> m_filters;
 
     // Work space of one search: the best group of each material and how it
     // was found.

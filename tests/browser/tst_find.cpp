@@ -239,6 +239,73 @@ private slots:
                 "Star anise oil|8007-70-3|2096||Name"}));
     }
 
+    void singleCharacter()
+    {
+        // Those that begin with it by name, sort key or synonym, then the rest.
+        find("p");
+        QCOMPARE(rows().mid(0, 4),
+            (QStringList {"p-Anisaldehyde|123-11-5|2670||Name", "Pyrazine|290-37-9|||Name",
+                "gamma-Undecalactone|104-67-6|3091||Synonym: Peach aldehyde",
+                "Acetylpyrazine 001||||Name"}));
+        QCOMPARE(rows().last(), QStringLiteral("\u2026and 34 more"));
+    }
+
+    // The search passes over materials by filters of their characters and
+    // pairs of characters; on thousands of synthetic materials it finds
+    // exactly the materials a plain scan of their folded texts finds.
+    void agreesWithAPlainScan()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(test::scrollingDatabase()));
+        browser::FindIndex index;
+        index.build(*form().TableMaterialSelect, *form().TableSinonSelect);
+        const qint32 n = form().MaterialCount;
+        QCOMPARE(index.materialCount(), n);
+
+        std::vector<QByteArray> texts(size_t(n) + 1);
+        store::Table materials, synonyms;
+        for (store::Table *t : {&materials, &synonyms}) {
+            t->setDatabaseName(form().TableMaterialSelect->databaseName());
+            t->setReadOnly(true);
+        }
+        materials.setTableName("MATERIAL.DB");
+        synonyms.setTableName("SYNON.DB");
+        materials.open();
+        synonyms.open();
+        const int name = materials.fieldByName("name").column();
+        const int id = materials.fieldByName("id").column();
+        for (int r = 1; r <= materials.recordCount(); ++r)
+            texts[size_t(materials.integerAt(r, id))]
+                += browser::foldForFind(materials.valueAt(r, name).toString()) + '\n';
+        const int synName = synonyms.fieldByName("name").column();
+        const int link = synonyms.fieldByName("materialid").column();
+        for (int r = 1; r <= synonyms.recordCount(); ++r)
+            texts[size_t(synonyms.integerAt(r, link))]
+                += browser::foldForFind(synonyms.valueAt(r, synName).toString()) + '\n';
+
+        for (const char *query :
+            {"a", "e", "q", "-", "ol", "yl ", "ethyl", "acetate", "methyl but", "ine", "xx", "ö"}) {
+            const QByteArray folded = browser::foldForFind(QString::fromUtf8(query));
+            qint32 expected = 0;
+            for (qint32 i = 1; i <= n; ++i)
+                expected += texts[size_t(i)].contains(folded);
+            const browser::FindResult found = index.find(QString::fromUtf8(query), 50);
+            QVERIFY2(found.total == expected,
+                qPrintable(QStringLiteral("%1: %2 found, %3 expected")
+                               .arg(QString::fromUtf8(query))
+                               .arg(found.total)
+                               .arg(expected)));
+            for (const browser::FindHit &hit : found.hits) {
+                QVERIFY(hit.group == browser::FindGroup::Begins
+                    || hit.group == browser::FindGroup::Contains);
+                const QString text = hit.field == browser::FindField::Name
+                    ? index.name(hit.id)
+                    : index.synonym(hit.synonym);
+                QVERIFY2(browser::foldForFind(text).contains(folded), qPrintable(text));
+            }
+        }
+    }
+
     void atMost200RowsAndACount()
     {
         find("pyrazine");

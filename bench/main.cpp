@@ -14,6 +14,7 @@ void runStartUp(const QString &work, std::vector<Database> &databases);
 void runList(const QString &work, std::vector<Database> &databases);
 void runReport(const QString &work);
 void runDetails(const QString &work, std::vector<Database> &databases);
+void runFind(const QString &work, std::vector<Database> &databases);
 } // namespace zil::bench
 
 int main(int argc, char **argv)
@@ -25,7 +26,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
     const QStringList parts {QStringLiteral("startup"), QStringLiteral("store"),
-        QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details")};
+        QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details"),
+        QStringLiteral("find")};
     auto usage = [&parts] {
         std::fprintf(stderr, "usage: zil-bench [all|%s] [[--synthetic] SIZE...]\n",
             qPrintable(parts.join(QLatin1Char('|'))));
@@ -84,6 +86,8 @@ int main(int argc, char **argv)
         zil::bench::runDetails(work.path(), databases);
     if (wanted("report"))
         zil::bench::runReport(work.path());
+    if (wanted("find"))
+        zil::bench::runFind(work.path(), databases);
     zil::bench::printTable();
     std::printf("\nzil-bench %s took %.0f s\n", qPrintable(what), total.elapsed() / 1000.0);
     return 0;

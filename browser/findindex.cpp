@@ -338,6 +338,13 @@ void FindIndex::matchText(qint32 id, std::string_view needle, FindHit &found) co
 {
     const size_t from = m_blocks[size_t(id) - 1];
     const size_t to = id < m_materialCount ? m_blocks[size_t(id)] : m_entries.size();
+    // One search over the whole block tells most materials that pass the
+    // filters without holding the text; their entries are read one by one
+    // only when it is there.
+    const size_t blockEnd = to < m_entries.size() ? m_entries[to].start : m_folded.size();
+    if (!memmem(m_folded.data() + m_entries[from].start, blockEnd - m_entries[from].start,
+            needle.data(), needle.size()))
+        return;
     for (size_t e = from; e < to; ++e) {
         const Entry &entry = m_entries[e];
         const size_t end

@@ -169,6 +169,9 @@ void FindIndex::clear()
     m_blocks.shrink_to_fit();
     m_filters.clear();
     m_filters.shrink_to_fit();
+    m_lastText.clear();
+    m_lastFound.clear();
+    m_lastFound.shrink_to_fit();
     m_best.clear();
     m_best.shrink_to_fit();
     m_field.clear();
@@ -377,6 +380,27 @@ FindResult FindIndex::find(const QString &text, int limit) const
     m_best.assign(size_t(n) + 1, uint8_t(FindGroup::None));
     m_field.resize(size_t(n) + 1);
     m_synonym.resize(size_t(n) + 1);
+    // A text that goes on from the last one finds some of the materials that
+    // one found, and only those are tried again: typing narrows the list.
+    auto hasDigit = [](QByteArrayView t) {
+        return std::any_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const bool narrowing = !m_lastText.isEmpty() && folded.startsWith(m_lastText)
+        && hasDigit(folded) == hasDigit(m_lastText);
+    std::vector<qint32> candidates;
+    if (narrowing)
+        candidates.swap(m_lastFound);
+    m_lastText.clear();
+    m_lastFound.clear();
+    auto forEach = [&](auto &&test) {
+        if (narrowing) {
+            for (qint32 id : candidates)
+                test(id);
+        } else {
+            for (qint32 id = 1; id <= n; ++id)
+                test(id);
+        }
+    };
     auto note = [this](qint32 id, FindGroup group, FindField field, qint32 synonym) {
         if (uint8_t(group) < m_best[size_t(id)]) {
             m_best[size_t(id)] = uint8_t(group);
@@ -387,7 +411,7 @@ FindResult FindIndex::find(const QString &text, int limit) const
 
     // The numbers, when the text holds a digit. A CAS number typed without
     // its hyphens is compared with the stored ones without theirs.
-    if (std::any_of(needle.begin(), needle.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (hasDigit(folded)) {
         const bool hyphenated = needle.find('-') != std::string_view::npos;
         const Texts &casKeys = hyphenated ? m_casKeys : m_casDigits;
         auto test = [&](const Texts &keys, qint32 id, FindField field) {
@@ -396,11 +420,11 @@ FindResult FindIndex::find(const QString &text, int limit) const
                 note(id, key.size() == needle.size() ? FindGroup::ExactNumber : FindGroup::Begins,
                     field, -1);
         };
-        for (qint32 id = 1; id <= n; ++id) {
+        forEach([&](qint32 id) {
             test(casKeys, id, FindField::Cas);
             test(m_femaKeys, id, FindField::Fema);
             test(m_ceKeys, id, FindField::Ce);
-        }
+        });
     }
 
     // The names and synonyms. A single character is answered from the
@@ -411,16 +435,16 @@ FindResult FindIndex::find(const QString &text, int limit) const
     if (needle.size() == 1) {
         const uint64_t bit = uint64_t(1) << charBit(bytes[0]);
         const bool certain = ownBit(bytes[0]);
-        for (qint32 id = 1; id <= n; ++id) {
+        forEach([&](qint32 id) {
             const Filter &f = m_filters[size_t(id) - 1];
             if (!(f.chars & bit))
-                continue;
+                return;
             if (!certain) {
                 FindHit hit;
                 matchText(id, needle, hit);
                 if (hit.group != FindGroup::None)
                     note(id, hit.group, hit.field, hit.synonym);
-                continue;
+                return;
             }
             const FindGroup group = (f.starts & bit) ? FindGroup::Begins : FindGroup::Contains;
             if (uint8_t(group) < m_best[size_t(id)]) {
@@ -429,23 +453,23 @@ FindResult FindIndex::find(const QString &text, int limit) const
                 m_best[size_t(id)] = uint8_t(group);
                 m_field[size_t(id)] = unknownField;
             }
-        }
+        });
     } else {
         uint64_t mask[4] = {0, 0, 0, 0};
         for (size_t i = 0; i + 1 < needle.size(); ++i) {
             const unsigned bit = pairBit(bytes[i], bytes[i + 1]);
             mask[bit / 64] |= uint64_t(1) << (bit % 64);
         }
-        for (qint32 id = 1; id <= n; ++id) {
+        forEach([&](qint32 id) {
             const Filter &f = m_filters[size_t(id) - 1];
             if ((f.pairs[0] & mask[0]) != mask[0] || (f.pairs[1] & mask[1]) != mask[1]
                 || (f.pairs[2] & mask[2]) != mask[2] || (f.pairs[3] & mask[3]) != mask[3])
-                continue;
+                return;
             FindHit hit;
             matchText(id, needle, hit);
             if (hit.group != FindGroup::None)
                 note(id, hit.group, hit.field, hit.synonym);
-        }
+        });
     }
 
     // Group by group, in name order, which is id order.
@@ -454,6 +478,7 @@ FindResult FindIndex::find(const QString &text, int limit) const
             if (m_best[size_t(id)] != group)
                 continue;
             ++result.total;
+            m_lastFound.push_back(id);
             if (qsizetype(result.hits.size()) >= limit)
                 continue;
             FindHit hit {
@@ -467,6 +492,7 @@ FindResult FindIndex::find(const QString &text, int limit) const
             result.hits.push_back(hit);
         }
     }
+    m_lastText = folded;
     return result;
 }
 

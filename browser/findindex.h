@@ -135,6 +135,10 @@ private:
     mutable std::vector<uint8_t> m_best;
     mutable std::vector<uint8_t> m_field;
     mutable std::vector<qint32> m_synonym;
+    // The last text searched (folded) and the materials it found, which a
+    // text going on from it is searched among.
+    mutable QByteArray m_lastText;
+    mutable std::vector<qint32> m_lastFound;
 };
 
 } // namespace zil::browser

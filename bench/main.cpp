@@ -15,6 +15,7 @@ void runList(const QString &work, std::vector<Database> &databases);
 void runReport(const QString &work);
 void runDetails(const QString &work, std::vector<Database> &databases);
 void runExport(const QString &work, std::vector<Database> &databases);
+void runFind(const QString &work, std::vector<Database> &databases);
 } // namespace zil::bench
 
 int main(int argc, char **argv)
@@ -27,7 +28,7 @@ int main(int argc, char **argv)
     const QString what = args.value(0, QStringLiteral("all"));
     const QStringList parts {QStringLiteral("startup"), QStringLiteral("store"),
         QStringLiteral("list"), QStringLiteral("report"), QStringLiteral("details"),
-        QStringLiteral("export")};
+        QStringLiteral("export"), QStringLiteral("find")};
     auto usage = [&parts] {
         std::fprintf(stderr, "usage: zil-bench [all|%s] [[--synthetic] SIZE...]\n",
             qPrintable(parts.join(QLatin1Char('|'))));
@@ -88,6 +89,8 @@ int main(int argc, char **argv)
         zil::bench::runReport(work.path());
     if (wanted("export"))
         zil::bench::runExport(work.path(), databases);
+    if (wanted("find"))
+        zil::bench::runFind(work.path(), databases);
     zil::bench::printTable();
     std::printf("\nzil-bench %s took %.0f s\n", qPrintable(what), total.elapsed() / 1000.0);
     return 0;

@@ -3,6 +3,7 @@
 #include "browser/copycontroller.h"
 #include "browser/criteriamarks.h"
 #include "browser/detailpane.h"
+#include "browser/findwindow.h"
 #include "browser/materiallist.h"
 #include "browser/searchclass.h"
 #include "browser/supplierbrowser.h"
@@ -629,6 +630,17 @@ void TMainForm::createControllers()
                     UpdateSearchEnabled();
                 },
         });
+    FindWindow = new zil::browser::FindWindow(this,
+        {.materials = TableMaterialSelect,
+            .synonyms = TableSinonSelect,
+            .lookup = TableMaterialSearch,
+            .list = m_materialList.get(),
+            .searchClass = &SearchClass,
+            .showMaterialsTab = [this] {
+                if (MainTabNotebook->currentIndex() != 0)
+                    SelectMainPage(0);
+            }});
+    connect(MenuFind, &QAction::triggered, FindWindow, &zil::browser::FindWindow::FindClick);
 }
 
 void TMainForm::createMenus()
@@ -649,6 +661,8 @@ void TMainForm::createMenus()
     ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
 
     EditMenu = menu("EditMenu", QStringLiteral("&Edit"));
+    MenuFind = item(EditMenu, "MenuFind", QStringLiteral("&Find..."));
+    MenuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     MenuCopy = item(EditMenu, "MenuCopy", QStringLiteral("&Copy"));
     MenuCopy->setShortcut(QKeySequence::Copy);
 

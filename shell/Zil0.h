@@ -44,6 +44,7 @@ namespace zil::browser {
 class CopyController;
 class CriteriaMarks;
 class DetailPane;
+class FindWindow;
 class MaterialList;
 class SupplierBrowser;
 } // namespace zil::browser
@@ -199,6 +200,8 @@ public:
     TSearchWindow *SearchWindow = nullptr;
     class TIndexForm *IndexForm = nullptr;
     QWidget *SizerWindow = nullptr;
+    // Finds materials by name, synonym or number; made with the controllers.
+    zil::browser::FindWindow *FindWindow = nullptr;
 
     // Menus.
     QMenuBar *MainMenu = nullptr;
@@ -206,6 +209,7 @@ public:
     QAction *ExitMenu = nullptr;
     QMenu *EditMenu = nullptr;
     QAction *MenuCopy = nullptr;
+    QAction *MenuFind = nullptr;
     QMenu *ControlMenu = nullptr;
     QAction *Materials1 = nullptr;
     QAction *Suppliers1 = nullptr;

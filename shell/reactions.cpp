@@ -2,6 +2,7 @@
 // passed on to the controller of its subsystem: the material list, the detail
 // pane, the supplier browser and the tab state.
 #include "Zil0.h"
+#include "browser/findwindow.h"
 #include "tabstate.h"
 
 #include "browser/criteriamarks.h"
@@ -112,6 +113,7 @@ void TMainForm::FollowNewDatabase()
 {
     m_materialList->FollowNewDatabase();
     m_criteriaMarks->Refresh();
+    FindWindow->DatabaseChanged();
 }
 
 // ---- The detail pane --------------------------------------------------------

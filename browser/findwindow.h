@@ -1,0 +1,81 @@
+// The Find window: a field and a list of the materials whose name, synonyms
+// or CAS, FEMA or CE number match what is typed there, searched as the user
+// types. Enter or a double click makes the material found the current one of
+// the material list, bringing back the full list first when the material lies
+// outside the current selection.
+#pragma once
+
+#include "findindex.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QModelIndex;
+class QTreeView;
+class TSearchClass;
+
+namespace zil::store {
+class Table;
+}
+
+namespace zil::browser {
+
+class MaterialList;
+class FindResultModel;
+
+class FindWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    // The most materials listed at once; a last line counts the others.
+    static constexpr int kMaxRows = 200;
+
+    struct Shared
+    {
+        // The cursors on MATERIAL.DB and SYNON.DB whose tables the search
+        // data are read from, and one on MATERIAL.DB for lookups by id.
+        store::Table *materials = nullptr;
+        store::Table *synonyms = nullptr;
+        store::Table *lookup = nullptr;
+        MaterialList *list = nullptr;
+        // The selection set, made when the database opens.
+        const std::unique_ptr<TSearchClass> *searchClass = nullptr;
+        // Brings the Materials tab into view.
+        std::function<void()> showMaterialsTab;
+    };
+
+    FindWindow(QWidget *parent, Shared shared);
+    ~FindWindow() override;
+
+    // Shows the window centred on the main window, with the focus in its
+    // field and the text left there selected.
+    void FindClick();
+    // Lists the materials matching the field's text.
+    void Search();
+    // Makes the material of a row of the list current on the Materials tab,
+    // then closes the window; false when the row names no material or the
+    // database changed since the list was made (the list is made anew).
+    bool OpenRow(int row);
+    // The search data are read again at the next search.
+    void DatabaseChanged();
+
+    const FindIndex &index() const { return m_index; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void placeOverParent();
+    bool ensureIndex();
+
+    Shared m_shared;
+    FindIndex m_index;
+    QLineEdit *m_field = nullptr;
+    QTreeView *m_results = nullptr;
+    FindResultModel *m_model = nullptr;
+};
+
+} // namespace zil::browser

@@ -1,0 +1,457 @@
+// The Find window of the started program: materials found by number, name,
+// synonym and accented name as the user types, the order of the groups and
+// the cap on the list, and Enter or a double click making the material found
+// current, from a narrowed list, from the Suppliers tab and on a database
+// large enough to scroll.
+#include "browser/Search.h"
+#include "browser/findindex.h"
+#include "browser/findwindow.h"
+#include "browser/searchclass.h"
+#include "common/appfixture.h"
+#include "common/testdb.h"
+#include "framework/stringgrid.h"
+#include "shell/Zil0.h"
+#include "store/table.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace zil;
+
+namespace {
+
+// Ids follow the sort keys: prefixes such as "gamma-" and "p-" are dropped
+// from them, so gamma-Undecalactone files under U.
+QList<test::SourceMaterial> materials()
+{
+    QList<test::SourceMaterial> list {
+        {.key = "1",
+            .name = "Vanillin",
+            .cas = "121-33",
+            .fema = "3107",
+            .ce = "107",
+            .synonyms = {"4-Hydroxy-3-methoxybenzaldehyde", "Vanillic aldehyde"}},
+        {.key = "2",
+            .name = "gamma-Undecalactone",
+            .cas = "104-67",
+            .fema = "3091",
+            .synonyms = {"Aldehyde C-14 (so-called)", "Peach aldehyde"}},
+        {.key = "3", .name = "delta-Undecalactone", .cas = "710-04", .fema = "3294"},
+        {.key = "4", .name = "Cédrol", .cas = "77-53", .fema = "4530"},
+        {.key = "5", .name = "Anisole", .cas = "100-66", .fema = "2097"},
+        {.key = "6", .name = "p-Anisaldehyde", .cas = "123-11", .fema = "2670"},
+        {.key = "7",
+            .name = "Anethole",
+            .cas = "4180-23",
+            .fema = "2086",
+            .synonyms = {"Anise camphor"}},
+        {.key = "8", .name = "Star anise oil", .cas = "8007-70", .fema = "2096"},
+        {.key = "9", .name = "Allyl hexanoate", .cas = "123-68", .fema = "2032", .ce = "10712"},
+        {.key = "10", .name = "Pyrazine", .cas = "290-37"},
+    };
+    // Names that hold "pyrazine" and sort before the one that begins with it.
+    for (int i = 1; i <= 230; ++i)
+        list.append({.key = QString::number(100 + i),
+            .name = QStringLiteral("Acetylpyrazine %1").arg(i, 3, 10, QLatin1Char('0'))});
+    return list;
+}
+
+} // namespace
+
+class TestFind : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_db;
+    std::unique_ptr<test::RunningApp> m_app;
+
+    TMainForm &form() { return *m_app->form(); }
+    browser::FindWindow *window() { return form().findChild<browser::FindWindow *>("FindWindow"); }
+    QLineEdit *field() { return window()->findChild<QLineEdit *>("FindField"); }
+    QTreeView *results() { return window()->findChild<QTreeView *>("FindResults"); }
+    QString currentName() { return form().TableMaterial->fieldByName("name").asString(); }
+
+    // Opens Find from the Edit menu and types text into a field left empty.
+    void find(const QString &text)
+    {
+        form().MenuFind->trigger();
+        QVERIFY(window()->isVisible());
+        // The cursor waits in the field (the offscreen platform keeps the
+        // main window active, so the window's own focus is what tells).
+        QCOMPARE(window()->focusWidget(), static_cast<QWidget *>(field()));
+        field()->clear();
+        // Keys are typed one by one; a letter no key makes is pasted in.
+        for (QChar c : text) {
+            if (c.unicode() < 128)
+                QTest::keyClick(field(), c.toLatin1());
+            else
+                field()->insert(c);
+        }
+    }
+
+    // The rows of the result list, their cells joined by "|"; a line that
+    // spans the row shows its first cell only.
+    QStringList rows()
+    {
+        QStringList out;
+        const QAbstractItemModel *m = results()->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m->columnCount(); ++c)
+                cells << m->index(r, c).data().toString();
+            out << (results()->isFirstColumnSpanned(r, {}) ? cells[0] : cells.join('|'));
+        }
+        return out;
+    }
+    QStringList names()
+    {
+        QStringList out;
+        const QAbstractItemModel *m = results()->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, 0).data().toString();
+        return out;
+    }
+
+    // Narrows the list through the criteria test, as "&Select" does.
+    void narrowTo(const QString &material)
+    {
+        form().SearchWindow->Material->setText(material);
+        form().ApplySelection();
+        form().UpdateListCaption();
+        form().UpdateSearchEnabled();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_db = m_tmp.filePath("db");
+        QVERIFY(test::makeDatabase(m_tmp.filePath("src"), m_db, materials()));
+        QVERIFY(!test::scrollingDatabase().isEmpty());
+    }
+
+    void init()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(m_db));
+        m_app->show();
+    }
+
+    void cleanup() { m_app.reset(); }
+
+    void menuAndShortcut()
+    {
+        QCOMPARE(form().EditMenu->title(), QStringLiteral("E&dit"));
+        QCOMPARE(form().MenuFind->text(), QStringLiteral("&Find..."));
+        QCOMPARE(form().MenuFind->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QVERIFY(!window()->isVisible());
+        form().activateWindow();
+        QTest::keyClick(&form(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window()->isVisible());
+        // Placed over the middle of the main window.
+        const QPoint offset = window()->frameGeometry().center() - form().frameGeometry().center();
+        QVERIFY2(offset.manhattanLength() < 20, qPrintable(QString::number(offset.x())));
+    }
+
+    void altEStillReachesTheSearchField()
+    {
+        // The menu's letter must not take the search label's: each press of
+        // Alt+E puts the cursor into the search field and opens no menu.
+        QApplication::setActiveWindow(&form());
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        for (int i = 0; i < 3; ++i) {
+            form().MaterialGrid->setFocus();
+            QTest::keyClick(&form(), Qt::Key_E, Qt::AltModifier);
+            QVERIFY(form().SearchField->hasFocus());
+            QVERIFY(!form().EditMenu->isVisible());
+        }
+        QTest::keyClick(&form(), Qt::Key_D, Qt::AltModifier);
+        QTRY_VERIFY(form().EditMenu->isVisible());
+        form().EditMenu->close();
+    }
+
+    void findsByNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("FEMA") << "3107"
+                              << "Vanillin|121-33-5|3107|107|FEMA";
+        QTest::newRow("CAS with hyphens") << "121-33-5"
+                                          << "Vanillin|121-33-5|3107|107|CAS";
+        QTest::newRow("CAS without hyphens") << "121335"
+                                             << "Vanillin|121-33-5|3107|107|CAS";
+        QTest::newRow("CAS begun") << " 121-33"
+                                   << "Vanillin|121-33-5|3107|107|CAS";
+        QTest::newRow("CE") << "107"
+                            << "Vanillin|121-33-5|3107|107|CE";
+    }
+    void findsByNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, first);
+        find(text);
+        QVERIFY(!rows().isEmpty());
+        QCOMPARE(rows().first(), first);
+    }
+
+    void findsByNamesAndSynonyms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("prefix typed")
+            << "Gamma-undecalactone" << QStringList {"gamma-Undecalactone|104-67-6|3091||Name"};
+        QTest::newRow("prefix left out") << "undecalactone"
+                                         << QStringList {"delta-Undecalactone|710-04-3|3294||Name",
+                                                "gamma-Undecalactone|104-67-6|3091||Name"};
+        QTest::newRow("synonym")
+            << "peach ald"
+            << QStringList {"gamma-Undecalactone|104-67-6|3091||Synonym: Peach aldehyde"};
+        QTest::newRow("accents left out") << "CEDROL" << QStringList {"Cédrol|77-53-2|4530||Name"};
+        QTest::newRow("accents typed") << "cédr" << QStringList {"Cédrol|77-53-2|4530||Name"};
+        QTest::newRow("nothing") << "xylitol" << QStringList {"No material found"};
+    }
+    void findsByNamesAndSynonyms()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        find(text);
+        QCOMPARE(rows(), expected);
+    }
+
+    void groupsInOrder()
+    {
+        // Exact numbers, then those that begin with the text, each in name
+        // order; Vanillin's CE is the text, Allyl hexanoate's begins with it.
+        find("107");
+        QCOMPARE(names().mid(0, 2), (QStringList {"Vanillin", "Allyl hexanoate"}));
+        // Begins, by name, sort key or synonym, then contains.
+        find("anis");
+        QCOMPARE(rows(),
+            (QStringList {"Anethole|4180-23-8|2086||Synonym: Anise camphor",
+                "p-Anisaldehyde|123-11-5|2670||Name", "Anisole|100-66-3|2097||Name",
+                "Star anise oil|8007-70-3|2096||Name"}));
+    }
+
+    void singleCharacter()
+    {
+        // Those that begin with it by name, sort key or synonym, then the rest.
+        find("p");
+        QCOMPARE(rows().mid(0, 4),
+            (QStringList {"p-Anisaldehyde|123-11-5|2670||Name", "Pyrazine|290-37-9|||Name",
+                "gamma-Undecalactone|104-67-6|3091||Synonym: Peach aldehyde",
+                "Acetylpyrazine 001||||Name"}));
+        QCOMPARE(rows().last(), QStringLiteral("\u2026and 34 more"));
+    }
+
+    // The search passes over materials by filters of their characters and
+    // pairs of characters, and a text typed on from the last one is searched
+    // among the materials that one found; on thousands of synthetic
+    // materials it finds exactly the materials a plain scan of their folded
+    // texts finds.
+    void agreesWithAPlainScan()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(test::scrollingDatabase()));
+        browser::FindIndex index;
+        index.build(*form().TableMaterialSelect, *form().TableSinonSelect);
+        const qint32 n = form().MaterialCount;
+        QCOMPARE(index.materialCount(), n);
+
+        std::vector<QByteArray> texts(size_t(n) + 1);
+        store::Table materials, synonyms;
+        for (store::Table *t : {&materials, &synonyms}) {
+            t->setDatabaseName(form().TableMaterialSelect->databaseName());
+            t->setReadOnly(true);
+        }
+        materials.setTableName("MATERIAL.DB");
+        synonyms.setTableName("SYNON.DB");
+        materials.open();
+        synonyms.open();
+        const int name = materials.fieldByName("name").column();
+        const int id = materials.fieldByName("id").column();
+        for (int r = 1; r <= materials.recordCount(); ++r)
+            texts[size_t(materials.integerAt(r, id))]
+                += browser::foldForFind(materials.valueAt(r, name).toString()) + '\n';
+        const int synName = synonyms.fieldByName("name").column();
+        const int link = synonyms.fieldByName("materialid").column();
+        for (int r = 1; r <= synonyms.recordCount(); ++r)
+            texts[size_t(synonyms.integerAt(r, link))]
+                += browser::foldForFind(synonyms.valueAt(r, synName).toString()) + '\n';
+
+        for (const char *query : {"a", "e", "q", "-", "ol", "yl ", "m", "me", "met", "meth",
+                 "methy", "methyl", "methyl b", "ethyl", "acetate", "ine", "xx", "ö"}) {
+            const QByteArray folded = browser::foldForFind(QString::fromUtf8(query));
+            qint32 expected = 0;
+            for (qint32 i = 1; i <= n; ++i)
+                expected += texts[size_t(i)].contains(folded);
+            const browser::FindResult found = index.find(QString::fromUtf8(query), 50);
+            QVERIFY2(found.total == expected,
+                qPrintable(QStringLiteral("%1: %2 found, %3 expected")
+                               .arg(QString::fromUtf8(query))
+                               .arg(found.total)
+                               .arg(expected)));
+            for (const browser::FindHit &hit : found.hits) {
+                QVERIFY(hit.group == browser::FindGroup::Begins
+                    || hit.group == browser::FindGroup::Contains);
+                const QString text = hit.field == browser::FindField::Name
+                    ? index.name(hit.id)
+                    : index.synonym(hit.synonym);
+                QVERIFY2(browser::foldForFind(text).contains(folded), qPrintable(text));
+            }
+        }
+    }
+
+    void atMost200RowsAndACount()
+    {
+        find("pyrazine");
+        const QStringList n = names();
+        QCOMPARE(n.size(), browser::FindWindow::kMaxRows + 1);
+        QCOMPARE(n.first(), QStringLiteral("Pyrazine"));
+        QCOMPARE(n[1], QStringLiteral("Acetylpyrazine 001"));
+        QCOMPARE(n[199], QStringLiteral("Acetylpyrazine 199"));
+        QCOMPARE(n.last(), QStringLiteral("\u2026and 31 more"));
+        QVERIFY(results()->isFirstColumnSpanned(200, {}));
+        // The count line is not a material: Enter on it opens nothing.
+        QVERIFY(!window()->OpenRow(200));
+        QVERIFY(window()->isVisible());
+    }
+
+    void enterOutsideTheSelectionRestoresTheList()
+    {
+        narrowTo("pyrazine");
+        QCOMPARE(form().MaterialGrid->cell(0, 0), QStringLiteral("231 materials selected"));
+        // Text left in the list's search field.
+        QTest::keyClicks(form().SearchField, "Acetylpyrazine 1");
+
+        find("3107");
+        QTest::keyClick(field(), Qt::Key_Return);
+        QVERIFY(!window()->isVisible());
+        QCOMPARE(form().SearchField->text(), QStringLiteral("Acetylpyrazine 1"));
+        QCOMPARE(form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (240)"));
+        QCOMPARE(currentName(), QStringLiteral("Vanillin"));
+        QCOMPARE(form().DBName->text(), QStringLiteral("Vanillin"));
+        const TSearchClass &list = *form().SearchClass;
+        QCOMPARE(list.IdOfRow(form().MaterialGrid->row()), list.CurrentId);
+        QCOMPARE(list.CurrentId, form().TableMaterial->fieldByName("id").asInteger());
+    }
+
+    void insideTheSelectionKeepsIt()
+    {
+        narrowTo("anis");
+        // From the Suppliers tab, Find brings the Materials tab into view.
+        form().Suppliers1->trigger();
+        QCOMPARE(form().MainTabNotebook->currentIndex(), 1);
+        find("star");
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(form().MainTabNotebook->currentIndex(), 0);
+        QCOMPARE(currentName(), QStringLiteral("Star anise oil"));
+        QCOMPARE(form().MaterialGrid->cell(0, 0), QStringLiteral("4 materials selected"));
+    }
+
+    void arrowsAndDoubleClickPickARow()
+    {
+        find("undecalactone");
+        // Down in the field moves through the list; Enter takes that row.
+        QTest::keyClick(field(), Qt::Key_Down);
+        QCOMPARE(results()->currentIndex().row(), 1);
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(currentName(), QStringLiteral("gamma-Undecalactone"));
+
+        find("undecalactone");
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        const QRect cell = results()->visualRect(results()->model()->index(0, 0));
+        QVERIFY(!cell.isEmpty());
+        QTest::mouseClick(results()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(results()->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(currentName(), QStringLiteral("delta-Undecalactone"));
+        QVERIFY(!window()->isVisible());
+        // Opened again, the text is kept and selected, ready to be typed over.
+        form().MenuFind->trigger();
+        QCOMPARE(field()->selectedText(), QStringLiteral("undecalactone"));
+    }
+
+    // The maker replaces the database while the list is narrowed and Find
+    // shows a material: bringing back the full list takes up the new
+    // database, whose ids are shifted by a material filed first. The old
+    // list's id must not open whichever material now has it; the list is
+    // made anew and its material opens next.
+    void databaseReplacedBeforeEnter()
+    {
+        const QString live = m_tmp.filePath("live");
+        QVERIFY(test::makeDatabase(m_tmp.filePath("live-src"), live, materials()));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(live));
+        m_app->show();
+        narrowTo("pyrazine");
+        find("3107");
+        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+
+        QList<test::SourceMaterial> newer = materials();
+        newer.prepend({.key = "99", .name = "Aardvark test oil", .cas = "8000-01"});
+        QVERIFY(test::makeDatabase(m_tmp.filePath("newer-src"), live, newer));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QTRY_COMPARE(
+            form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (241)"));
+        QVERIFY(currentName() != QStringLiteral("gamma-Undecalactone"));
+        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+        if (window()->isVisible())
+            QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(currentName(), QStringLiteral("Vanillin"));
+        QCOMPARE(form().DBFema->text(), QStringLiteral("3107"));
+    }
+
+    void scrollingDatabase()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(test::scrollingDatabase()));
+        m_app->show();
+        // A material far down the list, found by its CAS number typed bare.
+        store::Table &lookup = *form().TableMaterialSearch;
+        qint32 id = 2765;
+        while (lookup.findKey({id}) && lookup.fieldByName("cas").asString().isEmpty())
+            ++id;
+        QVERIFY(lookup.findKey({id}));
+        const QString name = lookup.fieldByName("name").asString();
+        const QString cas = lookup.fieldByName("cas").asString();
+        find(QString(cas).remove('-'));
+        const int row = names().indexOf(name);
+        QVERIFY(row >= 0);
+        QCOMPARE(rows()[row].section('|', 4), QStringLiteral("CAS"));
+        for (int r = 0; r < row; ++r)
+            QTest::keyClick(field(), Qt::Key_Down);
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(form().SearchClass->CurrentId, id);
+        QCOMPARE(form().SearchClass->IdOfRow(form().MaterialGrid->row()), id);
+        QVERIFY(form().MaterialGrid->topRow() <= form().MaterialGrid->row());
+        QVERIFY(form().MaterialGrid->row()
+            < form().MaterialGrid->topRow() + form().MaterialGrid->visibleRowCount());
+    }
+
+    void folding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("folded");
+        QTest::newRow("accents and case") << "  ÉthYl Cédrène " << QByteArray("ethyl cedrene");
+        QTest::newRow("letters spelt out")
+            << "Œillet Straße Ørsted" << QByteArray("oeillet strasse orsted");
+        QTest::newRow("Unicode hyphens")
+            << "\u03b3\u2010Decalactone" << QByteArray("\xce\xb3-decalactone");
+        QTest::newRow("line break inside") << "Rose\noxide" << QByteArray("rose oxide");
+    }
+    void folding()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, folded);
+        QCOMPARE(browser::foldForFind(text), folded);
+    }
+};
+
+QTEST_MAIN(TestFind)
+#include "tst_find.moc"

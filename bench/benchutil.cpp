@@ -4,6 +4,7 @@
 #include "framework/platform/messagebox.h"
 #include "store/indexfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -205,8 +206,88 @@ void ensureIndexed(Database &db)
 {
     if (db.indexed)
         return;
-    store::indexDatabase(db.dir);
+    if (!db.kept || !store::indexesComplete(db.dir)) {
+        std::fprintf(stderr, "zil-bench: indexing the database of %d materials\n", db.size);
+        store::indexDatabase(db.dir);
+    }
     db.indexed = true;
+}
+
+QString cacheDirectory()
+{
+    const QString set = qEnvironmentVariable("ZIL_BENCH_CACHE");
+    if (!set.isEmpty())
+        return set;
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty())
+        base = QDir::home().filePath(QStringLiteral(".cache"));
+    return QDir(base).filePath(QStringLiteral("zil-bench"));
+}
+
+namespace {
+
+const char kStampName[] = "zil-bench.stamp";
+
+// What identifies a kept database as the maker left it: its size and the
+// length and modification time of each table file. Index files, which the
+// program writes beside the tables, are not part of it.
+QByteArray stampOf(const QString &dir, int n)
+{
+    QByteArray stamp = "zil-bench synthetic database\nmaterials " + QByteArray::number(n) + '\n';
+    const QFileInfoList tables = QDir(dir).entryInfoList(
+        {QStringLiteral("*.db")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (tables.isEmpty())
+        return {};
+    for (const QFileInfo &t : tables) {
+        stamp += t.fileName().toUtf8() + ' ' + QByteArray::number(t.size()) + ' '
+            + QByteArray::number(t.lastModified().toMSecsSinceEpoch()) + '\n';
+    }
+    return stamp;
+}
+
+bool stampMatches(const QString &dir, int n)
+{
+    QFile f(QDir(dir).filePath(QLatin1String(kStampName)));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray now = stampOf(dir, n);
+    return !now.isEmpty() && f.readAll() == now;
+}
+
+} // namespace
+
+bool keptDatabase(int n, Database &db)
+{
+    const QDir cache(cacheDirectory());
+    const QString dir = cache.filePath(QStringLiteral("db-%1").arg(n));
+    db = {n, dir, false, true};
+    if (stampMatches(dir, n)) {
+        std::fprintf(
+            stderr, "zil-bench: reusing the database of %d materials in %s\n", n, qPrintable(dir));
+        return true;
+    }
+    // Made beside the old one, so that a making cut short never leaves a
+    // directory that looks complete.
+    const QString part = dir + QStringLiteral(".part");
+    QDir(part).removeRecursively();
+    if (!QDir().mkpath(part))
+        return false;
+    std::fprintf(stderr, "zil-bench: making the database of %d materials in %s (once)\n", n,
+        qPrintable(dir));
+    bool made = false;
+    const double took = seconds([&] { made = makeDatabase(part, n, false); });
+    if (!made)
+        return false;
+    QFile stamp(QDir(part).filePath(QLatin1String(kStampName)));
+    if (!stamp.open(QIODevice::WriteOnly) || stamp.write(stampOf(part, n)) < 0 || !stamp.flush())
+        return false;
+    stamp.close();
+    QDir(dir).removeRecursively();
+    if (!QDir().rename(part, dir))
+        return false;
+    printRow(QStringLiteral("making of the database (zil-makedb, once)"), QString::number(n),
+        {took, took}, {}, QStringLiteral("(one run; kept in the cache directory)"));
+    return true;
 }
 
 } // namespace zil::bench

@@ -71,7 +71,27 @@ struct Database
     int size = 0;
     QString dir;
     bool indexed = false;
+    // Kept in the cache directory between runs (see keptDatabase); only
+    // start-up from launch to idle, resident memory, a keystroke and a
+    // flavour criteria run are measured on it.
+    bool kept = false;
 };
+// Makes the index files a part needs: on a kept database only those missing,
+// damaged or stale.
 void ensureIndexed(Database &db);
+
+// Databases of this size or more are made once and kept between runs.
+inline constexpr int kKeptSize = 1000000;
+
+// Where kept databases live: ZIL_BENCH_CACHE when set, else "zil-bench" in
+// the user's cache directory (XDG_CACHE_HOME, else ~/.cache).
+QString cacheDirectory();
+
+// The synthetic database of n materials kept in the cache directory. It is
+// reused when its stamp, written once the maker finished, still matches its
+// table files; otherwise it is made afresh, beside the old one and put in its
+// place when complete, and the making is reported as a row of its own.
+// False when it cannot be made.
+bool keptDatabase(int n, Database &db);
 
 } // namespace zil::bench

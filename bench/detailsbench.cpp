@@ -112,6 +112,8 @@ void runDetails(const QString &work, std::vector<Database> &databases)
 {
     reportMessages();
     for (Database &db : databases) {
+        if (db.kept)
+            continue;
         ensureIndexed(db);
         const int n = db.size;
         const QString dir = db.dir;

@@ -49,7 +49,7 @@ int main(int argc, char **argv)
         sizes << n;
     }
     if (sizes.isEmpty())
-        sizes = {8000, 200000};
+        sizes = {8000, 200000, zil::bench::kKeptSize};
 
     QTemporaryDir work;
     if (!work.isValid()) {
@@ -63,10 +63,20 @@ int main(int argc, char **argv)
         return what == QLatin1String("all") || what == QLatin1String(part);
     };
     // Each size is made once and shared by the parts; start-up comes first,
-    // so that its first start finds the database without index files.
+    // so that its first start finds the database without index files. The
+    // largest sizes are kept between runs instead.
     std::vector<zil::bench::Database> databases;
     if (what != QLatin1String("report")) {
         for (int n : sizes) {
+            if (n >= zil::bench::kKeptSize) {
+                zil::bench::Database kept;
+                if (!zil::bench::keptDatabase(n, kept)) {
+                    std::fprintf(stderr, "zil-bench: cannot make a database of %d materials\n", n);
+                    return 1;
+                }
+                databases.push_back(kept);
+                continue;
+            }
             const QString dir = QDir(work.path()).filePath(QStringLiteral("db-%1").arg(n));
             QDir().mkpath(dir);
             std::fprintf(stderr, "zil-bench: making a database of %d materials\n", n);
@@ -92,6 +102,11 @@ int main(int argc, char **argv)
     if (wanted("find"))
         zil::bench::runFind(work.path(), databases);
     zil::bench::printTable();
+    for (const zil::bench::Database &db : databases) {
+        if (db.kept)
+            std::printf(
+                "\nthe database of %d materials is kept in %s\n", db.size, qPrintable(db.dir));
+    }
     std::printf("\nzil-bench %s took %.0f s\n", qPrintable(what), total.elapsed() / 1000.0);
     return 0;
 }

@@ -1,9 +1,9 @@
 // The baseline of start-up: a Qt Widgets program that shows one empty window
 // of the main window's size and waits, saying when it is idle as zil does.
+#include "announceidle.h"
+
 #include <QApplication>
-#include <QTimer>
 #include <QWidget>
-#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -11,11 +11,6 @@ int main(int argc, char **argv)
     QWidget window;
     window.resize(590, 450);
     window.show();
-    if (qEnvironmentVariableIsSet("ZIL_ANNOUNCE_IDLE")) {
-        QTimer::singleShot(0, [] {
-            std::fputs("idle\n", stdout);
-            std::fflush(stdout);
-        });
-    }
+    announceIdleWhenAsked();
     return app.exec();
 }

@@ -85,6 +85,8 @@ void runStore(const QString &work, std::vector<Database> &databases)
 {
     store::Session::instance().addPassword(schema::programPassword());
     for (Database &db : databases) {
+        if (db.kept)
+            continue;
         ensureIndexed(db);
         const int n = db.size;
         const QString dir = db.dir;

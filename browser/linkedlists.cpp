@@ -86,6 +86,7 @@ SynonymsMemo::SynonymsMemo(const Controls &controls)
 {
     store::Table &synonyms = *m_c.rows;
     QPlainTextEdit *memo = m_c.memo;
+    framework::paintOpaque(memo);
     // The cursor has no data source of its own; this one lives as long as
     // the memo it fills.
     auto *source = new store::DataSource(memo);

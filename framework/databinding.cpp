@@ -41,10 +41,16 @@ void bindField(QLineEdit *edit, store::DataSource *source, const QString &field)
 
 void bindMemo(QPlainTextEdit *memo, store::DataSource *source, const QString &field)
 {
+    paintOpaque(memo);
     bind(memo, source, field, [](QPlainTextEdit *m, const QString &text) {
         if (m->toPlainText() != text)
             setMemoText(m, text);
     });
+}
+
+void paintOpaque(QAbstractScrollArea *area)
+{
+    area->setAutoFillBackground(true);
 }
 
 // A word longer than a line is laid out by Qt in a time that grows with the

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QAbstractScrollArea;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -22,6 +23,12 @@ void bindMemo(QPlainTextEdit *memo, store::DataSource *source, const QString &fi
 // boundaries, which Qt does quickly whatever the word's length.
 inline constexpr qsizetype kLongestWrappedWord = 1000;
 bool hasLongWord(const QString &text);
+
+// A memo or grid is covered whole by its frame, its contents and its scroll
+// bars. Filled before it paints, it counts as opaque: repainting it, or one
+// of its scroll bars, at each change of record then draws nothing of the
+// panels and pages beneath it.
+void paintOpaque(QAbstractScrollArea *area);
 
 // Puts text into a memo as plain text, wrapped so that a text of any length
 // is laid out quickly.

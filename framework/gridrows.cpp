@@ -1,5 +1,7 @@
 #include "gridrows.h"
 
+#include "databinding.h"
+
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
@@ -31,6 +33,7 @@ void setUpGridView(
     view.setTabKeyNavigation(false);
     titles->setSectionResizeMode(QHeaderView::Fixed);
     titles->setSectionsClickable(false);
+    paintOpaque(&view);
 }
 
 void alignRowsToTop(QTableView &view)

@@ -145,9 +145,18 @@ void StringGrid::setRow(int row)
         m_selectCell(0, row, canSelect);
     if (!canSelect)
         return;
+    // Only the rows that lose and gain the highlight are drawn anew; a
+    // scroll that brings the row into view draws the whole view.
+    updateRow(m_row);
     m_row = row;
-    viewport()->update();
+    updateRow(m_row);
     scrollRowIntoView(row);
+}
+
+void StringGrid::updateRow(int row)
+{
+    if (row >= 1)
+        viewport()->update(visualRect(m_model->index(row - 1, 0)));
 }
 
 int StringGrid::topRow() const

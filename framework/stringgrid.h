@@ -78,6 +78,8 @@ private:
     friend class Caption;
 
     void paintCell(QPainter &painter, int row, const QRect &rect, bool fixed);
+    // Draws a data row anew; nothing for a row out of view.
+    void updateRow(int row);
     void scrollRowIntoView(int row);
     void topChanged();
 

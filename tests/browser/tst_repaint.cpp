@@ -1,0 +1,163 @@
+// What the main window draws anew when the current material changes, on a
+// database whose list scrolls: a move of the current row within the view
+// draws the two rows it concerns, a move that scrolls draws the whole view,
+// and repainting a grid or memo draws nothing of the panels beneath it,
+// while the window looks exactly as it would if they were drawn.
+#include "common/appfixture.h"
+#include "common/testdb.h"
+#include "framework/datagrid.h"
+#include "framework/stringgrid.h"
+#include "shell/Zil0.h"
+
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace zil;
+
+namespace {
+
+// Collects the regions painted on the widgets it watches.
+class PaintLog : public QObject
+{
+public:
+    void watch(QWidget *w) { w->installEventFilter(this); }
+    QRegion painted(QWidget *w) const { return m_painted.value(w); }
+    void clear() { m_painted.clear(); }
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            m_painted[o] += static_cast<QPaintEvent *>(e)->region();
+        return false;
+    }
+
+private:
+    QHash<QObject *, QRegion> m_painted;
+};
+
+} // namespace
+
+class TestRepaint : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::RunningApp> m_app;
+
+    TMainForm &form() { return *m_app->form(); }
+
+    QRect rowRect(int row)
+    {
+        framework::StringGrid *grid = form().MaterialGrid;
+        return grid->visualRect(grid->model()->index(row - 1, 0));
+    }
+
+    // Lets every pending paint happen.
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+private slots:
+    void init()
+    {
+        const QString db = test::scrollingDatabase();
+        QVERIFY(!db.isEmpty());
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        m_app->show();
+        settle();
+    }
+
+    void cleanup() { m_app.reset(); }
+
+    void rowMovesDrawOnlyWhatChanged()
+    {
+        framework::StringGrid *grid = form().MaterialGrid;
+        QWidget *view = grid->viewport();
+        const int visible = grid->visibleRowCount();
+        QVERIFY(visible > 4);
+        QCOMPARE(grid->row(), 1);
+        PaintLog log;
+        log.watch(view);
+
+        // Down by one within the view: the row left and the row reached.
+        grid->setRow(2);
+        QCOMPARE(grid->row(), 2);
+        settle();
+        const QRegion twoRows = QRegion(rowRect(1)).united(rowRect(2)).intersected(view->rect());
+        QCOMPARE(log.painted(view), twoRows);
+        // The highlight moved with it: the new row is drawn blue, the old
+        // one white.
+        const QImage shot = view->grab().toImage();
+        auto colourOf = [&](int row) {
+            return QColor(shot.pixel(view->width() - 3, rowRect(row).center().y()));
+        };
+        QCOMPARE(colourOf(2), QColor(0, 0, 255));
+        QCOMPARE(colourOf(1), QColor(Qt::white));
+
+        // Past the last row in view: the list scrolls and the whole view is
+        // drawn anew.
+        log.clear();
+        grid->setRow(visible + 5);
+        settle();
+        QVERIFY(grid->topRow() > 1);
+        QCOMPARE(log.painted(view).boundingRect(), view->rect());
+
+        // A search that lands on a row in view draws those rows only; the
+        // rows between keep what they show.
+        log.clear();
+        const int top = grid->topRow();
+        grid->setRow(top + 1);
+        settle();
+        QVERIFY(!log.painted(view).intersects(rowRect(top + 3)));
+        QVERIFY(log.painted(view).contains(QPoint(10, rowRect(top + 1).center().y())));
+    }
+
+    void gridsAndMemosDrawNothingBeneath()
+    {
+        PaintLog log;
+        // The supplier grids, on the other tab.
+        form().MainTabNotebook->setCurrentIndex(1);
+        settle();
+        for (framework::DataGrid *grid : {form().DBGrid1, form().MaterialGrid2}) {
+            log.watch(grid->parentWidget());
+            form().repaint();
+            log.clear();
+            grid->repaint();
+            QVERIFY2(log.painted(grid->parentWidget()).isEmpty(), qPrintable(grid->objectName()));
+        }
+        form().MainTabNotebook->setCurrentIndex(0);
+        settle();
+
+        // A change of material, so that memos and rows hold new text.
+        form().SearchField->setText(QStringLiteral("m"));
+        settle();
+        const QList<QAbstractScrollArea *> areas {form().MaterialGrid, form().synonyms,
+            form().DBOccurence, form().DBFlavour, form().DBApplication, form().DBLiterature};
+        for (QAbstractScrollArea *area : areas)
+            log.watch(area->parentWidget());
+        for (QAbstractScrollArea *area : areas) {
+            form().repaint();
+            log.clear();
+            area->repaint();
+            area->verticalScrollBar()->repaint();
+            QVERIFY2(log.painted(area->parentWidget()).isEmpty(), qPrintable(area->objectName()));
+        }
+
+        // Filling them first changes no pixel of the window: drawn over the
+        // panels beneath, as a see-through widget is, it looks the same.
+        const QImage drawn = form().grab().toImage();
+        for (QAbstractScrollArea *area : form().findChildren<QAbstractScrollArea *>())
+            area->setAutoFillBackground(false);
+        QCOMPARE(form().grab().toImage(), drawn);
+    }
+};
+
+QTEST_MAIN(TestRepaint)
+#include "tst_repaint.moc"

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -23,6 +24,16 @@ int main(int argc, char **argv)
     // The windows of start-up are measured without a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // What zil remembers for its user (window place, hidden panes) is kept
+    // in a configuration directory of the bench's own, empty at each run, so
+    // that every measured window starts as a first run whoever runs the
+    // bench; the zil processes launched inherit it.
+    QTemporaryDir userConfig;
+    if (!userConfig.isValid()) {
+        std::fprintf(stderr, "zil-bench: no temporary configuration directory\n");
+        return 1;
+    }
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig.path()));
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));

@@ -17,7 +17,7 @@ namespace zil::store {
 class DataSource;
 class Database;
 class TableFile;
-struct IndexOrder;
+class IndexOrder;
 struct KeyValue;
 
 class Table : public QObject

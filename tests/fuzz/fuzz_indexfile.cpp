@@ -73,7 +73,7 @@ void checkOrder(store::TableFile &file, int index)
     const store::IndexOrder &o = file.order(index);
     const qsizetype n = o.size();
     check(n == file.rowCount(), "an order lost or added records");
-    std::vector<bool> seen(size_t(n));
+    std::vector<bool> seen(static_cast<size_t>(n), false);
     QStringList values;
     const int id = file.columnIndex(QStringLiteral("id"));
     const int cas = file.columnIndex(QStringLiteral("cas"));

@@ -563,7 +563,7 @@ private slots:
             const qint64 header = std::min<qint64>(size, 200);
             QList<Damage> damages;
             if (kind == "cut") {
-                for (qint64 n = 0; n < (whole ? size : header); n += 7)
+                for (qint64 n = 0; n < (whole ? size : header); n += whole ? 7 : 13)
                     damages << truncateTo(n);
                 if (!whole) {
                     for (qint64 n : spread(size, 6))
@@ -571,7 +571,7 @@ private slots:
                 }
                 damages << truncateTo(size - 1);
             } else if (kind == "flip") {
-                for (qint64 at = 0; at < (whole ? size : header); at += whole ? 3 : 5)
+                for (qint64 at = 0; at < (whole ? size : header); at += whole ? 3 : 11)
                     damages << flipAt(at);
                 if (!whole) {
                     for (qint64 at : spread(size, 12))
@@ -596,7 +596,12 @@ private slots:
         for (test::SourceMaterial &m : renamed)
             m.name = "z" + m.name;
         QVERIFY(test::makeDatabase(m_tmp.filePath("othergensrc"), other, renamed, m_suppliers));
-        store::indexDatabase(other);
+        {
+            // A first start makes its index files.
+            store::Session::instance().setNetFileDir(QString());
+            test::RunningApp app;
+            QVERIFY(app.start(other));
+        }
 
         const qint64 size = QFileInfo(m_plain + "/material.xg1").size();
         const auto copiedFrom = [](const QString &label, const QString &from) {

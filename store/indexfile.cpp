@@ -257,12 +257,6 @@ bool indexesComplete(const QString &dir, QString *why)
                 return missing(
                     QStringLiteral("index %1 of %2 was made from the table as it was before")
                         .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
-            // The whole body is checked here, where the rebuild can still
-            // mend it; in use, each block is checked when first read.
-            if (!found->image->verifyAll())
-                return missing(
-                    QStringLiteral("index %1 of %2 is damaged")
-                        .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
         }
     }
     return true;

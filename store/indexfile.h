@@ -55,9 +55,11 @@ QStringList indexFilePaths(const QString &tablePath);
 void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
     const QString &fields, IndexOption option);
 
-// Whether every index of the four tables in dir has its index file, sound and
-// made from the table file as it is now (the same size, modification time,
-// stamp generation and change counter). A table file
+// Whether every index of the four tables in dir has its index file, with a
+// sound header, made from the table file as it is now (the same size,
+// modification time, stamp generation and change counter). The body is not
+// read here: it is checked block by block as it is used, so a start reads no
+// more of it than it shows. A table file
 // that is missing or cannot be read is not counted: opening reports it. When
 // an index is wanting, *why says which.
 bool indexesComplete(const QString &dir, QString *why = nullptr);

@@ -758,9 +758,9 @@ private slots:
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
     }
 
-    // An index file whose body is damaged after it was made: the start-up
-    // check finds it, and a cursor that reads it anyway orders the records
-    // from the table, never from the damaged bytes.
+    // An index file whose body is damaged after it was made: the damaged
+    // block is found when first read, and the cursor orders the records from
+    // the table, never from the damaged bytes.
     void damagedOrderIsMadeFromTheTable()
     {
         QTemporaryDir dir;
@@ -795,9 +795,6 @@ private slots:
             f.seek(at);
             f.write(&c, 1);
             f.close();
-            QString why;
-            QVERIFY(!store::indexesComplete(dir.path(), &why));
-            QCOMPARE(why, QStringLiteral("index NameOrder of MATERIAL.DB is damaged"));
             QCOMPARE(names(), sound);
         }
     }

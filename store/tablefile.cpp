@@ -663,12 +663,17 @@ int IndexOrder::compare(qsizetype place, int fieldPos, const KeyValue &key) cons
     });
 }
 
-bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
+int IndexOrder::fieldOf(int column) const
 {
     const auto at = std::find(columns.begin(), columns.end(), column);
-    if (at == columns.end())
+    return at == columns.end() ? -1 : int(at - columns.begin());
+}
+
+bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
+{
+    const int f = fieldOf(column);
+    if (f < 0)
         return false;
-    const int f = int(at - columns.begin());
     return read([&](const IndexImage &i) {
         if (!i.header().textFields[size_t(f)]) {
             value = QVariant(i.integer(quint32(place), f));
@@ -683,10 +688,9 @@ bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
 
 bool IndexOrder::integer(qsizetype place, int column, qint64 &value) const
 {
-    const auto at = std::find(columns.begin(), columns.end(), column);
-    if (at == columns.end())
+    const int f = fieldOf(column);
+    if (f < 0)
         return false;
-    const int f = int(at - columns.begin());
     return read([&](const IndexImage &i) {
         if (i.header().textFields[size_t(f)])
             return false;

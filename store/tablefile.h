@@ -78,6 +78,8 @@ public:
 private:
     friend class TableFile;
     const IndexImage &image() const;
+    // The place of column among the index's fields; -1 when it is none.
+    int fieldOf(int column) const;
     // Runs f on the image; a damaged block found on the way replaces the
     // file's order by one made from the table, and f runs again on it.
     template<typename F>

@@ -3,7 +3,8 @@
 // rows, and the one current material that the detail pane shows.
 //
 // Material ids run 1..MaterialCount without gaps, ascending in name order, so
-// name order is plain id order and the CAS order is read once from the table.
+// name order is plain id order and the CAS order is read once from the ids
+// its index file holds, without reading the table.
 #pragma once
 
 #include "criteria.h"

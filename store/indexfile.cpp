@@ -18,55 +18,24 @@ namespace zil::store {
 
 namespace {
 
-quint16 checksumOf(const QByteArray &body)
-{
-    return qChecksum(QByteArrayView(body));
-}
-
 std::optional<IndexInfo> parseIndexFile(const QString &path, const QString &base)
 {
     // Only a regular file at the name itself is read: never a link's target,
     // never a FIFO or device that could block or feed data without end.
-    const std::optional<QByteArray> read = platform::readRegularFile(path, 64 * 1024, false);
-    if (!read)
+    std::shared_ptr<const IndexImage> image = IndexImage::open(path);
+    if (!image)
         return std::nullopt;
-    const QByteArray &all = *read;
-    const qsizetype checkAt = all.lastIndexOf("check=");
-    if (!all.startsWith(indexFileMagic() + '\n') || checkAt < 0)
+    const IndexHeader &h = image->header();
+    if (h.table.compare(base, Qt::CaseInsensitive) != 0 || h.fields.isEmpty())
         return std::nullopt;
-    const QByteArray body = all.left(checkAt);
-    bool ok = false;
-    const uint check = all.mid(checkAt + 6).trimmed().toUInt(&ok);
-    if (!ok || check != checksumOf(body))
-        return std::nullopt;
-
     IndexInfo info;
-    QString table, option;
-    for (const QByteArray &line : body.split('\n').mid(1)) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0)
-            continue;
-        const QByteArray key = line.left(eq);
-        const QString value = QString::fromUtf8(line.mid(eq + 1));
-        if (key == "table")
-            table = value;
-        else if (key == "name")
-            info.name = value;
-        else if (key == "fields")
-            info.fields = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        else if (key == "option")
-            option = value;
-        else if (key == "generation")
-            info.generation = value.toLongLong();
-    }
-    if (table.compare(base, Qt::CaseInsensitive) != 0 || info.name.isEmpty()
-        || info.fields.isEmpty())
-        return std::nullopt;
-    info.primary = option == QLatin1String("primary");
-    info.caseInsensitive = option == QLatin1String("case-insensitive");
-    if (!info.primary && !info.caseInsensitive && option != QLatin1String("case-sensitive"))
-        return std::nullopt;
+    info.name = h.name;
+    info.fields = h.fields;
+    info.primary = h.primary;
+    info.caseInsensitive = h.caseInsensitive;
+    info.identity = h.identity;
     info.fileName = QFileInfo(path).fileName();
+    info.image = std::move(image);
     return info;
 }
 
@@ -199,9 +168,6 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
     if (fieldList.isEmpty())
         throw StoreError(
             StoreError::Kind::Usage, QStringLiteral("No fields given for index %1").arg(indexName));
-    if (primary && !table->isUnique(columns))
-        throw StoreError(StoreError::Kind::Corrupt,
-            QStringLiteral("Key violation: the primary key of %1 is not unique").arg(fileName));
 
     // The index is written over an index file of this store only. Any other
     // entry at the name it needs (a user's file, a link, a FIFO) is left as
@@ -242,16 +208,17 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
             QStringLiteral("Cannot write index file %1: a file of another program is there")
                 .arg(target));
 
-    QByteArray body = indexFileMagic() + '\n';
-    body += "table=" + base.toUtf8() + '\n';
-    body += "name=" + indexName.toUtf8() + '\n';
-    body += "fields=" + fieldList.join(QLatin1Char(';')).toUtf8() + '\n';
-    body += QByteArray("option=") + (primary ? "primary" : "case-insensitive") + '\n';
-    // The generation of the table the index was made for: an index of an
-    // earlier database left beside a new one is known as stale.
-    body += "generation=" + QByteArray::number(table->stampGeneration()) + '\n';
-    if (!platform::replaceFileContent(
-            dir, target, body + "check=" + QByteArray::number(checksumOf(body)) + '\n'))
+    IndexInfo info;
+    info.name = indexName;
+    info.fields = fieldList;
+    info.primary = primary;
+    info.caseInsensitive = !primary;
+    bool unique = true;
+    const QByteArray image = table->indexImage(info, columns, primary ? &unique : nullptr);
+    if (!unique)
+        throw StoreError(StoreError::Kind::Corrupt,
+            QStringLiteral("Key violation: the primary key of %1 is not unique").arg(fileName));
+    if (!platform::replaceFileContent(dir, target, image))
         throw StoreError(
             StoreError::Kind::IO, QStringLiteral("Cannot write index file %1").arg(target));
 }
@@ -269,8 +236,8 @@ bool indexesComplete(const QString &dir, QString *why)
             continue;
         // A table that is missing, no regular file or unreadable is not for a
         // rebuild to mend; opening reports it.
-        const std::optional<qint64> generation = TableFile::readStampGeneration(tablePath);
-        if (!generation)
+        const std::optional<TableIdentity> identity = TableFile::readIdentity(tablePath);
+        if (!identity)
             continue;
         const std::vector<IndexInfo> present = readIndexes(tablePath);
         for (const schema::IndexDef &i : t.indexes) {
@@ -282,9 +249,13 @@ bool indexesComplete(const QString &dir, QString *why)
                 return missing(
                     QStringLiteral("index %1 of %2 is missing or damaged")
                         .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
-            if (found->generation != *generation)
+            if (found->identity.generation != identity->generation)
                 return missing(
                     QStringLiteral("index %1 of %2 belongs to another database")
+                        .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
+            if (found->identity != *identity)
+                return missing(
+                    QStringLiteral("index %1 of %2 was made from the table as it was before")
                         .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
         }
     }

@@ -1,13 +1,16 @@
-// Index files: one small file per index beside its table, "<table>.px" for the
+// Index files: one file per index beside its table, "<table>.px" for the
 // primary index and "<table>.xg0", "<table>.xg1", ... for the secondary ones in
-// the order they were created. A file names its index, its fields and options;
-// the order itself is always built from the table's data, so a stale index file
-// can never give a wrong order, and a damaged one counts as missing.
+// the order they were created. A file holds its index's order (indeximage.h)
+// and names the table file it was made from: an index file that does not
+// match its table as it is now, or is damaged, counts as missing.
 #pragma once
+
+#include "indeximage.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,7 +25,10 @@ struct IndexInfo
     bool primary = false;
     bool caseInsensitive = false;
     QString fileName; // the index file it was read from
-    qint64 generation = 0; // the stamp generation of the table it was made for
+    TableIdentity identity; // the table file it was made from
+    // The order the file holds, mapped; null for an index whose file is
+    // gone or no longer matches its table.
+    std::shared_ptr<const IndexImage> image;
 };
 
 // The first line of every index file; it identifies the store's own index
@@ -32,9 +38,9 @@ QByteArray indexFileMagic();
 // True when the file at path starts with the store's index-file header.
 bool isIndexFile(const QString &path);
 
-// Reads the index files of a table (by its file path); damaged ones are
-// skipped. The primary index comes first, then the secondary ones in the
-// order of their file numbers.
+// Reads the index files of a table (by its file path) and maps them;
+// damaged ones are skipped, whatever table state they were made for. The primary index comes first,
+// then the secondary ones in the order of their file numbers.
 std::vector<IndexInfo> readIndexes(const QString &tablePath);
 
 // The paths of the files that may hold a table's indexes (by its file path):
@@ -49,8 +55,11 @@ QStringList indexFilePaths(const QString &tablePath);
 void createIndex(const QString &dir, const QString &fileName, const QString &indexName,
     const QString &fields, IndexOption option);
 
-// Whether every index of the four tables in dir has its index file, sound and
-// made for the table as it is now (the same stamp generation). A table file
+// Whether every index of the four tables in dir has its index file, with a
+// sound header, made from the table file as it is now (the same size,
+// modification time, stamp generation and change counter). The body is not
+// read here: it is checked block by block as it is used, so a start reads no
+// more of it than it shows. A table file
 // that is missing or cannot be read is not counted: opening reports it. When
 // an index is wanting, *why says which.
 bool indexesComplete(const QString &dir, QString *why = nullptr);

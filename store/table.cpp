@@ -248,7 +248,7 @@ qsizetype Table::lowerBound(const std::vector<KeyValue> &keys) const
         const qsizetype mid = lo + (hi - lo) / 2;
         int c = 0;
         for (size_t f = 0; f < keys.size() && c == 0; ++f)
-            c = m_file->compare(o, int(f), o.rows[mid], keys[f]);
+            c = o.compare(mid, int(f), keys[f]);
         if (c < 0)
             lo = mid + 1;
         else
@@ -263,7 +263,7 @@ qsizetype Table::upperBound(const KeyValue &key) const
     qsizetype lo = m_lo, hi = m_hi;
     while (lo < hi) {
         const qsizetype mid = lo + (hi - lo) / 2;
-        if (m_file->compare(o, 0, o.rows[mid], key) <= 0)
+        if (o.compare(mid, 0, key) <= 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -275,7 +275,7 @@ void Table::applyRange()
 {
     const IndexOrder &o = order();
     m_lo = 0;
-    m_hi = qsizetype(o.rows.size());
+    m_hi = o.size();
     if (m_master) {
         Table *master = m_master->dataSet();
         if (!master || !master->active() || master->isEmpty()) {
@@ -315,7 +315,7 @@ void Table::sync() const
     const IndexOrder &o = order();
     qsizetype found = -1;
     for (qsizetype p = m_lo; p < m_hi && m_rowid >= 0; ++p) {
-        if (m_file->rowid(o.rows[p]) == m_rowid) {
+        if (o.rowid(p) == m_rowid) {
             found = p;
             break;
         }
@@ -323,25 +323,27 @@ void Table::sync() const
     if (found < 0 && m_lo < m_hi)
         found = std::clamp(m_pos, m_lo, m_hi - 1);
     m_pos = found;
-    m_rowid = found >= 0 ? m_file->rowid(o.rows[found]) : -1;
+    m_rowid = found >= 0 ? o.rowid(found) : -1;
     m_rowLoaded = m_memosLoaded = false;
 }
 
-qsizetype Table::locate(quint32 ordinal) const
+qsizetype Table::locate(qint64 rowid) const
 {
     const IndexOrder &o = order();
-    if (o.columns.empty())
+    if (o.columns.empty() || rowid < 0)
         return -1;
-    qsizetype lo = m_lo, hi = m_hi;
-    while (lo < hi) {
-        const qsizetype mid = lo + (hi - lo) / 2;
-        if (m_file->compareOrdinals(o, o.rows[mid], ordinal) < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    for (qsizetype p = lo; p < m_hi && m_file->compareOrdinals(o, o.rows[p], ordinal) == 0; ++p) {
-        if (o.rows[p] == ordinal)
+    // The record's key in this order, from the record itself; then the
+    // record among the entries of that key.
+    const std::vector<QVariant> row = m_file->fetchRow(rowid);
+    std::vector<KeyValue> keys;
+    for (size_t f = 0; f < o.columns.size(); ++f)
+        keys.push_back(m_file->keyValue(o, int(f), row[size_t(o.columns[f])]));
+    for (qsizetype p = lowerBound(keys); p < m_hi; ++p) {
+        for (size_t f = 0; f < keys.size(); ++f) {
+            if (o.compare(p, int(f), keys[f]) != 0)
+                return -1;
+        }
+        if (o.rowid(p) == rowid)
             return p;
     }
     return -1;
@@ -350,7 +352,7 @@ qsizetype Table::locate(quint32 ordinal) const
 void Table::setPosition(qsizetype pos)
 {
     m_pos = pos;
-    const qint64 rowid = pos >= 0 ? m_file->rowid(order().rows[pos]) : -1;
+    const qint64 rowid = pos >= 0 ? order().rowid(pos) : -1;
     if (rowid != m_rowid)
         m_rowLoaded = m_memosLoaded = false;
     m_rowid = rowid;
@@ -408,7 +410,6 @@ void Table::setIndexName(const QString &name)
     const qint64 before = m_rowid;
     const QString previous = m_indexName;
     const qsizetype pos = m_pos;
-    const quint32 ordinal = pos >= 0 ? order().rows[pos] : 0;
     m_indexName = name;
     try {
         chooseOrder();
@@ -419,7 +420,7 @@ void Table::setIndexName(const QString &name)
     }
     m_hasRange = false;
     applyRange();
-    qsizetype found = pos >= 0 ? locate(ordinal) : -1;
+    qsizetype found = pos >= 0 ? locate(before) : -1;
     if (found < 0 && m_lo < m_hi)
         found = m_lo;
     setPosition(found);
@@ -536,10 +537,11 @@ QVariant Table::value(int column) const
     sync();
     if (m_pos < 0)
         return QVariant();
-    // Key fields are held in memory: reading them costs no file access, so
-    // walks that read only ids stay cheap on large tables.
+    // The fields of the active index are read from its index file: reading
+    // them costs no read of the table, so walks that read only ids stay
+    // cheap on large tables.
     QVariant cached;
-    if (!m_rowLoaded && m_file->cachedValue(order().rows[m_pos], column, cached))
+    if (!m_rowLoaded && order().value(m_pos, column, cached))
         return cached;
     if (!m_rowLoaded) {
         m_row = m_file->fetchRow(m_rowid);
@@ -574,11 +576,11 @@ QVariant Table::valueAt(int recNo, int column) const
     const qsizetype pos = m_lo + recNo - 1;
     if (pos == m_pos)
         return value(column);
-    const quint32 ordinal = order().rows[pos];
+    const IndexOrder &o = order();
     QVariant cached;
-    if (m_file->cachedValue(ordinal, column, cached))
+    if (o.value(pos, column, cached))
         return cached;
-    return m_file->fetchRow(m_file->rowid(ordinal))[size_t(column)];
+    return m_file->fetchRow(o.rowid(pos))[size_t(column)];
 }
 
 qint64 Table::integerAt(int recNo, int column) const
@@ -589,7 +591,7 @@ qint64 Table::integerAt(int recNo, int column) const
     if (recNo < 1 || recNo > m_hi - m_lo)
         return 0;
     qint64 value;
-    if (m_file->cachedInteger(order().rows[m_lo + recNo - 1], column, value))
+    if (order().integer(m_lo + recNo - 1, column, value))
         return value;
     const QVariant v = valueAt(recNo, column);
     return v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong() : v.toLongLong();
@@ -620,7 +622,7 @@ QByteArrayView Table::heldBytesAt(int recNo, int column) const
                         ? m_fields[size_t(column)]->fieldName()
                         : QString::number(column),
                     m_tableName));
-    return m_file->heldBytes(order().rows[m_lo + recNo - 1], column);
+    return m_file->heldBytes(order().ordinal(m_lo + recNo - 1), column);
 }
 
 bool Table::findKey(const QVariantList &values)
@@ -638,7 +640,7 @@ bool Table::findKey(const QVariantList &values)
     if (p >= m_hi)
         return false;
     for (size_t f = 0; f < keys.size(); ++f) {
-        if (m_file->compare(o, int(f), o.rows[p], keys[f]) != 0)
+        if (o.compare(p, int(f), keys[f]) != 0)
             return false;
     }
     const qint64 before = m_rowid;
@@ -687,10 +689,9 @@ void Table::cancelRange()
     if (!m_hasRange)
         return;
     const qsizetype pos = m_pos;
-    const quint32 ordinal = pos >= 0 ? order().rows[pos] : 0;
     m_hasRange = false;
     applyRange();
-    qsizetype found = pos >= 0 ? locate(ordinal) : -1;
+    qsizetype found = pos >= 0 ? locate(m_rowid) : -1;
     if (found < 0 && m_lo < m_hi)
         found = m_lo;
     setPosition(found);

@@ -17,7 +17,7 @@ namespace zil::store {
 class DataSource;
 class Database;
 class TableFile;
-struct IndexOrder;
+class IndexOrder;
 struct KeyValue;
 
 class Table : public QObject
@@ -102,8 +102,8 @@ public:
     // null.
     QVariant valueAt(int recNo, int column) const;
     // The value of the recNo-th record in view as a 64-bit integer, for
-    // scans over every record: a key field's from the keys the table keeps
-    // in memory, without a value object; any other as valueAt reads it, a
+    // scans over every record: a field of the active index from its index
+    // file, without a value object; any other as valueAt reads it, a
     // text with its blanks trimmed. 0 outside the records in view.
     qint64 integerAt(int recNo, int column) const;
 
@@ -137,7 +137,9 @@ private:
     void applyRange();
     void sync() const;
     void setPosition(qsizetype pos);
-    qsizetype locate(quint32 ordinal) const;
+    // The place of the record with rowid in the active order; -1 when it
+    // is not among the records in view.
+    qsizetype locate(qint64 rowid) const;
     qsizetype lowerBound(const std::vector<KeyValue> &keys) const;
     qsizetype upperBound(const KeyValue &key) const;
     void notifySources(void (DataSource::*notice)());

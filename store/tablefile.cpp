@@ -13,7 +13,6 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
-#include <numeric>
 #include <sqlcipher/sqlite3.h>
 
 namespace zil::store {
@@ -173,6 +172,30 @@ std::optional<qint64> TableFile::readStampGeneration(const QString &path)
             return stamp;
     }
     return std::nullopt;
+}
+
+namespace {
+
+// SQLite's file change counter, bytes 24 to 27 of the file's header (for a
+// protected table the bytes there, which change as the page changes).
+quint32 changeCounterOf(const QString &path)
+{
+    const std::optional<QByteArray> head = platform::readRegularFile(path, 28, true);
+    if (!head || head->size() < 28)
+        return 0;
+    const auto *p = reinterpret_cast<const uchar *>(head->constData()) + 24;
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+}
+
+} // namespace
+
+std::optional<TableIdentity> TableFile::readIdentity(const QString &path)
+{
+    const platform::FileStamp stamp = platform::fileStamp(path);
+    const std::optional<qint64> generation = readStampGeneration(path);
+    if (!generation || !stamp.exists)
+        return std::nullopt;
+    return TableIdentity {stamp.size, stamp.modifiedNs, *generation, changeCounterOf(path)};
 }
 
 bool openTablesAgree(const QString &dir, qint64 *generation)
@@ -346,27 +369,34 @@ void TableFile::openConnection()
     if (!platform::isRegularFile(m_path, true))
         fail(StoreError::Kind::Corrupt,
             QStringLiteral("%1 is not a table: it is no regular file").arg(name));
-    bool opened = tryOpen(nullptr);
-    if (!opened) {
-        for (const QString &password : Session::instance().passwords()) {
-            if ((opened = tryOpen(&password)))
-                break;
+    // The file opened is the one whose stamp is taken: when it was replaced
+    // while it was being opened, it is opened again.
+    for (int attempt = 0;; ++attempt) {
+        const platform::FileStamp before = platform::fileStamp(m_path);
+        bool opened = tryOpen(nullptr);
+        if (!opened) {
+            for (const QString &password : Session::instance().passwords()) {
+                if ((opened = tryOpen(&password)))
+                    break;
+            }
         }
+        if (!opened) {
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            fail(StoreError::Kind::Corrupt,
+                QStringLiteral("%1 is not a table, or it is protected by a password that is not "
+                               "registered")
+                    .arg(name));
+        }
+        m_stamp = platform::fileStamp(m_path);
+        if (m_stamp == before || attempt == 2)
+            break;
     }
-    if (!opened) {
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        fail(StoreError::Kind::Corrupt,
-            QStringLiteral("%1 is not a table, or it is protected by a password that is not "
-                           "registered")
-                .arg(name));
-    }
-    m_stamp = platform::fileStamp(m_path);
     m_stampGeneration = stampOf(m_db).value_or(0);
+    m_identity = {m_stamp.size, m_stamp.modifiedNs, m_stampGeneration, changeCounterOf(m_path)};
     readSchema();
     m_dataVersion = dataVersion();
     readIndexFiles();
-    readKeys();
     // Bytes held from the file as it was are dropped with it.
     m_held.clear();
     ++m_generation;
@@ -453,20 +483,55 @@ int TableFile::columnIndex(const QString &name) const
     return -1;
 }
 
+bool TableFile::fitsColumns(const IndexInfo &info) const
+{
+    if (!info.image || info.fields.isEmpty())
+        return false;
+    const std::vector<bool> &text = info.image->header().textFields;
+    for (qsizetype i = 0; i < info.fields.size(); ++i) {
+        const int c = columnIndex(info.fields[i]);
+        if (c < 0 || m_columns[c].kind == schema::FieldKind::Memo
+            || text[size_t(i)] != (m_columns[c].kind == schema::FieldKind::Text))
+            return false;
+    }
+    return true;
+}
+
 std::vector<IndexInfo> TableFile::presentOrKeptIndexes() const
 {
-    // An index file removed while the table is open (by another program's
-    // rebuild, or with a table it replaces) leaves its index in use here: an
-    // order is always built from the table's own data, so it stays right.
     std::vector<IndexInfo> found = readIndexes(m_path);
+    std::erase_if(found, [this](const IndexInfo &f) { return !fitsColumns(f); });
+    // Only an index file made from the table file as it is open gives its
+    // order; one made from another file, or from this one before it was
+    // written into, names the index but its order is made from the table's
+    // data. A wrong order is never used.
+    for (IndexInfo &f : found) {
+        if (f.identity != m_identity)
+            f.image.reset();
+    }
+    // Every order read from a file must hold the same records.
+    std::optional<quint32> count;
+    for (IndexInfo &f : found) {
+        if (f.image && !count)
+            count = f.image->count();
+        else if (f.image && f.image->count() != *count)
+            f.image.reset();
+    }
+    // An index in use whose file was removed or replaced while the table is
+    // open (by another program's rebuild, or with a table it replaces) stays
+    // in use here: its order is then made from the table's own data, so it
+    // stays right.
     for (size_t i = 0; i + 1 < m_indexes.size(); ++i) {
         const IndexInfo &known = m_indexes[i].info;
         const bool present = std::any_of(found.begin(), found.end(), [&](const IndexInfo &f) {
             return f.primary == known.primary
                 && (known.primary || f.name.compare(known.name, Qt::CaseInsensitive) == 0);
         });
-        if (!present)
-            found.insert(known.primary ? found.begin() : found.end(), known);
+        if (!present) {
+            IndexInfo kept = known;
+            kept.image.reset();
+            found.insert(known.primary ? found.begin() : found.end(), std::move(kept));
+        }
     }
     return found;
 }
@@ -476,8 +541,10 @@ void TableFile::readIndexFiles()
     stampIndexFiles();
     std::vector<IndexInfo> indexes = presentOrKeptIndexes();
     m_indexes.clear();
+    m_rowCount = -1;
     for (IndexInfo &info : indexes) {
         IndexOrder order;
+        order.m_file = this;
         bool usable = !info.fields.isEmpty();
         for (const QString &f : info.fields) {
             const int c = columnIndex(f);
@@ -488,42 +555,47 @@ void TableFile::readIndexFiles()
         // An index over fields the table does not have cannot order it.
         if (!usable)
             continue;
+        order.m_image = info.image;
+        if (info.image && m_rowCount < 0)
+            m_rowCount = info.image->count();
         order.info = std::move(info);
         m_indexes.push_back(std::move(order));
     }
     IndexOrder natural;
+    natural.m_file = this;
     natural.info.name = QStringLiteral("(natural)");
     m_indexes.push_back(std::move(natural));
 }
 
-void TableFile::readKeys(const std::vector<int> &extra)
+IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &columns)
 {
-    m_keys.assign(m_columns.size(), KeyColumn());
-    std::vector<int> wanted = extra;
-    for (const IndexOrder &o : m_indexes) {
-        for (int c : o.columns) {
-            if (std::find(wanted.begin(), wanted.end(), c) == wanted.end())
-                wanted.push_back(c);
-        }
-    }
+    IndexKeys keys;
+    IndexHeader &h = keys.header;
+    h.table = tableBaseName(m_path);
+    h.name = info.name;
+    h.fields = info.fields;
+    h.primary = info.primary;
+    h.caseInsensitive = info.caseInsensitive;
+    h.identity = m_identity;
     QStringList select {QStringLiteral("rowid")};
-    for (int c : wanted) {
+    for (int c : columns) {
         select << quoted(m_columns[c].name);
-        m_keys[c].loaded = true;
-        m_keys[c].isInteger = m_columns[c].kind == schema::FieldKind::Integer;
+        h.textFields.push_back(m_columns[c].kind != schema::FieldKind::Integer);
     }
-    m_rowids.clear();
+    keys.integers.resize(columns.size());
+    keys.texts.resize(columns.size());
     sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
                                      .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        m_rowids.push_back(sqlite3_column_int64(stmt, 0));
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            KeyColumn &k = m_keys[wanted[i]];
-            if (k.isInteger)
-                k.integers.push_back(sqlite3_column_int64(stmt, int(i) + 1));
-            else
-                k.texts.push_back(textOf(stmt, int(i) + 1));
+        keys.rowids.push_back(sqlite3_column_int64(stmt, 0));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (!h.textFields[i]) {
+                keys.integers[i].push_back(sqlite3_column_int64(stmt, int(i) + 1));
+            } else {
+                QString t = textOf(stmt, int(i) + 1);
+                keys.texts[i].push_back(info.caseInsensitive ? t.toCaseFolded() : std::move(t));
+            }
         }
     }
     sqlite3_finalize(stmt);
@@ -531,10 +603,100 @@ void TableFile::readKeys(const std::vector<int> &extra)
         fail(StoreError::Kind::IO,
             QStringLiteral("Cannot read table %1: %2")
                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
-    for (IndexOrder &o : m_indexes) {
-        o.built = false;
-        o.rows.clear();
-    }
+    return keys;
+}
+
+QByteArray TableFile::indexImage(
+    const IndexInfo &info, const std::vector<int> &columns, bool *unique)
+{
+    QByteArray image = buildIndexImage(readKeys(info, columns), unique);
+    if (image.isEmpty())
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 holds a key too long to be indexed")
+                .arg(QFileInfo(m_path).fileName()));
+    return image;
+}
+
+void TableFile::buildOrder(const IndexOrder &order)
+{
+    auto image = IndexImage::fromBytes(indexImage(order.info, order.columns, nullptr));
+    if (!image)
+        fail(StoreError::Kind::Corrupt,
+            QStringLiteral("Cannot order table %1").arg(QFileInfo(m_path).fileName()));
+    order.m_image = std::move(image);
+    if (m_rowCount < 0)
+        m_rowCount = order.m_image->count();
+}
+
+void TableFile::replaceDamagedOrder(const IndexOrder &order)
+{
+    // The file is left as it is: the rebuild replaces it once no program
+    // has the table open. Until then this program orders from the data.
+    qWarning("zil: index file %s of %s is damaged; its order is made from the table",
+        qPrintable(order.info.fileName), qPrintable(QFileInfo(m_path).fileName()));
+    order.m_image.reset();
+    buildOrder(order);
+}
+
+qsizetype TableFile::rowCount()
+{
+    if (m_rowCount < 0)
+        order(naturalOrder());
+    return m_rowCount;
+}
+
+const IndexImage &IndexOrder::image() const
+{
+    if (!m_image)
+        m_file->buildOrder(*this);
+    return *m_image;
+}
+
+int IndexOrder::compare(qsizetype place, int fieldPos, const KeyValue &key) const
+{
+    return read([&](const IndexImage &i) {
+        if (key.isInteger) {
+            const qint64 x = i.integer(quint32(place), fieldPos);
+            return x < key.integer ? -1 : (x > key.integer ? 1 : 0);
+        }
+        return i.text(quint32(place), fieldPos).compare(QStringView(key.text), Qt::CaseSensitive);
+    });
+}
+
+int IndexOrder::fieldOf(int column) const
+{
+    const auto at = std::find(columns.begin(), columns.end(), column);
+    return at == columns.end() ? -1 : int(at - columns.begin());
+}
+
+bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
+{
+    const int f = fieldOf(column);
+    if (f < 0)
+        return false;
+    return read([&](const IndexImage &i) {
+        if (!i.header().textFields[size_t(f)]) {
+            value = QVariant(i.integer(quint32(place), f));
+            return true;
+        }
+        if (info.caseInsensitive)
+            return false;
+        value = QVariant(i.text(quint32(place), f).toString());
+        return true;
+    });
+}
+
+bool IndexOrder::integer(qsizetype place, int column, qint64 &value) const
+{
+    const int f = fieldOf(column);
+    if (f < 0)
+        return false;
+    return read([&](const IndexImage &i) {
+        if (i.header().textFields[size_t(f)])
+            return false;
+        value = i.integer(quint32(place), f);
+        return true;
+    });
 }
 
 qint64 TableFile::dataVersion()
@@ -557,61 +719,10 @@ int TableFile::findIndex(const QString &name) const
     return -1;
 }
 
-const QString &TableFile::textKey(const KeyColumn &col, quint32 ordinal, bool caseInsensitive) const
-{
-    if (!caseInsensitive)
-        return col.texts[ordinal];
-    return col.folded[ordinal];
-}
-
-int TableFile::compareRows(const IndexOrder &order, quint32 a, quint32 b) const
-{
-    const bool ci = order.info.caseInsensitive;
-    for (int c : order.columns) {
-        const KeyColumn &k = m_keys[c];
-        if (k.isInteger) {
-            const qint64 x = k.integers[a], y = k.integers[b];
-            if (x != y)
-                return x < y ? -1 : 1;
-        } else {
-            const int r = QString::compare(textKey(k, a, ci), textKey(k, b, ci), Qt::CaseSensitive);
-            if (r != 0)
-                return r;
-        }
-    }
-    return 0;
-}
-
 const IndexOrder &TableFile::order(int index)
 {
-    IndexOrder &o = m_indexes[index];
-    if (o.built)
-        return o;
-    if (o.info.caseInsensitive) {
-        for (int c : o.columns) {
-            KeyColumn &k = m_keys[c];
-            if (!k.isInteger && k.folded.size() != k.texts.size()) {
-                k.folded.clear();
-                k.folded.reserve(k.texts.size());
-                for (const QString &t : k.texts)
-                    k.folded.push_back(t.toCaseFolded());
-            }
-        }
-    }
-    o.rows.resize(m_rowids.size());
-    std::iota(o.rows.begin(), o.rows.end(), 0u);
-    // A table is often stored in the order of an index already (the
-    // database maker writes materials in name order): one pass tells, and
-    // spares the sort.
-    bool sorted = true;
-    for (size_t i = 1; sorted && !o.columns.empty() && i < o.rows.size(); ++i)
-        sorted = compareRows(o, o.rows[i - 1], o.rows[i]) <= 0;
-    if (!sorted) {
-        // Stable, so records of equal key keep the store's own order.
-        std::stable_sort(o.rows.begin(), o.rows.end(),
-            [&](quint32 a, quint32 b) { return compareRows(o, a, b) < 0; });
-    }
-    o.built = true;
+    const IndexOrder &o = m_indexes[size_t(index)];
+    o.image();
     return o;
 }
 
@@ -637,27 +748,6 @@ KeyValue TableFile::keyValue(const IndexOrder &order, int fieldPos, const QVaria
             key.text = key.text.toCaseFolded();
     }
     return key;
-}
-
-int TableFile::compare(
-    const IndexOrder &order, int fieldPos, quint32 ordinal, const KeyValue &key) const
-{
-    const KeyColumn &k = m_keys[order.columns[fieldPos]];
-    if (k.isInteger) {
-        const qint64 x = k.integers[ordinal];
-        return x < key.integer ? -1 : (x > key.integer ? 1 : 0);
-    }
-    return QString::compare(
-        textKey(k, ordinal, order.info.caseInsensitive), key.text, Qt::CaseSensitive);
-}
-
-bool TableFile::cachedValue(quint32 ordinal, int column, QVariant &value) const
-{
-    const KeyColumn &k = m_keys[column];
-    if (!k.loaded)
-        return false;
-    value = k.isInteger ? QVariant(k.integers[ordinal]) : QVariant(k.texts[ordinal]);
-    return true;
 }
 
 std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
@@ -731,9 +821,22 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
     QStringList select {QStringLiteral("rowid")};
     for (int c : wanted)
         select << quoted(m_columns[size_t(c)].name);
+    // The rowid of each record by its ordinal, as the orders give them: the
+    // bytes are held by ordinal, so the records read must be those.
+    const IndexOrder *by = &m_indexes.back();
+    for (const IndexOrder &o : m_indexes) {
+        if (o.m_image) {
+            by = &o;
+            break;
+        }
+    }
+    const qsizetype count = by->size();
+    std::vector<qint64> rowids(size_t(count), 0);
+    for (qsizetype p = 0; p < count; ++p)
+        rowids[by->ordinal(p)] = by->rowid(p);
     std::vector<HeldColumn> read(wanted.size());
     for (HeldColumn &h : read)
-        h.ends.reserve(m_rowids.size());
+        h.ends.reserve(rowids.size());
     sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
                                      .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
     int rc;
@@ -742,7 +845,7 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         // The records must be those the table was read with; a file written
         // into since then is read again by a refresh before it can be held.
-        if (ordinal >= m_rowids.size() || sqlite3_column_int64(stmt, 0) != m_rowids[ordinal]) {
+        if (ordinal >= rowids.size() || sqlite3_column_int64(stmt, 0) != rowids[ordinal]) {
             same = false;
             break;
         }
@@ -770,7 +873,7 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
         fail(StoreError::Kind::IO,
             QStringLiteral("Cannot read table %1: %2")
                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
-    if (!same || ordinal != m_rowids.size())
+    if (!same || ordinal != rowids.size())
         fail(StoreError::Kind::IO,
             QStringLiteral("Cannot read table %1: it changed while it was read")
                 .arg(QFileInfo(m_path).fileName()));
@@ -851,24 +954,6 @@ bool TableFile::indexFilesChanged()
             || before[i].caseInsensitive != after[i].caseInsensitive;
     }
     return changed;
-}
-
-bool TableFile::isUnique(const std::vector<int> &columns)
-{
-    IndexOrder probe;
-    probe.columns = columns;
-    // The fields of an index not yet created are not held in memory yet.
-    if (std::any_of(columns.begin(), columns.end(), [&](int c) { return !m_keys[c].loaded; }))
-        readKeys(columns);
-    probe.rows.resize(m_rowids.size());
-    std::iota(probe.rows.begin(), probe.rows.end(), 0u);
-    std::sort(probe.rows.begin(), probe.rows.end(),
-        [&](quint32 a, quint32 b) { return compareRows(probe, a, b) < 0; });
-    for (size_t i = 1; i < probe.rows.size(); ++i) {
-        if (compareRows(probe, probe.rows[i - 1], probe.rows[i]) == 0)
-            return false;
-    }
-    return true;
 }
 
 } // namespace zil::store

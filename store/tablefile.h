@@ -1,6 +1,6 @@
 // One open table file, shared by every cursor of the process that reads it:
-// the SQLite connection, the columns, the key columns held in memory and the
-// orders of its indexes, built from the data when first needed.
+// the SQLite connection, the columns, and the orders of its indexes, each
+// searched in place in its mapped index file.
 #pragma once
 
 #include "filenames.h"
@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -40,15 +41,52 @@ struct KeyValue
     QString text;
 };
 
-// The order of one index: the places of the records (ordinals in the file's
-// row list) sorted by the index's fields. An order without fields is the
-// store's own order.
-struct IndexOrder
+class TableFile;
+
+// The order of one index: its entries place by place, each the record it
+// belongs to (its rowid, and its ordinal among the table's records in rowid
+// order) with the values of the index's fields. An order without fields is
+// the store's own order, the records in rowid order. The order is read from
+// its index file; one whose file is gone or found damaged is made from the
+// table's data instead, so it is always the order its index stands for.
+class IndexOrder
 {
+public:
     IndexInfo info;
     std::vector<int> columns;
-    std::vector<quint32> rows;
-    bool built = false;
+
+    qsizetype size() const
+    {
+        return read([](const IndexImage &i) { return qsizetype(i.count()); });
+    }
+    qint64 rowid(qsizetype place) const
+    {
+        return read([place](const IndexImage &i) { return i.rowid(quint32(place)); });
+    }
+    quint32 ordinal(qsizetype place) const
+    {
+        return read([place](const IndexImage &i) { return i.ordinal(quint32(place)); });
+    }
+    // Compares the entry at place with a key value on field fieldPos.
+    int compare(qsizetype place, int fieldPos, const KeyValue &key) const;
+    // The value of column at place when it is a field of the index and held
+    // as it is stored (an integer, or a text of an index that keeps case);
+    // false otherwise.
+    bool value(qsizetype place, int column, QVariant &value) const;
+    bool integer(qsizetype place, int column, qint64 &value) const;
+
+private:
+    friend class TableFile;
+    const IndexImage &image() const;
+    // The place of column among the index's fields; -1 when it is none.
+    int fieldOf(int column) const;
+    // Runs f on the image; a damaged block found on the way replaces the
+    // file's order by one made from the table, and f runs again on it.
+    template<typename F>
+    auto read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()));
+
+    TableFile *m_file = nullptr;
+    mutable std::shared_ptr<const IndexImage> m_image;
 };
 
 class TableFile
@@ -67,8 +105,8 @@ public:
     const QString &path() const { return m_path; }
     const std::vector<Column> &columns() const { return m_columns; }
     int columnIndex(const QString &name) const; // -1 when none
-    qsizetype rowCount() const { return qsizetype(m_rowids.size()); }
-    qint64 rowid(quint32 ordinal) const { return m_rowids[ordinal]; }
+    // The number of records, from the index files when the table has any.
+    qsizetype rowCount();
 
     // The generation the table file is stamped with (the same in the four
     // tables of one database), 0 when it is not stamped.
@@ -76,6 +114,11 @@ public:
     // The same for the table file at path without opening it as a table;
     // nullopt when it cannot be read (no table, a FIFO, a password missing).
     static std::optional<qint64> readStampGeneration(const QString &path);
+    // The identity of the table file as it was opened; index files made from
+    // it carry the same.
+    const TableIdentity &identity() const { return m_identity; }
+    // The same for the table file at path without opening it as a table.
+    static std::optional<TableIdentity> readIdentity(const QString &path);
 
     // Counts every re-read of the table; cursors compare it to notice that
     // places in the orders have moved.
@@ -88,23 +131,13 @@ public:
     int naturalOrder() const { return int(m_indexes.size()) - 1; }
     const IndexOrder &order(int index);
 
-    // Compares record `ordinal` with a key value on field `fieldPos` of an order.
-    int compare(const IndexOrder &order, int fieldPos, quint32 ordinal, const KeyValue &key) const;
     // A key value for field `fieldPos` of an order from a caller's value.
     KeyValue keyValue(const IndexOrder &order, int fieldPos, const QVariant &value) const;
 
-    // The value of a key column of a record from memory; false when the
-    // column is not held in memory.
-    bool cachedValue(quint32 ordinal, int column, QVariant &value) const;
-    // The same for an integer key column, without a QVariant.
-    bool cachedInteger(quint32 ordinal, int column, qint64 &value) const
-    {
-        const KeyColumn &k = m_keys[size_t(column)];
-        if (!k.loaded || !k.isInteger)
-            return false;
-        value = k.integers[ordinal];
-        return true;
-    }
+    // The image of an index made from the table's data, as its index file
+    // holds it. With unique set, *unique tells whether no two records have
+    // the same key. Raises StoreError.
+    QByteArray indexImage(const IndexInfo &info, const std::vector<int> &columns, bool *unique);
 
     // The non-memo values of a record; memo columns read as null.
     std::vector<QVariant> fetchRow(qint64 rowid);
@@ -135,14 +168,10 @@ public:
     QByteArrayView heldBytes(quint32 ordinal, int column) const
     {
         const HeldColumn &h = m_held[size_t(column)];
+        if (ordinal >= h.ends.size())
+            return {};
         const qsizetype begin = ordinal == 0 ? 0 : h.ends[ordinal - 1];
         return QByteArrayView(h.data.constData() + begin, h.ends[ordinal] - begin);
-    }
-
-    // Compares two records by the fields of an order.
-    int compareOrdinals(const IndexOrder &order, quint32 a, quint32 b) const
-    {
-        return compareRows(order, a, b);
     }
 
     // Re-reads the table when its file changed, and its index files; true
@@ -152,16 +181,19 @@ public:
     // generation hook is told, once for each state of the four table files.
     bool reload();
 
-    // Checks that the fields form a unique key over the table's records.
-    bool isUnique(const std::vector<int> &columns);
-
 private:
     TableFile() = default;
     void openConnection();
     void readSchema();
-    // Holds in memory the fields of every index, and the extra columns.
-    void readKeys(const std::vector<int> &extra = {});
+    friend class IndexOrder;
     void readIndexFiles();
+    // Whether an index file describes an index over this table's fields, of
+    // their kinds.
+    bool fitsColumns(const IndexInfo &info) const;
+    // Makes an order from the table's data, in memory.
+    void buildOrder(const IndexOrder &order);
+    void replaceDamagedOrder(const IndexOrder &order);
+    IndexKeys readKeys(const IndexInfo &info, const std::vector<int> &columns);
     // The indexes of the index files, and those in use whose files are gone.
     std::vector<IndexInfo> presentOrKeptIndexes() const;
     // Whether the index files say something other than when they were read.
@@ -172,18 +204,7 @@ private:
     bool tryOpen(const QString *password);
     qint64 dataVersion();
     sqlite3_stmt *prepare(const QString &sql);
-    int compareRows(const IndexOrder &order, quint32 a, quint32 b) const;
     [[noreturn]] void fail(StoreError::Kind kind, const QString &what) const;
-
-    struct KeyColumn
-    {
-        bool loaded = false;
-        bool isInteger = false;
-        std::vector<qint64> integers;
-        std::vector<QString> texts;
-        std::vector<QString> folded; // filled when a case-insensitive index uses it
-    };
-    const QString &textKey(const KeyColumn &col, quint32 ordinal, bool caseInsensitive) const;
 
     // The bytes of one column for every record, one after the other in the
     // records' order; ends[i] is where record i's bytes end.
@@ -202,9 +223,9 @@ private:
     sqlite3_stmt *m_rowStatement = nullptr;
     sqlite3_stmt *m_memoRowStatement = nullptr;
     std::vector<Column> m_columns;
-    std::vector<qint64> m_rowids;
-    std::vector<KeyColumn> m_keys;
+    qsizetype m_rowCount = -1; // -1 until known
     std::vector<IndexOrder> m_indexes;
+    TableIdentity m_identity;
     qint64 m_dataVersion = -1;
     platform::FileStamp m_stamp;
     platform::FileStamp m_indexDirStamp;
@@ -236,5 +257,21 @@ using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
 // tablePath open, that is holds its lock file. Nothing is opened, and no
 // lock file is made to learn it: without one nobody has the table open.
 void checkTableNotInUse(const QString &tablePath);
+
+template<typename F>
+auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))
+{
+    try {
+        return f(image());
+    } catch (const IndexDamaged &) {
+        m_file->replaceDamagedOrder(*this);
+    }
+    try {
+        return f(image());
+    } catch (const IndexDamaged &) {
+        throw StoreError(StoreError::Kind::Corrupt,
+            QStringLiteral("The order of index %1 cannot be read").arg(info.name));
+    }
+}
 
 } // namespace zil::store

@@ -13,10 +13,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -284,6 +286,46 @@ std::optional<QByteArray> readRegularFile(const QString &path, qsizetype maxByte
     ::close(fd);
     data.truncate(got);
     return data;
+}
+
+MappedFile MappedFile::map(const QString &path, bool followLinks)
+{
+    MappedFile mapped;
+    const int fd = openRegularFile(path, followLinks);
+    if (fd < 0)
+        return mapped;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && quint64(st.st_size) < quint64(SIZE_MAX / 2)) {
+        void *p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p != MAP_FAILED) {
+            mapped.m_data = static_cast<const uchar *>(p);
+            mapped.m_size = qsizetype(st.st_size);
+        }
+    }
+    ::close(fd);
+    return mapped;
+}
+
+MappedFile::~MappedFile()
+{
+    if (m_data)
+        ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
+}
+
+MappedFile::MappedFile(MappedFile &&other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr))
+    , m_size(std::exchange(other.m_size, 0))
+{ }
+
+MappedFile &MappedFile::operator=(MappedFile &&other) noexcept
+{
+    if (this != &other) {
+        if (m_data)
+            ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
 }
 
 bool replaceFileContent(const QString &dir, const QString &name, const QByteArray &data)

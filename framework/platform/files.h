@@ -67,6 +67,32 @@ bool isRegularFile(const QString &path, bool followLinks);
 std::optional<QByteArray> readRegularFile(
     const QString &path, qsizetype maxBytes, bool followLinks);
 
+// A regular file mapped into memory for reading only. The mapping stays
+// valid while the object lives, also when the file is deleted or another
+// file is renamed over its name meanwhile. Not mapped (data() null) when
+// path is no regular file, holds nothing or cannot be mapped.
+class MappedFile
+{
+public:
+    MappedFile() = default;
+    // With followLinks false a symbolic link is refused; a FIFO or a device
+    // is never opened so that it could block.
+    static MappedFile map(const QString &path, bool followLinks);
+    ~MappedFile();
+    MappedFile(MappedFile &&other) noexcept;
+    MappedFile &operator=(MappedFile &&other) noexcept;
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+
+    bool isMapped() const { return m_data != nullptr; }
+    const uchar *data() const { return m_data; }
+    qsizetype size() const { return m_size; }
+
+private:
+    const uchar *m_data = nullptr;
+    qsizetype m_size = 0;
+};
+
 // Writes data as the whole content of dir/name: a new file is written in
 // dir and renamed over the name, so a reader sees the old content or the new
 // one, never part of it. An existing symbolic link at the name is replaced

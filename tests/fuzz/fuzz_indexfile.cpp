@@ -2,6 +2,13 @@
 // file holds, reading it never fails, and every order the table then offers
 // is the order its index stands for: a damaged index file counts as missing,
 // it never orders the records otherwise.
+//
+// The first byte of an input chooses the file. With bit 3 clear, the rest of
+// the input is the file's whole content. With it set, the rest is a list of
+// edits to the sound index file made for the table: each five bytes, an
+// offset (32 bits, little-endian) and a byte to XOR there; an offset with
+// its top bit set cuts the file there instead. The edits reach the body of a
+// file whose header names the table as it is, which whole contents cannot.
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/storeerror.h"
@@ -64,22 +71,26 @@ void makeTable(const QString &path)
 void checkOrder(store::TableFile &file, int index)
 {
     const store::IndexOrder &o = file.order(index);
-    check(o.rows.size() == size_t(file.rowCount()), "an order lost or added records");
-    std::vector<bool> seen(o.rows.size());
+    const qsizetype n = o.size();
+    check(n == file.rowCount(), "an order lost or added records");
+    std::vector<bool> seen(static_cast<size_t>(n), false);
     QStringList values;
     const int id = file.columnIndex(QStringLiteral("id"));
     const int cas = file.columnIndex(QStringLiteral("cas"));
-    for (quint32 r : o.rows) {
+    for (qsizetype p = 0; p < n; ++p) {
+        const quint32 r = o.ordinal(p);
         check(r < seen.size() && !seen[r], "an order holds a record twice");
         seen[r] = true;
+        const std::vector<QVariant> row = file.fetchRow(o.rowid(p));
+        check(row[size_t(id)].toLongLong() != 0, "an order holds a record the table has not");
+        if (o.info.name == QLatin1String("CASOrder"))
+            values << row[size_t(cas)].toString().toCaseFolded();
+        else
+            values << QString::number(row[size_t(id)].toLongLong());
+        // A key field read from the order is the record's own.
         QVariant v;
-        if (o.info.name == QLatin1String("CASOrder")) {
-            file.cachedValue(r, cas, v);
-            values << v.toString().toCaseFolded();
-        } else {
-            file.cachedValue(r, id, v);
-            values << QString::number(v.toLongLong());
-        }
+        if (o.value(p, id, v))
+            check(v == row[size_t(id)], "an order gives another record's key");
     }
     if (o.info.primary || o.info.name == QLatin1String("NameOrder")
         || o.info.name == QLatin1String("CASOrder")) {
@@ -89,10 +100,30 @@ void checkOrder(store::TableFile &file, int index)
     }
 }
 
+QByteArray edited(QByteArray file, const uint8_t *edits, size_t size)
+{
+    for (size_t i = 0; i + 5 <= size && !file.isEmpty(); i += 5) {
+        quint32 at = quint32(edits[i]) | quint32(edits[i + 1]) << 8 | quint32(edits[i + 2]) << 16
+            | quint32(edits[i + 3]) << 24;
+        if (at & 0x80000000u) {
+            file.truncate(qsizetype((at & 0x7FFFFFFFu) % quint32(file.size())));
+        } else {
+            at %= quint32(file.size());
+            file[at] = char(file[at] ^ edits[i + 4]);
+        }
+    }
+    return file;
+}
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) { }
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
+    // A damaged index file found in use is told of as a warning; the check
+    // is what happens after it.
+    qInstallMessageHandler(quiet);
     s_dir = new QTemporaryDir;
     s_table = s_dir->filePath(QStringLiteral("MATERIAL.DB"));
     makeTable(s_table);
@@ -115,10 +146,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The first byte chooses the file the rest replaces or adds.
     static const char *const names[]
         = {"material.px", "material.xg0", "material.xg1", "MATERIAL.XG2", "material.xgz"};
-    const QString target = s_dir->filePath(QLatin1String(names[data[0] % 5]));
-    for (const auto &[path, bytes] : s_sound)
+    const QString target = s_dir->filePath(QLatin1String(names[(data[0] & 7) % 5]));
+    QByteArray base = s_sound.first().second;
+    for (const auto &[path, bytes] : s_sound) {
         writeFile(path, bytes);
-    writeFile(target, QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1)));
+        if (path.compare(target, Qt::CaseInsensitive) == 0)
+            base = bytes;
+    }
+    // The table file is never written, so the sound files name it as it is.
+    if (data[0] & 8)
+        writeFile(target, edited(base, data + 1, size - 1));
+    else
+        writeFile(
+            target, QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1)));
 
     store::isIndexFile(target);
     const auto indexes = store::readIndexes(s_table);

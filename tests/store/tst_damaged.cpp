@@ -8,6 +8,7 @@
 #include "common/testdb.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
+#include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/table.h"
@@ -21,8 +22,10 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
 
 using namespace zil;
 
@@ -284,17 +287,29 @@ class TestDamaged : public QObject
         const QString dir = m_tmp.filePath(QStringLiteral("case%1").arg(m_next++));
         QDir().mkpath(dir);
         // Copied by hand: QFile::copy syncs every file to disk, which makes a
-        // thousand starts slow.
-        for (const QString &f : QDir(from).entryList(QDir::Files))
+        // thousand starts slow. Each copy keeps its modification time to the
+        // nanosecond, so the index files still name their tables as they are.
+        for (const QString &f : QDir(from).entryList(QDir::Files)) {
             replaceWith(dir + "/" + f, contents(from + "/" + f));
+            keepTime(from + "/" + f, dir + "/" + f);
+        }
         return dir;
+    }
+
+    static void keepTime(const QString &from, const QString &to)
+    {
+        struct stat st;
+        if (::stat(QFile::encodeName(from).constData(), &st) == 0) {
+            const struct timespec times[2] = {st.st_atim, st.st_mtim};
+            ::utimensat(AT_FDCWD, QFile::encodeName(to).constData(), times, 0);
+        }
     }
 
     // Starts the program on the database after damaging `file` of it; empty
     // when what happened is sound, else what went wrong. Counts the starts
     // that showed the main window.
-    QString startDamaged(
-        bool protect, const QString &file, const Damage &damage, int &cases, int &shown)
+    QString startDamaged(bool protect, const QString &file, const Damage &damage, int &cases,
+        int &shown, bool rebuilt = false)
     {
         const QString db = copyOf(protect ? m_protected : m_plain);
         if (!damage.apply(db + "/" + file)) {
@@ -330,6 +345,8 @@ class TestDamaged : public QObject
                         + expected.describe();
                 else if (!app.messages.isEmpty())
                     problem = where + "reading gave " + app.messages.join(" | ");
+                else if (QString why; rebuilt && !store::indexesComplete(db, &why))
+                    problem = where + "not rebuilt: " + why;
             }
         }
         QDir(db).removeRecursively();
@@ -537,20 +554,133 @@ private slots:
     void damagedIndexes()
     {
         QFETCH(QString, kind);
-        QList<Damage> damages;
-        const qint64 size = QFileInfo(m_plain + "/material.xg1").size();
-        if (kind == "cut") {
-            for (qint64 n = 0; n < size; n += 7)
-                damages << truncateTo(n);
-            damages << truncateTo(size - 1);
-        } else if (kind == "flip") {
-            for (qint64 at = 0; at < size; at += 3)
-                damages << flipAt(at);
-        } else {
-            damages << truncateTo(0) << randomBytes(90, 4) << randomBytes(5000, 5) << directory()
-                    << sqlFile("a SQLite file", "CREATE TABLE x (a)");
+        // Every file is damaged throughout its header, which says where all
+        // else lies, and at places spread over its body; the name order's
+        // file, whose texts the list shows first, throughout.
+        for (const QString &file : indexFiles()) {
+            const bool whole = file == QLatin1String("material.xg1");
+            const qint64 size = QFileInfo(m_plain + "/" + file).size();
+            const qint64 header = std::min<qint64>(size, 200);
+            QList<Damage> damages;
+            if (kind == "cut") {
+                for (qint64 n = 0; n < (whole ? size : header); n += whole ? 7 : 13)
+                    damages << truncateTo(n);
+                if (!whole) {
+                    for (qint64 n : spread(size, 6))
+                        damages << truncateTo(n);
+                }
+                damages << truncateTo(size - 1);
+            } else if (kind == "flip") {
+                for (qint64 at = 0; at < (whole ? size : header); at += whole ? 3 : 11)
+                    damages << flipAt(at);
+                if (!whole) {
+                    for (qint64 at : spread(size, 12))
+                        damages << flipAt(at);
+                }
+            } else {
+                damages << truncateTo(0) << randomBytes(90, 4) << randomBytes(5000, 5)
+                        << directory() << sqlFile("a SQLite file", "CREATE TABLE x (a)");
+            }
+            runCases(false, {file}, damages);
         }
-        runCases(false, indexFiles(), damages);
+    }
+
+    // Index files that do not fit their table as it is: the start-up check
+    // counts them as missing, the start rebuilds them, and the lists show the
+    // orders of the tables as they are.
+    void mismatchedIndexesAreRebuilt()
+    {
+        // Another database: its tables carry another generation.
+        const QString other = m_tmp.filePath("othergen");
+        QList<test::SourceMaterial> renamed = m_materials;
+        for (test::SourceMaterial &m : renamed)
+            m.name = "z" + m.name;
+        QVERIFY(test::makeDatabase(m_tmp.filePath("othergensrc"), other, renamed, m_suppliers));
+        {
+            // A first start makes its index files.
+            store::Session::instance().setNetFileDir(QString());
+            test::RunningApp app;
+            QVERIFY(app.start(other));
+        }
+
+        const qint64 size = QFileInfo(m_plain + "/material.xg1").size();
+        const auto copiedFrom = [](const QString &label, const QString &from) {
+            return Damage {label, [from](const QString &path) {
+                               const QByteArray bytes = contents(from);
+                               return !bytes.isEmpty() && replaceWith(path, bytes);
+                           }};
+        };
+        struct Case
+        {
+            QString file;
+            Damage damage;
+        };
+        const QList<Case> cases {
+            {"material.xg1", truncateTo(size / 2)},
+            {"material.xg1", truncateTo(size - 8)},
+            // The header: the table's size, then a field's name.
+            {"material.xg1", flipAt(58)},
+            {"material.xg1", flipAt(120)},
+            // The table changed after its indexes were made.
+            {"MATERIAL.DB",
+                {"written into",
+                    [](const QString &path) {
+                        return test::execSql(path, "UPDATE material SET cas = '1-00' WHERE id = 8");
+                    }}},
+            {"SUPPLIER.DB",
+                {"written into",
+                    [](const QString &path) {
+                        return test::execSql(
+                            path, "UPDATE supplier SET name = 'Aaron' WHERE id = 7");
+                    }}},
+            // Swapped: an index of another table, another index of the same
+            // table.
+            {"material.xg1", copiedFrom("synon.xg0 there", m_plain + "/synon.xg0")},
+            {"synon.px", copiedFrom("matsupp.px there", m_plain + "/matsupp.px")},
+            {"material.xg0", copiedFrom("material.xg1 there", m_plain + "/material.xg1")},
+            {"material.px", copiedFrom("another generation's", other + "/material.px")},
+            {"material.xg1", copiedFrom("another generation's", other + "/material.xg1")},
+        };
+        QStringList problems;
+        for (const Case &c : cases) {
+            const QString db = copyOf(m_plain);
+            QVERIFY(store::indexesComplete(db));
+            QVERIFY2(c.damage.apply(db + "/" + c.file), qPrintable(c.file + " " + c.damage.label));
+            QString why;
+            if (store::indexesComplete(db, &why))
+                problems << c.file + " " + c.damage.label + ": counted as sound";
+            QDir(db).removeRecursively();
+            int cases = 0, shown = 0;
+            const QString p = startDamaged(false, c.file, c.damage, cases, shown, true);
+            if (!p.isEmpty())
+                problems << p;
+            if (shown != 1)
+                problems << c.file + " " + c.damage.label + ": not started";
+        }
+        // A damaged body is found block by block as it is read, not by the
+        // start-up check, which reads no more than a start needs: the lists
+        // then show the orders made from the tables.
+        int runs = 0, shown = 0;
+        for (const qint64 at : {size - 2, size / 2 + 40}) {
+            const QString p = startDamaged(false, "material.xg1", flipAt(at), runs, shown);
+            if (!p.isEmpty())
+                problems << p;
+        }
+        if (shown != 2)
+            problems << "a damaged body refused";
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+
+        // A file of another program at an index's name is never taken for an
+        // index, nor deleted: the start says it cannot rebuild.
+        const QString db = copyOf(m_plain);
+        QVERIFY(replaceWith(db + "/material.xg1", "my notes on the name order\n"));
+        QVERIFY(!store::indexesComplete(db));
+        {
+            store::Session::instance().setNetFileDir(QString());
+            test::RunningApp app;
+            QVERIFY(!app.start(db));
+        }
+        QCOMPARE(contents(db + "/material.xg1"), QByteArray("my notes on the name order\n"));
     }
 };
 

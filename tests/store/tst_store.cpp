@@ -758,6 +758,47 @@ private slots:
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("Vanillin"));
     }
 
+    // An index file whose body is damaged after it was made: the damaged
+    // block is found when first read, and the cursor orders the records from
+    // the table, never from the damaged bytes.
+    void damagedOrderIsMadeFromTheTable()
+    {
+        QTemporaryDir dir;
+        QVERIFY(test::runMakeDb({makeSource(), dir.path()}));
+        store::indexDatabase(dir.path());
+        QVERIFY(store::indexesComplete(dir.path()));
+        const auto names = [&] {
+            Table t;
+            t.setDatabaseName(dir.path());
+            t.setTableName("MATERIAL.DB");
+            t.setIndexName("NameOrder");
+            t.open();
+            QStringList seen;
+            for (t.first(); !t.eof(); t.next())
+                seen << t.fieldByName("name").asString() + "/" + t.fieldByName("id").asString();
+            t.findNearest("VANI");
+            seen << t.fieldByName("name").asString();
+            return seen;
+        };
+        const QStringList sound = names();
+        QCOMPARE(sound.size(), 7);
+        QCOMPARE(sound.last(), QStringLiteral("Vanillin"));
+
+        // The last text of the pool, then an id in the middle of the body.
+        const QString path = dir.filePath("material.xg1");
+        for (const qint64 back : {2, 200}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.size() - back;
+            f.seek(at);
+            const char c = char(~f.read(1).at(0));
+            f.seek(at);
+            f.write(&c, 1);
+            f.close();
+            QCOMPARE(names(), sound);
+        }
+    }
+
     // Names in another case are found from a listing of the directory that
     // is kept while the directory stays as it was, and read again as soon as
     // an entry comes or goes.

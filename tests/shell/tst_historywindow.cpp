@@ -311,6 +311,44 @@ private slots:
         QVERIFY(!f->MenuBack->isEnabled());
         QCOMPARE(places(), (QList<Place> {first, five, hundred}));
     }
+
+    // A database replaced under a criteria selection is taken up when Back
+    // lists every material again; ids follow the new name order, so the
+    // material is found again by its name.
+    void backAfterReplaceFindsTheMaterialByName()
+    {
+        const QString live = m_tmp.filePath(QStringLiteral("replaced"));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "41", live}));
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        start(live);
+        QTRY_COMPARE(places().size(), 1);
+        f->MaterialGrid->setRow(1000);
+        QTRY_COMPARE(places().last(), materialPlace());
+        f->MaterialGrid->setRow(2001);
+        const Place odd = materialPlace();
+        QCOMPARE(odd.id, 2001);
+        QTRY_COMPARE(places().last(), odd);
+
+        f->SearchClass->Predicate
+            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
+        f->ApplySelection();
+        f->UpdateListCaption();
+        f->UpdateSearchEnabled();
+        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+        f->MaterialGrid->setRow(4);
+        QTRY_COMPARE(places().last(), materialPlace());
+
+        // The same materials and more: every old name is there, most under
+        // another id.
+        QVERIFY(test::runMakeDb({"--synthetic", "3200", "--seed", "41", live}));
+        f->MenuBack->trigger();
+        QCOMPARE(f->SearchClass->SelectedCount, 3200);
+        QCOMPARE(materialPlace().name, odd.name);
+        QVERIFY(materialPlace().id != odd.id);
+        QCOMPARE(places().at(places().size() - 2), materialPlace());
+        verifyMaterialShown(materialPlace().id);
+    }
 };
 
 QTEST_MAIN(TestHistory)

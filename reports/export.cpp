@@ -87,10 +87,9 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     QString path = platform::askSaveFileName(
         m_window, caption, QDir(folder).filePath(QStringLiteral("materials.") + suffix), filter);
+    path = platform::completedSaveName(m_window, path, suffix);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + suffix;
 
     const int total = int(ids.size());
     QProgressDialog progress(QString(), QStringLiteral("Cancel"), 0, total, m_window);

@@ -8,6 +8,7 @@
 
 #include "browser/Search.h"
 #include "browser/searchclass.h"
+#include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
 #include "framework/usersettings.h"
 #include "reports/export.h"
@@ -151,6 +152,7 @@ private slots:
     void cancelLeavesNoFileAndKeepsAnOldOne();
     void unwritableFileIsReportedAndLeavesNothing();
     void dialogProposesTheLastFolder();
+    void bareNameAsksBeforeReplacing();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -398,6 +400,54 @@ void TestExport::dialogProposesTheLastFolder()
     controller()->setLastFolder(m_dir.path());
     QCOMPARE(exportTo("MenuExportPdf", QString()),
         QDir(m_dir.path()).filePath(QStringLiteral("materials.pdf")));
+}
+
+void TestExport::bareNameAsksBeforeReplacing()
+{
+    // A name typed without its suffix names another file than the one the
+    // dialog checked: when that one exists, the user is asked before it is
+    // replaced, by both exports and by Save as PDF.
+    QTemporaryDir out;
+    const QString bare = QDir(out.path()).filePath(QStringLiteral("materials"));
+    const QByteArray old("kept by the user");
+    for (const char *itemName : {"MenuExportCsv", "MenuExportPdf", "MenuSavePdf"}) {
+        const QString suffix = QString::fromLatin1(itemName) == QLatin1String("MenuExportCsv")
+            ? QStringLiteral(".csv")
+            : QStringLiteral(".pdf");
+        const QString full = bare + suffix;
+        QFile file(full);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(old);
+        file.close();
+
+        bool answer = false;
+        QStringList asked;
+        const zil::platform::ScopedQuestionHook question(
+            [&](const QString &title, const QString &text) {
+                asked << title + QStringLiteral(": ") + text;
+                return answer;
+            });
+        exportTo(itemName, bare);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0],
+            QStringLiteral("Confirm: %1 already exists.\nDo you want to replace it?")
+                .arg(QDir::toNativeSeparators(full)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        file.close();
+        QVERIFY(m_app->messages.isEmpty());
+
+        answer = true;
+        exportTo(itemName, bare);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() != old);
+        file.close();
+        // A name typed with its suffix was checked by the dialog itself.
+        exportTo(itemName, full);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(m_app->messages.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestExport)

@@ -153,6 +153,7 @@ private slots:
     void unwritableFileIsReportedAndLeavesNothing();
     void dialogProposesTheLastFolder();
     void bareNameAsksBeforeReplacing();
+    void newDatabaseWaitsForTheExport();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -448,6 +449,47 @@ void TestExport::bareNameAsksBeforeReplacing()
         QCOMPARE(asked.size(), 2);
         QVERIFY(m_app->messages.isEmpty());
     }
+}
+
+void TestExport::newDatabaseWaitsForTheExport()
+{
+    // The database is replaced while the progress window of a PDF export is
+    // up; the program hears of it then. The export keeps to the materials it
+    // started on, and the list takes up the new database once it has ended.
+    const QString live = m_dir.filePath(QStringLiteral("live"));
+    QVERIFY(zil::test::runMakeDb({"--synthetic", "1000", "--seed", "51", live}));
+    m_app = std::make_unique<zil::test::RunningApp>();
+    QVERIFY(m_app->start(live));
+    QCOMPARE(form()->MaterialCount, 1000);
+    form()->MaterialGrid->setRow(form()->MaterialGrid->rowCount() - 1);
+    const QString lastName = form()->DBName->text();
+    QTemporaryDir out;
+    const QString path = QDir(out.path()).filePath(QStringLiteral("materials.pdf"));
+
+    bool replaced = false;
+    int countDuring = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *progress = form()->findChild<QProgressDialog *>(QStringLiteral("ExportProgress"));
+        if (replaced || !progress || !progress->isVisible() || progress->value() == 0)
+            return;
+        replaced = true;
+        QVERIFY(zil::test::runMakeDb({"--synthetic", "1100", "--seed", "52", live}));
+        form()->FollowNewDatabase();
+        countDuring = form()->MaterialCount;
+    });
+    poll.start(20);
+    exportTo("MenuExportPdf", path);
+    poll.stop();
+    QVERIFY(replaced);
+    QCOMPARE(countDuring, 1000);
+    QVERIFY(m_app->messages.isEmpty());
+    const QList<QStringList> pages = zil::test::pdfLines(path);
+    QVERIFY(!pages.isEmpty());
+    QVERIFY2(pages.last().value(0).startsWith(lastName + QLatin1Char(' ')),
+        qPrintable(pages.last().value(0)));
+    QTRY_COMPARE(form()->MaterialCount, 1100);
+    QCOMPARE(form()->MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (1100)"));
 }
 
 QTEST_MAIN(TestExport)

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zil;
@@ -117,6 +118,37 @@ private slots:
         settle();
         QVERIFY(!log.painted(view).intersects(rowRect(top + 3)));
         QVERIFY(log.painted(view).contains(QPoint(10, rowRect(top + 1).center().y())));
+    }
+
+    // A database updated with as many materials but other names: the list
+    // is made anew and every row in view is drawn again, none left showing
+    // the name it had before.
+    void updateWithTheSameCountDrawsEveryRow()
+    {
+        QTemporaryDir dir;
+        const QString live = dir.filePath(QStringLiteral("live"));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "61", live}));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(live));
+        m_app->show();
+        settle();
+        framework::StringGrid *grid = form().MaterialGrid;
+        QWidget *view = grid->viewport();
+        const QString before = grid->cell(0, 2);
+
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "62", live}));
+        PaintLog log;
+        log.watch(view);
+        form().FollowNewDatabase();
+        settle();
+        QCOMPARE(form().MaterialCount, 3000);
+        QVERIFY(grid->cell(0, 2) != before);
+        const int top = grid->topRow();
+        for (int row = top; row < top + grid->visibleRowCount(); ++row) {
+            const QRect rect = rowRect(row).intersected(view->rect());
+            QVERIFY2(QRegion(rect).subtracted(log.painted(view)).isEmpty(),
+                qPrintable(QString::number(row)));
+        }
     }
 
     void gridsAndMemosDrawNothingBeneath()

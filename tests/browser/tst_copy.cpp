@@ -173,6 +173,21 @@ private slots:
         QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("Copy name"));
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Copy CAS number"));
         QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("Copy line"));
+        QVERIFY(menu->actions().at(1)->isEnabled());
+        menu->close();
+
+        // A material without a CAS number offers no "Copy CAS number": the
+        // clipboard would keep what was copied before as if it were the CAS.
+        test::gotoMaterial(form(), QStringLiteral("Long notes base"));
+        const QRect noCas = grid->visualRect(grid->model()->index(grid->row() - 1, 0));
+        menu = contextMenu(grid, noCas.center(), "MaterialListMenu");
+        QVERIFY(menu);
+        QCOMPARE(current(), QStringLiteral("Long notes base"));
+        auto *cas = menu->findChild<QAction *>(QStringLiteral("MenuCopyCas"));
+        QVERIFY(cas);
+        QVERIFY(!cas->isEnabled());
+        QVERIFY(menu->findChild<QAction *>(QStringLiteral("MenuCopyName"))->isEnabled());
+        menu->close();
     }
 
     void supplierMenuCopiesTheAddress()

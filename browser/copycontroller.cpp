@@ -5,6 +5,7 @@
 #include "store/field.h"
 #include "store/table.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -108,6 +109,12 @@ void CopyController::CopyFocused()
     QWidget *focused = m_c.window->focusWidget();
     if (focused == m_c.materialGrid)
         CopyLine();
+    else if (focused == m_c.supplierGrid)
+        CopyAddress();
+    else if (auto *view = qobject_cast<QAbstractItemView *>(focused))
+        // Any other list copies the text of its current cell, as it would
+        // on its own had the menu item not taken the keys.
+        toClipboard(view->currentIndex().data(Qt::DisplayRole).toString());
     else if (auto *field = qobject_cast<QLineEdit *>(focused))
         field->copy();
     else if (auto *memo = qobject_cast<QPlainTextEdit *>(focused))

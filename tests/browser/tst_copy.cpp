@@ -211,6 +211,29 @@ private slots:
         choose(menu, "MenuCopyAddress");
         QCOMPARE(clipboard(), QStringLiteral("Acme Aromatics\n12 Rue de la Paix\nParis\nFrance"));
     }
+
+    // Ctrl+C on the supplier list copies the address, as its menu does; on
+    // the list of the supplier's materials, the text of the current cell.
+    void ctrlCOnTheSupplierTabLists()
+    {
+        form().MainTabNotebook->setCurrentIndex(1);
+        framework::DataGrid *suppliers = form().DBGrid1;
+        suppliers->setCurrentIndex(suppliers->model()->index(1, 0));
+        suppliers->setFocus();
+        QVERIFY(suppliers->hasFocus());
+        pressCtrlC(suppliers);
+        QCOMPARE(clipboard(), QStringLiteral("Blue Hills Ltd\nLeeds\nUnited Kingdom"));
+
+        framework::DataGrid *materials = form().MaterialGrid2;
+        QCOMPARE(materials->model()->rowCount(), 2);
+        materials->setCurrentIndex(materials->model()->index(1, 0));
+        materials->setFocus();
+        QVERIFY(materials->hasFocus());
+        pressCtrlC(materials);
+        QCOMPARE(clipboard(), QStringLiteral("Filler 0000"));
+        form().MenuCopy->trigger();
+        QCOMPARE(clipboard(), QStringLiteral("Filler 0000"));
+    }
 };
 
 QTEST_MAIN(TestCopy)

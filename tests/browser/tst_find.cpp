@@ -16,6 +16,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
@@ -398,6 +399,14 @@ private slots:
             form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (241)"));
         QVERIFY(currentName() != QStringLiteral("gamma-Undecalactone"));
         QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+        // The window stays, and its status line says why nothing opened.
+        QVERIFY(window()->isVisible());
+        auto *status = window()->findChild<QLabel *>("FindStatus");
+        QVERIFY(status);
+        QCOMPARE(status->text(),
+            QStringLiteral(
+                "The database has changed since this list was made: it was searched again."));
+        QVERIFY(m_app->messages.isEmpty());
         if (window()->isVisible())
             QTest::keyClick(field(), Qt::Key_Return);
         QCOMPARE(currentName(), QStringLiteral("Vanillin"));

@@ -227,6 +227,10 @@ bool FindWindow::ensureIndex()
 {
     if (m_index.isBuilt())
         return true;
+    // A database that could not be read is reported once, not at every
+    // keystroke; a change of database lets it be tried again.
+    if (m_buildFailed)
+        return false;
     if (!m_shared.materials || !m_shared.synonyms || !m_shared.materials->active())
         return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -234,6 +238,7 @@ bool FindWindow::ensureIndex()
         m_index.build(*m_shared.materials, *m_shared.synonyms);
     } catch (const std::exception &e) {
         m_index.clear();
+        m_buildFailed = true;
         QApplication::restoreOverrideCursor();
         platform::showError(this, QString::fromLocal8Bit(e.what()));
         return false;
@@ -311,6 +316,7 @@ void FindWindow::searchedAgain()
 void FindWindow::DatabaseChanged()
 {
     m_index.clear();
+    m_buildFailed = false;
     if (isVisible())
         Search();
     else

@@ -83,6 +83,8 @@ private:
     FindResultModel *m_model = nullptr;
     // The line under the list telling of a list searched again.
     QLabel *m_status = nullptr;
+    // Set when the search data could not be read, until the database changes.
+    bool m_buildFailed = false;
 };
 
 } // namespace zil::browser

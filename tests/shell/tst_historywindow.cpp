@@ -65,6 +65,27 @@ class TestHistory : public QObject
         QVERIFY(QTest::qWaitForWindowActive(f));
     }
 
+    // Starts anew on a synthetic database of 3,000 materials made in dir,
+    // which the test may replace.
+    void startOnOwnDatabase(const QString &dir, const QString &seed)
+    {
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", seed, dir}));
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        start(dir);
+        QTRY_COMPARE(places().size(), 1);
+    }
+    // Narrows the list to the materials of even id, as a criteria run does.
+    void selectEvenIds()
+    {
+        f->SearchClass->Predicate
+            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
+        f->ApplySelection();
+        f->UpdateListCaption();
+        f->UpdateSearchEnabled();
+        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+    }
+
     const QList<Place> &places() const { return f->history().history().places(); }
     Place materialPlace() const
     {
@@ -231,12 +252,7 @@ private slots:
         QCOMPARE(odd.id, 2001);
         QTRY_COMPARE(places().last(), odd);
 
-        f->SearchClass->Predicate
-            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
-        f->ApplySelection();
-        f->UpdateListCaption();
-        f->UpdateSearchEnabled();
-        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+        selectEvenIds();
         QVERIFY(materialPlace() != odd);
 
         f->MenuBack->trigger();
@@ -273,11 +289,7 @@ private slots:
     void placesGoneWithAnUpdateArePassedOver()
     {
         const QString live = m_tmp.filePath(QStringLiteral("live"));
-        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "31", live}));
-        m_app.reset();
-        m_app = std::make_unique<test::RunningApp>();
-        start(live);
-        QTRY_COMPARE(places().size(), 1);
+        startOnOwnDatabase(live, QStringLiteral("31"));
         f->MaterialGrid->setRow(10);
         QTRY_COMPARE(places().last(), materialPlace());
         f->MaterialGrid->setRow(2900);
@@ -318,11 +330,7 @@ private slots:
     void backAfterReplaceFindsTheMaterialByName()
     {
         const QString live = m_tmp.filePath(QStringLiteral("replaced"));
-        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "41", live}));
-        m_app.reset();
-        m_app = std::make_unique<test::RunningApp>();
-        start(live);
-        QTRY_COMPARE(places().size(), 1);
+        startOnOwnDatabase(live, QStringLiteral("41"));
         f->MaterialGrid->setRow(1000);
         QTRY_COMPARE(places().last(), materialPlace());
         f->MaterialGrid->setRow(2001);
@@ -330,12 +338,7 @@ private slots:
         QCOMPARE(odd.id, 2001);
         QTRY_COMPARE(places().last(), odd);
 
-        f->SearchClass->Predicate
-            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
-        f->ApplySelection();
-        f->UpdateListCaption();
-        f->UpdateSearchEnabled();
-        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+        selectEvenIds();
         f->MaterialGrid->setRow(4);
         QTRY_COMPARE(places().last(), materialPlace());
 

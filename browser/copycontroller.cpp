@@ -5,6 +5,7 @@
 #include "store/field.h"
 #include "store/table.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -55,10 +56,10 @@ CopyController::CopyController(const Controls &controls)
     // pop up without a loop of their own.
     m_materialMenu = new QMenu(m_c.materialGrid);
     m_materialMenu->setObjectName(QStringLiteral("MaterialListMenu"));
-    QObject::connect(menuItem(m_materialMenu, "MenuCopyName", QStringLiteral("Copy name")),
-        &QAction::triggered, m_materialMenu, [this] { CopyName(); });
-    QObject::connect(menuItem(m_materialMenu, "MenuCopyCas", QStringLiteral("Copy CAS number")),
-        &QAction::triggered, m_materialMenu, [this] { CopyCasNumber(); });
+    m_copyName = menuItem(m_materialMenu, "MenuCopyName", QStringLiteral("Copy name"));
+    QObject::connect(m_copyName, &QAction::triggered, m_materialMenu, [this] { CopyName(); });
+    m_copyCas = menuItem(m_materialMenu, "MenuCopyCas", QStringLiteral("Copy CAS number"));
+    QObject::connect(m_copyCas, &QAction::triggered, m_materialMenu, [this] { CopyCasNumber(); });
     QObject::connect(menuItem(m_materialMenu, "MenuCopyLine", QStringLiteral("Copy line")),
         &QAction::triggered, m_materialMenu, [this] { CopyLine(); });
     m_c.materialGrid->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -85,6 +86,10 @@ void CopyController::showMaterialMenu(const QPoint &pos)
     const QModelIndex index = grid.indexAt(pos);
     if (index.isValid())
         grid.setRow(index.row() + 1);
+    // An entry with nothing to copy is offered disabled: chosen, it would
+    // leave the clipboard holding something else.
+    m_copyName->setEnabled(!materialField("name").isEmpty());
+    m_copyCas->setEnabled(!materialField("cas").isEmpty());
     m_materialMenu->popup(grid.viewport()->mapToGlobal(pos));
 }
 
@@ -104,6 +109,12 @@ void CopyController::CopyFocused()
     QWidget *focused = m_c.window->focusWidget();
     if (focused == m_c.materialGrid)
         CopyLine();
+    else if (focused == m_c.supplierGrid)
+        CopyAddress();
+    else if (auto *view = qobject_cast<QAbstractItemView *>(focused))
+        // Any other list copies the text of its current cell, as it would
+        // on its own had the menu item not taken the keys.
+        toClipboard(view->currentIndex().data(Qt::DisplayRole).toString());
     else if (auto *field = qobject_cast<QLineEdit *>(focused))
         field->copy();
     else if (auto *memo = qobject_cast<QPlainTextEdit *>(focused))

@@ -65,6 +65,8 @@ private:
 
     Controls m_c;
     QMenu *m_materialMenu = nullptr;
+    QAction *m_copyName = nullptr;
+    QAction *m_copyCas = nullptr;
     QMenu *m_supplierMenu = nullptr;
 };
 

@@ -157,8 +157,14 @@ FindWindow::FindWindow(QWidget *parent, Shared shared)
     layout->addWidget(label);
     layout->addWidget(m_field);
     layout->addWidget(m_results);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("FindStatus"));
+    layout->addWidget(m_status);
 
-    connect(m_field, &QLineEdit::textChanged, this, [this] { Search(); });
+    connect(m_field, &QLineEdit::textChanged, this, [this] {
+        m_status->clear();
+        Search();
+    });
     connect(m_field, &QLineEdit::returnPressed, this, [this] {
         const QModelIndex current = m_results->currentIndex();
         OpenRow(current.isValid() ? current.row() : 0);
@@ -221,6 +227,10 @@ bool FindWindow::ensureIndex()
 {
     if (m_index.isBuilt())
         return true;
+    // A database that could not be read is reported once, not at every
+    // keystroke; a change of database lets it be tried again.
+    if (m_buildFailed)
+        return false;
     if (!m_shared.materials || !m_shared.synonyms || !m_shared.materials->active())
         return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -228,6 +238,7 @@ bool FindWindow::ensureIndex()
         m_index.build(*m_shared.materials, *m_shared.synonyms);
     } catch (const std::exception &e) {
         m_index.clear();
+        m_buildFailed = true;
         QApplication::restoreOverrideCursor();
         platform::showError(this, QString::fromLocal8Bit(e.what()));
         return false;
@@ -258,6 +269,12 @@ bool FindWindow::OpenRow(int row)
         return false;
     const qint32 id = hits[size_t(row)].id;
     const QString name = m_index.name(id);
+    // A database replaced since the list was made may give the id to another
+    // material: the list is made anew and nothing is opened or restored.
+    if (!stillNames(id, name)) {
+        searchedAgain();
+        return false;
+    }
     if (m_shared.showMaterialsTab)
         m_shared.showMaterialsTab();
     MaterialList &list = *m_shared.list;
@@ -266,18 +283,12 @@ bool FindWindow::OpenRow(int row)
         list.RestoreAll();
         list.UpdateListCaption();
         list.UpdateSearchEnabled();
-    }
-    // Bringing back the full list takes up a database replaced meanwhile,
-    // whose ids name other materials: the list is made anew from it instead.
-    bool same = false;
-    if (m_shared.lookup && m_shared.lookup->active()) {
-        m_shared.lookup->setIndexName(QString());
-        same = m_shared.lookup->findKey({id})
-            && m_shared.lookup->fieldByName(QStringLiteral("name")).asString() == name;
-    }
-    if (!same) {
-        DatabaseChanged();
-        return false;
+        // Bringing back the full list takes up a database replaced
+        // meanwhile; it is checked again there.
+        if (!stillNames(id, name)) {
+            searchedAgain();
+            return false;
+        }
     }
     list.ShowLinkedMaterial(id);
     close();
@@ -286,9 +297,26 @@ bool FindWindow::OpenRow(int row)
     return true;
 }
 
+bool FindWindow::stillNames(qint32 id, const QString &name) const
+{
+    store::Table *lookup = m_shared.lookup;
+    if (!lookup || !lookup->active())
+        return false;
+    lookup->setIndexName(QString());
+    return lookup->findKey({id}) && lookup->fieldByName(QStringLiteral("name")).asString() == name;
+}
+
+void FindWindow::searchedAgain()
+{
+    DatabaseChanged();
+    m_status->setText(QStringLiteral(
+        "The database has changed since this list was made: it was searched again."));
+}
+
 void FindWindow::DatabaseChanged()
 {
     m_index.clear();
+    m_buildFailed = false;
     if (isVisible())
         Search();
     else

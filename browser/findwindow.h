@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QTreeView;
@@ -70,12 +71,20 @@ protected:
 private:
     void placeOverParent();
     bool ensureIndex();
+    // Whether id still names the material called name in the database.
+    bool stillNames(qint32 id, const QString &name) const;
+    // Makes the list anew after a change of database and says so.
+    void searchedAgain();
 
     Shared m_shared;
     FindIndex m_index;
     QLineEdit *m_field = nullptr;
     QTreeView *m_results = nullptr;
     FindResultModel *m_model = nullptr;
+    // The line under the list telling of a list searched again.
+    QLabel *m_status = nullptr;
+    // Set when the search data could not be read, until the database changes.
+    bool m_buildFailed = false;
 };
 
 } // namespace zil::browser

@@ -47,6 +47,23 @@ std::optional<History::Place> History::current() const
     return m_places.at(m_current);
 }
 
+void History::replaceCurrent(const Place &place)
+{
+    if (m_current >= 0)
+        m_places[m_current] = place;
+}
+
+void History::dropStepped(int direction)
+{
+    if (m_current < 0)
+        return;
+    m_places.remove(m_current);
+    // Back came from the place now shifted into the dropped one's index;
+    // Forward came from the one before it.
+    if (direction > 0 || m_current >= m_places.size())
+        --m_current;
+}
+
 void History::clear()
 {
     m_places.clear();

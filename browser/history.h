@@ -55,6 +55,14 @@ public:
 
     void clear();
 
+    // The current place, found to name another record once it was stepped
+    // to, now stands for the record it names under place.
+    void replaceCurrent(const Place &place);
+    // Forgets the current place, found gone once it was stepped to, and
+    // makes the place stepped from current again: direction is that of the
+    // step, -1 for back() and +1 for forward().
+    void dropStepped(int direction);
+
 private:
     std::optional<Place> step(int direction, const Exists &exists);
 

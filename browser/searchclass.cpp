@@ -201,6 +201,9 @@ void TSearchClass::UpdateRowCount()
     if (!IsReady())
         return;
     Grid->setRowCount(SelectedCount + 1);
+    // The grid redraws itself when the number of rows changes; a list made
+    // anew with as many rows may still hold other materials in each.
+    Grid->viewport()->update();
 }
 
 void TSearchClass::GotoMaterial(qint32 id)

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QScopedValueRollback>
 #include <cstdio>
 #include <exception>
 
@@ -78,7 +77,20 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
     // lets events through.
     if (m_running)
         return;
-    const QScopedValueRollback running(m_running, true);
+    struct Running
+    {
+        SelectionExport &e;
+        explicit Running(SelectionExport &e)
+            : e(e)
+        {
+            e.m_running = true;
+        }
+        ~Running()
+        {
+            e.m_running = false;
+            emit e.finished();
+        }
+    } running(*this);
     const QList<qint32> ids = m_listed ? m_listed() : QList<qint32>();
     if (ids.isEmpty()) {
         platform::showWarning(m_window, QStringLiteral("There is no material to export."));
@@ -87,10 +99,9 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     QString path = platform::askSaveFileName(
         m_window, caption, QDir(folder).filePath(QStringLiteral("materials.") + suffix), filter);
+    path = platform::completedSaveName(m_window, path, suffix);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + suffix;
 
     const int total = int(ids.size());
     QProgressDialog progress(QString(), QStringLiteral("Cancel"), 0, total, m_window);

@@ -34,6 +34,9 @@ public:
     ~SelectionExport() override;
 
     QString lastFolder() const { return m_folder; }
+    // Whether an export is under way: its progress window lets events
+    // through until it has finished.
+    bool running() const { return m_running; }
     void setLastFolder(const QString &folder);
 
     // "Export selection as &CSV..." and "Export selection as P&DF...".
@@ -45,6 +48,8 @@ public:
 
 signals:
     void lastFolderChanged(const QString &folder);
+    // An export asked for has ended, written, cancelled or failed.
+    void finished();
 
 private:
     using Writer = std::function<ExportOutcome(const QList<qint32> &ids, const QString &path,

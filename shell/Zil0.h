@@ -163,6 +163,8 @@ public:
     QString PdfFolder;
     // The Report menu's export of the material list as CSV or PDF.
     zil::reports::SelectionExport *ExportSelection = nullptr;
+    // Set while a new database waits for the running export to end.
+    bool m_followAfterExport = false;
 
     // Back and Forward, in shell/historywiring.cpp.
     QAction *MenuBack = nullptr;

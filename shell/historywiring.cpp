@@ -113,13 +113,45 @@ bool HistoryWiring::exists(const History::Place &place) const
         && lookup->fieldByName(QStringLiteral("name")).asString() == place.name;
 }
 
+QString HistoryWiring::sortKeyOf(const History::Place &place) const
+{
+    if (!exists(place))
+        return {};
+    return m_c.materialLookup->fieldByName(QStringLiteral("sf")).asString();
+}
+
+std::optional<qint32> HistoryWiring::idByName(const QString &name, const QString &key) const
+{
+    store::Table *lookup = m_c.materialLookup;
+    if (key.isEmpty() || !lookup->active())
+        return std::nullopt;
+    const QString saved = lookup->indexName();
+    lookup->setIndexName(QStringLiteral("NameOrder"));
+    lookup->findNearest(key);
+    std::optional<qint32> found;
+    // Materials of one sort key lie together in name order.
+    while (!lookup->isEmpty() && !lookup->eof()
+        && lookup->fieldByName(QStringLiteral("sf")).asString().compare(key, Qt::CaseInsensitive)
+            == 0) {
+        qint32 id = 0;
+        if (lookup->fieldByName(QStringLiteral("name")).asString() == name
+            && lookup->fieldByName(QStringLiteral("id")).asId(id)) {
+            found = id;
+            break;
+        }
+        lookup->next();
+    }
+    lookup->setIndexName(saved);
+    return found;
+}
+
 void HistoryWiring::GoBack()
 {
     // A move not yet settled on is where the user is now, and Back leads
     // from there.
     settle();
     if (const auto place = m_history.back([this](const History::Place &p) { return exists(p); }))
-        go(*place);
+        go(*place, -1);
     updateItems();
 }
 
@@ -127,11 +159,11 @@ void HistoryWiring::GoForward()
 {
     settle();
     if (const auto place = m_history.forward([this](const History::Place &p) { return exists(p); }))
-        go(*place);
+        go(*place, +1);
     updateItems();
 }
 
-void HistoryWiring::go(const History::Place &place)
+void HistoryWiring::go(const History::Place &place, int direction)
 {
     struct Going
     {
@@ -162,9 +194,24 @@ void HistoryWiring::go(const History::Place &place)
     if (material) {
         // A material that the criteria left out is shown in the whole list,
         // as Find shows it: Back leads where the user was, not past it.
-        if (!m_shared.searchClass->IsSelected(place.id))
+        qint32 id = place.id;
+        if (!m_shared.searchClass->IsSelected(place.id)) {
+            // Listing every material again takes up a database replaced
+            // meanwhile, whose ids follow the new name order: the material
+            // is looked up again there by its name.
+            const QString key = sortKeyOf(place);
             m_shared.restoreAll();
-        m_tabs.materials.ShowLinkedMaterial(place.id);
+            if (!exists(place)) {
+                const auto moved = idByName(place.name, key);
+                if (!moved) {
+                    m_history.dropStepped(direction);
+                    return;
+                }
+                id = *moved;
+                m_history.replaceCurrent({History::Kind::Material, id, place.name});
+            }
+        }
+        m_tabs.materials.ShowLinkedMaterial(id);
     } else {
         m_tabs.suppliers.ShowSupplier(place.id);
     }

@@ -101,7 +101,13 @@ private:
     void settleAfterPause();
     std::optional<browser::History::Place> placeInView() const;
     bool exists(const browser::History::Place &place) const;
-    void go(const browser::History::Place &place);
+    // Goes to place, reached by a step in direction (-1 Back, +1 Forward).
+    void go(const browser::History::Place &place, int direction);
+    // The sort key of a material place on the database it names now; empty
+    // when the place is gone.
+    QString sortKeyOf(const browser::History::Place &place) const;
+    // The id of the material called name, whose sort key is key.
+    std::optional<qint32> idByName(const QString &name, const QString &key) const;
     void updateItems();
 
     Controls m_c;

@@ -131,10 +131,9 @@ void TMainForm::MenuSavePdfClick()
         folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
         proposedFileName(current, folder), QStringLiteral("PDF files (*.pdf)"));
+    path = zil::platform::completedSaveName(this, path, QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);

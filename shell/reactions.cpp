@@ -10,6 +10,7 @@
 #include "browser/linkedlists.h"
 #include "browser/materiallist.h"
 #include "browser/supplierbrowser.h"
+#include "reports/export.h"
 
 using zil::framework::CellField;
 
@@ -111,6 +112,21 @@ void TMainForm::RestoreAll()
 
 void TMainForm::FollowNewDatabase()
 {
+    // An export lists the materials of the database it started on; the new
+    // one is taken up once it has ended, so that no file mixes the two.
+    if (ExportSelection && ExportSelection->running()) {
+        if (!m_followAfterExport) {
+            m_followAfterExport = true;
+            connect(
+                ExportSelection, &zil::reports::SelectionExport::finished, this,
+                [this] {
+                    m_followAfterExport = false;
+                    FollowNewDatabase();
+                },
+                Qt::SingleShotConnection);
+        }
+        return;
+    }
     m_materialList->FollowNewDatabase();
     m_criteriaMarks->Refresh();
     FindWindow->DatabaseChanged();

@@ -36,8 +36,10 @@ bool TMainForm::RestoreWindowPlace()
     const auto place = UserSettings().windowPlace();
     if (!place)
         return false;
-    const QSize size = place->size.expandedTo(minimumSize());
-    const QRect frame(place->position, size + (frameGeometry().size() - this->size()));
+    QSize size = place->size.expandedTo(minimumSize());
+    QPoint position = place->position;
+    const QSize border = frameGeometry().size() - this->size();
+    const QRect frame(position, size + border);
     QList<QRect> screens;
     for (const QScreen *screen : QGuiApplication::screens())
         screens << screen->availableGeometry();
@@ -45,8 +47,26 @@ bool TMainForm::RestoreWindowPlace()
     // reach: it then starts as a first run does.
     if (!zil::framework::reachable(frame, screens))
         return false;
+    // A window kept from a larger screen would reach past this one, its
+    // borders and buttons out of sight: it is made to fit the screen that
+    // holds its top edge, and moved onto it.
+    const QRect topEdge(frame.left(), frame.top(), frame.width(), 1);
+    QRect home;
+    for (const QRect &screen : std::as_const(screens)) {
+        if ((topEdge & screen).width() > (topEdge & home).width())
+            home = screen;
+    }
+    const QSize room = home.size() - border;
+    if (size.width() > room.width()) {
+        size.setWidth(std::max(room.width(), minimumWidth()));
+        position.setX(home.left());
+    }
+    if (size.height() > room.height()) {
+        size.setHeight(std::max(room.height(), minimumHeight()));
+        position.setY(home.top());
+    }
     resize(size);
-    move(place->position);
+    move(position);
     if (place->maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     return true;

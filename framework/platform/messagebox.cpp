@@ -15,6 +15,12 @@ MessageBoxHook &hook()
     return h;
 }
 
+QuestionHook &questionHook()
+{
+    static QuestionHook h;
+    return h;
+}
+
 // With ZIL_MESSAGE_LOG naming a file, a box is not shown: its message is
 // appended to that file as one line "Title: text", each line break of the
 // text written as a backslash and an "n", and the box counts as answered
@@ -72,6 +78,26 @@ void showError(QWidget *parent, const QString &text)
 void showWarning(QWidget *parent, const QString &text)
 {
     show(parent, MessageKind::Warning, text);
+}
+
+bool askQuestion(QWidget *parent, const QString &text)
+{
+    const QString title = QStringLiteral("Confirm");
+    const QString shown = messageText(text);
+    if (questionHook())
+        return questionHook()(title, shown);
+    if (logAndAnswer(title, shown))
+        return false;
+    QMessageBox box(
+        QMessageBox::Question, title, shown, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void setQuestionHook(QuestionHook h)
+{
+    questionHook() = std::move(h);
 }
 
 void setMessageBoxHook(MessageBoxHook h)

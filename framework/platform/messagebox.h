@@ -30,6 +30,15 @@ void setMessageBoxHook(MessageBoxHook hook);
 // Sets the hook for the guard's lifetime.
 using ScopedMessageBoxHook = ScopedHook<setMessageBoxHook>;
 
+// Asks text modally with the question icon, title "Confirm" and the buttons
+// Yes and No, No the default; true when the user answers Yes. A program
+// logging its messages (ZIL_MESSAGE_LOG) logs the question and takes No.
+bool askQuestion(QWidget *parent, const QString &text);
+// While a hook is set it answers every question instead of a box.
+using QuestionHook = std::function<bool(const QString &title, const QString &text)>;
+void setQuestionHook(QuestionHook hook);
+using ScopedQuestionHook = ScopedHook<setQuestionHook>;
+
 // The text as shown: every carriage return, alone or before a line feed,
 // becomes one line break.
 QString messageText(const QString &text);

@@ -1,7 +1,11 @@
 #include "printing.h"
 
+#include "messagebox.h"
+
 #include <QAbstractPrintDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -85,6 +89,19 @@ QString askSaveFileName(
     if (saveHook())
         return saveHook()(caption, proposed);
     return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
+}
+
+QString completedSaveName(QWidget *parent, const QString &path, const QString &suffix)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    const QString completed = path + QLatin1Char('.') + suffix;
+    if (QFileInfo::exists(completed)
+        && !askQuestion(parent,
+            QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                .arg(QDir::toNativeSeparators(completed))))
+        return QString();
+    return completed;
 }
 
 void setSaveFileHook(SaveFileHook hook)

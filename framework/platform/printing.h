@@ -69,4 +69,10 @@ using SaveFileHook = std::function<QString(const QString &caption, const QString
 void setSaveFileHook(SaveFileHook hook);
 using ScopedSaveFileHook = ScopedHook<setSaveFileHook>;
 
+// The path a file is written to: path as chosen, with "." and suffix added
+// when it has no suffix. The dialog asked before replacing the file chosen,
+// not the one named with the suffix added: when that one exists the user is
+// asked first, and an empty text is returned unless the answer is Yes.
+QString completedSaveName(QWidget *parent, const QString &path, const QString &suffix);
+
 } // namespace zil::platform

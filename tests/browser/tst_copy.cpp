@@ -173,6 +173,21 @@ private slots:
         QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("Copy name"));
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Copy CAS number"));
         QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("Copy line"));
+        QVERIFY(menu->actions().at(1)->isEnabled());
+        menu->close();
+
+        // A material without a CAS number offers no "Copy CAS number": the
+        // clipboard would keep what was copied before as if it were the CAS.
+        test::gotoMaterial(form(), QStringLiteral("Long notes base"));
+        const QRect noCas = grid->visualRect(grid->model()->index(grid->row() - 1, 0));
+        menu = contextMenu(grid, noCas.center(), "MaterialListMenu");
+        QVERIFY(menu);
+        QCOMPARE(current(), QStringLiteral("Long notes base"));
+        auto *casItem = menu->findChild<QAction *>(QStringLiteral("MenuCopyCas"));
+        QVERIFY(casItem);
+        QVERIFY(!casItem->isEnabled());
+        QVERIFY(menu->findChild<QAction *>(QStringLiteral("MenuCopyName"))->isEnabled());
+        menu->close();
     }
 
     void supplierMenuCopiesTheAddress()
@@ -195,6 +210,33 @@ private slots:
         QVERIFY(menu);
         choose(menu, "MenuCopyAddress");
         QCOMPARE(clipboard(), QStringLiteral("Acme Aromatics\n12 Rue de la Paix\nParis\nFrance"));
+    }
+
+    // Ctrl+C on the supplier list copies the address, as its menu does; on
+    // the list of the supplier's materials, the text of the current cell.
+    void ctrlCOnTheSupplierTabLists()
+    {
+        form().MainTabNotebook->setCurrentIndex(1);
+        framework::DataGrid *suppliers = form().DBGrid1;
+        suppliers->setCurrentIndex(suppliers->model()->index(1, 0));
+        suppliers->setFocus();
+        QVERIFY(suppliers->hasFocus());
+        pressCtrlC(suppliers);
+        QCOMPARE(clipboard(), QStringLiteral("Blue Hills Ltd\nLeeds\nUnited Kingdom"));
+
+        framework::DataGrid *materials = form().MaterialGrid2;
+        QCOMPARE(materials->model()->rowCount(), 2);
+        materials->setCurrentIndex(materials->model()->index(1, 0));
+        const QString shown = materials->currentIndex().data().toString();
+        QVERIFY(!shown.isEmpty());
+        materials->setFocus();
+        QVERIFY(materials->hasFocus());
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        pressCtrlC(materials);
+        QCOMPARE(clipboard(), shown);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        form().MenuCopy->trigger();
+        QCOMPARE(clipboard(), shown);
     }
 };
 

@@ -16,6 +16,9 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
@@ -398,10 +401,41 @@ private slots:
             form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (241)"));
         QVERIFY(currentName() != QStringLiteral("gamma-Undecalactone"));
         QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
+        // The window stays, and its status line says why nothing opened.
+        QVERIFY(window()->isVisible());
+        auto *status = window()->findChild<QLabel *>("FindStatus");
+        QVERIFY(status);
+        QCOMPARE(status->text(),
+            QStringLiteral(
+                "The database has changed since this list was made: it was searched again."));
+        QVERIFY(m_app->messages.isEmpty());
         if (window()->isVisible())
             QTest::keyClick(field(), Qt::Key_Return);
         QCOMPARE(currentName(), QStringLiteral("Vanillin"));
         QCOMPARE(form().DBFema->text(), QStringLiteral("3107"));
+    }
+
+    // Search data that cannot be read are reported once, not at each
+    // keystroke; once the database changes, they are read again.
+    void unreadableDataReportedOnce()
+    {
+        const QString live = m_tmp.filePath("unreadable");
+        QVERIFY(test::makeDatabase(m_tmp.filePath("unreadable-src"), live, materials()));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(live));
+        m_app->show();
+        const QString synonyms = QDir(live).filePath("SYNON.DB");
+        QVERIFY(QFile::rename(synonyms, synonyms + ".away"));
+        find("vanil");
+        QCOMPARE(m_app->messages.size(), 1);
+        QVERIFY2(m_app->messages[0].startsWith("Error: "), qPrintable(m_app->messages[0]));
+        QVERIFY(names().isEmpty());
+
+        QVERIFY(QFile::rename(synonyms + ".away", synonyms));
+        window()->DatabaseChanged();
+        QTest::keyClick(field(), 'l');
+        QCOMPARE(m_app->messages.size(), 1);
+        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
     }
 
     void scrollingDatabase()

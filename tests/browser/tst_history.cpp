@@ -111,6 +111,31 @@ private slots:
         QCOMPARE(h.places(), (QList<History::Place> {material(5)}));
         QVERIFY(!h.canGoForward());
     }
+
+    // A place found gone only once it was stepped to is forgotten and the
+    // place stepped from is current again, after Back as after Forward; a
+    // place found under another id keeps its slot.
+    void placesFoundGoneOnArrival()
+    {
+        History h;
+        for (qint32 id = 1; id <= 4; ++id)
+            h.settle(material(id));
+        QCOMPARE(h.back(any), Opt(material(3)));
+        h.dropStepped(-1);
+        QCOMPARE(h.current(), Opt(material(4)));
+        QCOMPARE(h.places(), (QList<History::Place> {material(1), material(2), material(4)}));
+        QVERIFY(!h.canGoForward());
+
+        QCOMPARE(h.back(any), Opt(material(2)));
+        QCOMPARE(h.back(any), Opt(material(1)));
+        QCOMPARE(h.forward(any), Opt(material(2)));
+        h.dropStepped(+1);
+        QCOMPARE(h.current(), Opt(material(1)));
+        QCOMPARE(h.places(), (QList<History::Place> {material(1), material(4)}));
+        h.replaceCurrent(material(9));
+        QCOMPARE(h.places(), (QList<History::Place> {material(9), material(4)}));
+        QCOMPARE(h.forward(any), Opt(material(4)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHistory)

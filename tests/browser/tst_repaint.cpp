@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zil;
@@ -117,6 +118,44 @@ private slots:
         settle();
         QVERIFY(!log.painted(view).intersects(rowRect(top + 3)));
         QVERIFY(log.painted(view).contains(QPoint(10, rowRect(top + 1).center().y())));
+    }
+
+    // A database updated with as many materials but other names: the list
+    // is made anew and every row in view is drawn again, none left showing
+    // the name it had before.
+    void updateWithTheSameCountDrawsEveryRow()
+    {
+        QTemporaryDir dir;
+        const QString live = dir.filePath(QStringLiteral("live"));
+        auto named = [](const QString &prefix) {
+            QList<test::SourceMaterial> list;
+            for (int i = 1; i <= 300; ++i)
+                list.append({.key = QString::number(i),
+                    .name = QStringLiteral("%1 %2").arg(prefix).arg(i, 3, 10, QLatin1Char('0'))});
+            return list;
+        };
+        QVERIFY(test::makeDatabase(dir.filePath(QStringLiteral("old")), live, named("Old")));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(live));
+        m_app->show();
+        settle();
+        framework::StringGrid *grid = form().MaterialGrid;
+        QWidget *view = grid->viewport();
+        QCOMPARE(form().DBName->text(), QStringLiteral("Old 001"));
+
+        QVERIFY(test::makeDatabase(dir.filePath(QStringLiteral("new")), live, named("New")));
+        PaintLog log;
+        log.watch(view);
+        form().FollowNewDatabase();
+        settle();
+        QCOMPARE(form().MaterialCount, 300);
+        const int top = grid->topRow();
+        for (int row = top; row < top + grid->visibleRowCount(); ++row) {
+            const QRect rect = rowRect(row).intersected(view->rect());
+            QVERIFY2(QRegion(rect).subtracted(log.painted(view)).isEmpty(),
+                qPrintable(QString::number(row)));
+        }
+        QCOMPARE(form().DBName->text(), QStringLiteral("New 001"));
     }
 
     void gridsAndMemosDrawNothingBeneath()

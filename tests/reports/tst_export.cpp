@@ -8,6 +8,7 @@
 
 #include "browser/Search.h"
 #include "browser/searchclass.h"
+#include "framework/platform/messagebox.h"
 #include "framework/platform/printing.h"
 #include "framework/usersettings.h"
 #include "reports/export.h"
@@ -151,6 +152,8 @@ private slots:
     void cancelLeavesNoFileAndKeepsAnOldOne();
     void unwritableFileIsReportedAndLeavesNothing();
     void dialogProposesTheLastFolder();
+    void bareNameAsksBeforeReplacing();
+    void newDatabaseWaitsForTheExport();
 
 private:
     TMainForm *form() const { return m_app->form(); }
@@ -398,6 +401,95 @@ void TestExport::dialogProposesTheLastFolder()
     controller()->setLastFolder(m_dir.path());
     QCOMPARE(exportTo("MenuExportPdf", QString()),
         QDir(m_dir.path()).filePath(QStringLiteral("materials.pdf")));
+}
+
+void TestExport::bareNameAsksBeforeReplacing()
+{
+    // A name typed without its suffix names another file than the one the
+    // dialog checked: when that one exists, the user is asked before it is
+    // replaced, by both exports and by Save as PDF.
+    QTemporaryDir out;
+    const QString bare = QDir(out.path()).filePath(QStringLiteral("materials"));
+    const QByteArray old("kept by the user");
+    for (const char *itemName : {"MenuExportCsv", "MenuExportPdf", "MenuSavePdf"}) {
+        const QString suffix = QString::fromLatin1(itemName) == QLatin1String("MenuExportCsv")
+            ? QStringLiteral(".csv")
+            : QStringLiteral(".pdf");
+        const QString full = bare + suffix;
+        QFile file(full);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(old);
+        file.close();
+
+        bool answer = false;
+        QStringList asked;
+        const zil::platform::ScopedQuestionHook question(
+            [&](const QString &title, const QString &text) {
+                asked << title + QStringLiteral(": ") + text;
+                return answer;
+            });
+        exportTo(itemName, bare);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0],
+            QStringLiteral("Confirm: %1 already exists.\nDo you want to replace it?")
+                .arg(QDir::toNativeSeparators(full)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        file.close();
+        QVERIFY(m_app->messages.isEmpty());
+
+        answer = true;
+        exportTo(itemName, bare);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() != old);
+        file.close();
+        // A name typed with its suffix was checked by the dialog itself.
+        exportTo(itemName, full);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(m_app->messages.isEmpty());
+    }
+}
+
+void TestExport::newDatabaseWaitsForTheExport()
+{
+    // The database is replaced while the progress window of a PDF export is
+    // up; the program hears of it then. The export keeps to the materials it
+    // started on, and the list takes up the new database once it has ended.
+    const QString live = m_dir.filePath(QStringLiteral("live"));
+    QVERIFY(zil::test::runMakeDb({"--synthetic", "1000", "--seed", "51", live}));
+    m_app = std::make_unique<zil::test::RunningApp>();
+    QVERIFY(m_app->start(live));
+    QCOMPARE(form()->MaterialCount, 1000);
+    form()->MaterialGrid->setRow(form()->MaterialGrid->rowCount() - 1);
+    const QString lastName = form()->DBName->text();
+    QTemporaryDir out;
+    const QString path = QDir(out.path()).filePath(QStringLiteral("materials.pdf"));
+
+    bool replaced = false;
+    int countDuring = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *progress = form()->findChild<QProgressDialog *>(QStringLiteral("ExportProgress"));
+        if (replaced || !progress || !progress->isVisible() || progress->value() == 0)
+            return;
+        replaced = true;
+        QVERIFY(zil::test::runMakeDb({"--synthetic", "1100", "--seed", "52", live}));
+        form()->FollowNewDatabase();
+        countDuring = form()->MaterialCount;
+    });
+    poll.start(20);
+    exportTo("MenuExportPdf", path);
+    poll.stop();
+    QVERIFY(replaced);
+    QCOMPARE(countDuring, 1000);
+    QVERIFY(m_app->messages.isEmpty());
+    const QList<QStringList> pages = zil::test::pdfLines(path);
+    QVERIFY(!pages.isEmpty());
+    QVERIFY2(pages.last().value(0).startsWith(lastName + QLatin1Char(' ')),
+        qPrintable(pages.last().value(0)));
+    QTRY_COMPARE(form()->MaterialCount, 1100);
+    QCOMPARE(form()->MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (1100)"));
 }
 
 QTEST_MAIN(TestExport)

@@ -65,6 +65,27 @@ class TestHistory : public QObject
         QVERIFY(QTest::qWaitForWindowActive(f));
     }
 
+    // Starts anew on a synthetic database of 3,000 materials made in dir,
+    // which the test may replace.
+    void startOnOwnDatabase(const QString &dir, const QString &seed)
+    {
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", seed, dir}));
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        start(dir);
+        QTRY_COMPARE(places().size(), 1);
+    }
+    // Narrows the list to the materials of even id, as a criteria run does.
+    void selectEvenIds()
+    {
+        f->SearchClass->Predicate
+            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
+        f->ApplySelection();
+        f->UpdateListCaption();
+        f->UpdateSearchEnabled();
+        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+    }
+
     const QList<Place> &places() const { return f->history().history().places(); }
     Place materialPlace() const
     {
@@ -231,12 +252,7 @@ private slots:
         QCOMPARE(odd.id, 2001);
         QTRY_COMPARE(places().last(), odd);
 
-        f->SearchClass->Predicate
-            = [this] { return f->TableMaterialSelect->fieldByName("id").asInteger() % 2 == 0; };
-        f->ApplySelection();
-        f->UpdateListCaption();
-        f->UpdateSearchEnabled();
-        QCOMPARE(f->SearchClass->SelectedCount, 1500);
+        selectEvenIds();
         QVERIFY(materialPlace() != odd);
 
         f->MenuBack->trigger();
@@ -273,11 +289,7 @@ private slots:
     void placesGoneWithAnUpdateArePassedOver()
     {
         const QString live = m_tmp.filePath(QStringLiteral("live"));
-        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "31", live}));
-        m_app.reset();
-        m_app = std::make_unique<test::RunningApp>();
-        start(live);
-        QTRY_COMPARE(places().size(), 1);
+        startOnOwnDatabase(live, QStringLiteral("31"));
         f->MaterialGrid->setRow(10);
         QTRY_COMPARE(places().last(), materialPlace());
         f->MaterialGrid->setRow(2900);
@@ -310,6 +322,35 @@ private slots:
         QCOMPARE(materialPlace(), first);
         QVERIFY(!f->MenuBack->isEnabled());
         QCOMPARE(places(), (QList<Place> {first, five, hundred}));
+    }
+
+    // A database replaced under a criteria selection is taken up when Back
+    // lists every material again; ids follow the new name order, so the
+    // material is found again by its name.
+    void backAfterReplaceFindsTheMaterialByName()
+    {
+        const QString live = m_tmp.filePath(QStringLiteral("replaced"));
+        startOnOwnDatabase(live, QStringLiteral("41"));
+        f->MaterialGrid->setRow(1000);
+        QTRY_COMPARE(places().last(), materialPlace());
+        f->MaterialGrid->setRow(2001);
+        const Place odd = materialPlace();
+        QCOMPARE(odd.id, 2001);
+        QTRY_COMPARE(places().last(), odd);
+
+        selectEvenIds();
+        f->MaterialGrid->setRow(4);
+        QTRY_COMPARE(places().last(), materialPlace());
+
+        // The same materials and more: every old name is there, most under
+        // another id.
+        QVERIFY(test::runMakeDb({"--synthetic", "3200", "--seed", "41", live}));
+        f->MenuBack->trigger();
+        QCOMPARE(f->SearchClass->SelectedCount, 3200);
+        QCOMPARE(materialPlace().name, odd.name);
+        QVERIFY(materialPlace().id != odd.id);
+        QCOMPARE(places().at(places().size() - 2), materialPlace());
+        verifyMaterialShown(materialPlace().id);
     }
 };
 

@@ -203,6 +203,26 @@ private slots:
         QCOMPARE(app.form()->pos(), position);
         QCOMPARE(app.form()->size(), QSize(600, 460));
     }
+
+    // A window kept from a larger screen is made to fit this one and moved
+    // onto it, its edges within reach.
+    void placeLargerThanTheScreenFits()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QPoint position(screen.left() + 40, screen.top() + 30);
+        UserSettings().setWindowPlace({position, screen.size() * 2, false});
+        test::RunningApp app;
+        QVERIFY(app.start(m_db));
+        app.show();
+        const QRect frame = app.form()->frameGeometry();
+        QVERIFY2(screen.contains(frame),
+            qPrintable(QStringLiteral("%1,%2 %3x%4")
+                           .arg(frame.x())
+                           .arg(frame.y())
+                           .arg(frame.width())
+                           .arg(frame.height())));
+        QCOMPARE(frame.size(), screen.size());
+    }
 };
 
 QTEST_MAIN(TestUserSettings)

@@ -85,6 +85,10 @@ public:
     MappedFile &operator=(const MappedFile &) = delete;
 
     bool isMapped() const { return m_data != nullptr; }
+    // Tells the system that the mapping is read at scattered places: a read
+    // then brings in the page it needs and not its neighbourhood, so what
+    // stays resident is what was read.
+    void adviseRandomAccess() const;
     const uchar *data() const { return m_data; }
     qsizetype size() const { return m_size; }
 

@@ -19,6 +19,8 @@ constexpr quint64 blockSize = quint64(1) << blockShift;
 constexpr quint32 flagPrimary = 1;
 constexpr quint32 flagCaseInsensitive = 2;
 constexpr int maxFields = 16;
+// How much of a mapped body is checked between two releases of its pages.
+constexpr quint64 releaseAfterBytes = quint64(1) << 20;
 
 // Offsets of the fixed header, after the magic line and its padding.
 enum : quint64 {
@@ -218,6 +220,15 @@ void IndexImage::verify(quint64 offset, quint64 length) const
         if (checksum(m_body + begin, n) != get<quint64>(m_blockSums + 8 * b))
             throw IndexDamaged();
         bits |= quint64(1) << (b % 64);
+    }
+    // A pass over a whole column (the checks of a start, a list built from
+    // an order) reads each of its pages once: the pages read are let go
+    // every so often, so that such a pass leaves no more resident than a
+    // search does. The mapping stays; a page read again comes back from the
+    // file cache.
+    if (m_checkedBytes - m_checkedAtRelease >= releaseAfterBytes) {
+        m_checkedAtRelease = m_checkedBytes;
+        m_mapped.releaseResident();
     }
 }
 

@@ -130,6 +130,7 @@ private:
     const uchar *m_blockSums = nullptr;
     mutable std::vector<quint64> m_verified; // one bit per block
     mutable quint64 m_checkedBytes = 0;
+    mutable quint64 m_checkedAtRelease = 0;
     // Offsets in the body.
     quint64 m_rowids = 0;
     quint64 m_ordinals = 0;

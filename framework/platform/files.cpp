@@ -312,6 +312,12 @@ void MappedFile::adviseRandomAccess() const
         ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_RANDOM);
 }
 
+void MappedFile::releaseResident() const
+{
+    if (m_data)
+        ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_DONTNEED);
+}
+
 MappedFile::~MappedFile()
 {
     if (m_data)

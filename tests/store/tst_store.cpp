@@ -2,6 +2,7 @@
 // orders and lookups, links and change notices, refresh, passwords, locks and
 // the refusal of files that are not sound tables.
 #include "common/testdb.h"
+#include "framework/platform/files.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/indexfile.h"
@@ -875,6 +876,56 @@ private slots:
         }
         QVERIFY(refused);
         QVERIFY(!hurt->verifyAll());
+    }
+
+    // A pass over every entry of a large index file (as the id checks of a
+    // start make) leaves little of the file resident in this process, and
+    // what it read stays right when read again.
+    void passOverAColumnLeavesLittleResident()
+    {
+        store::IndexKeys keys;
+        keys.header.table = QStringLiteral("material");
+        keys.header.name = QStringLiteral("NameOrder");
+        keys.header.fields = {QStringLiteral("sf"), QStringLiteral("id")};
+        keys.header.textFields = {true, false};
+        keys.texts.resize(2);
+        keys.integers.resize(2);
+        const qint64 n = 400000;
+        for (qint64 i = 0; i < n; ++i) {
+            keys.rowids.push_back(i + 1);
+            keys.texts[0].push_back(QStringLiteral("material %1").arg(i, 6, 10, QChar('0')));
+            keys.integers[1].push_back(i + 1);
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("material.xg1"));
+        QVERIFY(platform::replaceFileContent(
+            dir.path(), QStringLiteral("material.xg1"), store::buildIndexImage(keys)));
+        const auto image = store::IndexImage::open(path);
+        QVERIFY(image);
+        // The resident size of this process's mapping of the file, in KiB.
+        const auto residentKiB = [&] {
+            QFile smaps(QStringLiteral("/proc/self/smaps"));
+            if (!smaps.open(QIODevice::ReadOnly))
+                return qint64(-1);
+            qint64 total = 0;
+            bool inFile = false;
+            for (const QByteArray &line : smaps.readAll().split('\n')) {
+                if (!line.isEmpty() && !line.startsWith(QByteArray("Rss:")) && line.contains('-')
+                    && line.split(' ').size() > 5)
+                    inFile = line.endsWith(QFile::encodeName(path));
+                else if (inFile && line.startsWith("Rss:"))
+                    total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+            }
+            return total;
+        };
+        for (quint32 p = 0; p < quint32(n); ++p)
+            QCOMPARE(image->integer(p, 1), qint64(p) + 1);
+        const qint64 resident = residentKiB();
+        QVERIFY(resident >= 0);
+        QVERIFY2(resident < 2048, qPrintable(QString::number(resident)));
+        for (quint32 p = 0; p < quint32(n); p += 4999)
+            QCOMPARE(image->integer(p, 1), qint64(p) + 1);
+        QCOMPARE(image->text(quint32(n) - 1, 0).toString(), QStringLiteral("material 399999"));
     }
 
     // Names in another case are found from a listing of the directory that

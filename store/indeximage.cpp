@@ -10,15 +10,17 @@ namespace zil::store {
 
 namespace {
 
-constexpr quint32 formatVersion = 2;
+constexpr quint32 formatVersion = 3;
 // Written as a number: read back on a machine of the other byte order, it
 // no longer says this.
 constexpr quint32 byteOrderMark = 0x01020304;
-constexpr int blockShift = 16; // as IndexImage::touch reads it
+constexpr int blockShift = IndexImage::blockShift;
 constexpr quint64 blockSize = quint64(1) << blockShift;
 constexpr quint32 flagPrimary = 1;
 constexpr quint32 flagCaseInsensitive = 2;
 constexpr int maxFields = 16;
+// How much of a mapped body is checked between two releases of its pages.
+constexpr quint64 releaseAfterBytes = quint64(1) << 20;
 
 // Offsets of the fixed header, after the magic line and its padding.
 enum : quint64 {
@@ -96,6 +98,9 @@ std::shared_ptr<const IndexImage> IndexImage::open(const QString &path)
     image->m_mapped = platform::MappedFile::map(path, false);
     if (!image->m_mapped.isMapped())
         return nullptr;
+    // Searches land on scattered pages; read-ahead around each would make
+    // resident most of a large file for a handful of probes.
+    image->m_mapped.adviseRandomAccess();
     image->m_data = image->m_mapped.data();
     image->m_size = quint64(image->m_mapped.size());
     if (!image->parse())
@@ -211,9 +216,19 @@ void IndexImage::verify(quint64 offset, quint64 length) const
             continue;
         const quint64 begin = b * blockSize;
         const quint64 n = std::min(blockSize, m_bodySize - begin);
+        m_checkedBytes += n;
         if (checksum(m_body + begin, n) != get<quint64>(m_blockSums + 8 * b))
             throw IndexDamaged();
         bits |= quint64(1) << (b % 64);
+    }
+    // A pass over a whole column (the checks of a start, a list built from
+    // an order) reads each of its pages once: the pages read are let go
+    // every so often, so that such a pass leaves no more resident than a
+    // search does. The mapping stays; a page read again comes back from the
+    // file cache.
+    if (m_checkedBytes - m_checkedAtRelease >= releaseAfterBytes) {
+        m_checkedAtRelease = m_checkedBytes;
+        m_mapped.releaseResident();
     }
 }
 

@@ -7,7 +7,7 @@
 // the header marks; a file of the other byte order counts as damaged):
 //   the magic line of every index file, then a fixed header, the names of the
 //   table, the index and its fields, the kind of each field, a checksum for
-//   each 64 KiB block of the body, and a checksum of all that;
+//   each 4 KiB block of the body, and a checksum of all that;
 //   the body, 64-byte aligned: the rowid of each entry (8 bytes), its ordinal
 //   among the table's records in rowid order (4 bytes, padded to 8), then per
 //   field a column of 8-byte values (an integer, or the place and length of a
@@ -84,6 +84,14 @@ public:
 
     // Checks every block of the body at once; false when one fails.
     bool verifyAll() const;
+    // How many bytes of the body the block checks have read so far: what
+    // the reads of the image have made resident of it.
+    quint64 checkedBytes() const { return m_checkedBytes; }
+
+    // The body is checked in blocks of 4 KiB: a probe of a search reads the
+    // page it lands on and no more, so what a search leaves resident does
+    // not grow with the file.
+    static constexpr int blockShift = 12;
 
 private:
     IndexImage() = default;
@@ -96,8 +104,9 @@ private:
             return;
         if (offset + length > m_bodySize || offset + length < offset)
             throw IndexDamaged();
-        const quint64 b = offset >> 16;
-        if (b == (offset + length - 1) >> 16 && (m_verified[size_t(b / 64)] >> (b % 64) & 1))
+        const quint64 b = offset >> blockShift;
+        if (b == (offset + length - 1) >> blockShift
+            && (m_verified[size_t(b / 64)] >> (b % 64) & 1))
             return;
         verify(offset, length);
     }
@@ -120,6 +129,8 @@ private:
     quint64 m_bodySize = 0;
     const uchar *m_blockSums = nullptr;
     mutable std::vector<quint64> m_verified; // one bit per block
+    mutable quint64 m_checkedBytes = 0;
+    mutable quint64 m_checkedAtRelease = 0;
     // Offsets in the body.
     quint64 m_rowids = 0;
     quint64 m_ordinals = 0;

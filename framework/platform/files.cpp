@@ -306,6 +306,18 @@ MappedFile MappedFile::map(const QString &path, bool followLinks)
     return mapped;
 }
 
+void MappedFile::adviseRandomAccess() const
+{
+    if (m_data)
+        ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_RANDOM);
+}
+
+void MappedFile::releaseResident() const
+{
+    if (m_data)
+        ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_DONTNEED);
+}
+
 MappedFile::~MappedFile()
 {
     if (m_data)
@@ -338,9 +350,15 @@ bool replaceFileContent(const QString &dir, const QString &name, const QByteArra
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, 0644) == 0;
+    // Written a page at a time: the system caches a file in pieces the size
+    // of the writes that made it, and a program that maps the file and reads
+    // one page of it has the whole cached piece made resident. Small pieces
+    // keep what a reader of a few scattered pages holds to those pages.
+    constexpr qsizetype piece = 4096;
     qsizetype written = 0;
     while (ok && written < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
+        const ssize_t n = ::write(fd, data.constData() + written,
+            size_t(std::min(piece - written % piece, data.size() - written)));
         if (n < 0 && errno == EINTR)
             continue;
         ok = n > 0;

@@ -85,6 +85,13 @@ public:
     MappedFile &operator=(const MappedFile &) = delete;
 
     bool isMapped() const { return m_data != nullptr; }
+    // Tells the system that the mapping is read at scattered places: a read
+    // then brings in the page it needs and not its neighbourhood, so what
+    // stays resident is what was read.
+    void adviseRandomAccess() const;
+    // Lets go of the pages of the mapping this process holds: they stay in
+    // the system's file cache and come back unchanged when read again.
+    void releaseResident() const;
     const uchar *data() const { return m_data; }
     qsizetype size() const { return m_size; }
 

@@ -2,9 +2,11 @@
 // orders and lookups, links and change notices, refresh, passwords, locks and
 // the refusal of files that are not sound tables.
 #include "common/testdb.h"
+#include "framework/platform/files.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/indexfile.h"
+#include "store/indeximage.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/storeerror.h"
@@ -797,6 +799,133 @@ private slots:
             f.close();
             QCOMPARE(names(), sound);
         }
+    }
+
+    // A search in a large index file reads a page per probe and no more,
+    // so what a start leaves resident does not grow with the file; a block
+    // damaged where no search went stays unread until an entry in it is.
+    void searchReadsAFewPagesOfALargeIndex()
+    {
+        store::IndexKeys keys;
+        keys.header.table = QStringLiteral("synon");
+        keys.header.name = QStringLiteral("NameOrder");
+        keys.header.fields = {QStringLiteral("name")};
+        keys.header.textFields = {true};
+        keys.texts.resize(1);
+        const quint32 n = 60000;
+        for (quint32 i = 0; i < n; ++i) {
+            keys.rowids.push_back(i + 1);
+            keys.texts[0].push_back(
+                QStringLiteral("synonym %1").arg(i * 7919 % n, 6, 10, QChar('0')));
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("synon.xg0"));
+        const QByteArray bytes = store::buildIndexImage(keys);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+
+        const auto image = store::IndexImage::open(path);
+        QVERIFY(image);
+        const auto lowerBound = [&](const QString &key) {
+            quint32 lo = 0, hi = image->count();
+            while (lo < hi) {
+                const quint32 mid = lo + (hi - lo) / 2;
+                if (image->text(mid, 0) < key)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
+        };
+        const quint64 bodyBytes = quint64(bytes.size());
+        int probes = 0;
+        for (quint32 s = 1; s < n; s <<= 1)
+            ++probes;
+        for (const int k : {0, 12345, 59999}) {
+            const quint64 before = image->checkedBytes();
+            const QString key = QStringLiteral("synonym %1").arg(k, 6, 10, QChar('0'));
+            const quint32 at = lowerBound(key);
+            QCOMPARE(image->text(at, 0).toString(), key);
+            // Each probe reads its reference and its text: a page each at most.
+            QVERIFY2(image->checkedBytes() - before <= quint64(2 * (probes + 1)) * 4096,
+                qPrintable(QString::number(image->checkedBytes() - before)));
+        }
+        QVERIFY(image->checkedBytes() < bodyBytes / 10);
+
+        // A byte flipped in a text no search reached: the searches above
+        // still answer, and the entry whose text lies there is refused.
+        QByteArray damaged = bytes;
+        const qsizetype flip = damaged.size() - 3 * 4096;
+        damaged[flip] = char(~damaged[flip]);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+        f.close();
+        const auto hurt = store::IndexImage::open(path);
+        QVERIFY(hurt);
+        QCOMPARE(hurt->text(0, 0).toString(), QStringLiteral("synonym 000000"));
+        QCOMPARE(hurt->text(n - 1, 0).toString(), QStringLiteral("synonym 059999"));
+        bool refused = false;
+        for (quint32 p = 0; p < n && !refused; ++p) {
+            try {
+                hurt->text(p, 0);
+            } catch (const store::IndexDamaged &) {
+                refused = true;
+            }
+        }
+        QVERIFY(refused);
+        QVERIFY(!hurt->verifyAll());
+    }
+
+    // A pass over every entry of a large index file (as the id checks of a
+    // start make) leaves little of the file resident in this process, and
+    // what it read stays right when read again.
+    void passOverAColumnLeavesLittleResident()
+    {
+        store::IndexKeys keys;
+        keys.header.table = QStringLiteral("material");
+        keys.header.name = QStringLiteral("NameOrder");
+        keys.header.fields = {QStringLiteral("sf"), QStringLiteral("id")};
+        keys.header.textFields = {true, false};
+        keys.texts.resize(2);
+        keys.integers.resize(2);
+        const qint64 n = 400000;
+        for (qint64 i = 0; i < n; ++i) {
+            keys.rowids.push_back(i + 1);
+            keys.texts[0].push_back(QStringLiteral("material %1").arg(i, 6, 10, QChar('0')));
+            keys.integers[1].push_back(i + 1);
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("material.xg1"));
+        QVERIFY(platform::replaceFileContent(
+            dir.path(), QStringLiteral("material.xg1"), store::buildIndexImage(keys)));
+        const auto image = store::IndexImage::open(path);
+        QVERIFY(image);
+        // The resident size of this process's mapping of the file, in KiB.
+        const auto residentKiB = [&] {
+            QFile smaps(QStringLiteral("/proc/self/smaps"));
+            if (!smaps.open(QIODevice::ReadOnly))
+                return qint64(-1);
+            qint64 total = 0;
+            bool inFile = false;
+            for (const QByteArray &line : smaps.readAll().split('\n')) {
+                if (!line.isEmpty() && !line.startsWith(QByteArray("Rss:")) && line.contains('-')
+                    && line.split(' ').size() > 5)
+                    inFile = line.endsWith(QFile::encodeName(path));
+                else if (inFile && line.startsWith("Rss:"))
+                    total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+            }
+            return total;
+        };
+        for (quint32 p = 0; p < quint32(n); ++p)
+            QCOMPARE(image->integer(p, 1), qint64(p) + 1);
+        const qint64 resident = residentKiB();
+        QVERIFY(resident >= 0);
+        QVERIFY2(resident < 2048, qPrintable(QString::number(resident)));
+        for (quint32 p = 0; p < quint32(n); p += 4999)
+            QCOMPARE(image->integer(p, 1), qint64(p) + 1);
+        QCOMPARE(image->text(quint32(n) - 1, 0).toString(), QStringLiteral("material 399999"));
     }
 
     // Names in another case are found from a listing of the directory that

@@ -1,6 +1,7 @@
 // zil-bench: measures ZIL against baselines doing the same work, on synthetic
 // databases it makes itself, and prints one table.
 #include "benchutil.h"
+#include "framework/application.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,7 +35,9 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(userConfig.path()));
-    QApplication app(argc, argv);
+    // The program's own application object, so that the windows measured
+    // in this process draw as zil draws them.
+    zil::framework::Application app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString what = args.value(0, QStringLiteral("all"));
     const QStringList parts {QStringLiteral("startup"), QStringLiteral("store"),

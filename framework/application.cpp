@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "framework/platform/messagebox.h"
+#include "paintcache.h"
 
 #include <cstdio>
 #include <exception>
@@ -9,7 +10,9 @@ namespace zil::framework {
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
-{ }
+{
+    installPaintCache();
+}
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {

@@ -259,6 +259,7 @@ QLineEdit *makeField(QWidget *parent, const char *name, int x, int y, int width,
     auto *field = named(new DetailField(parent), name);
     field->setReadOnly(true);
     field->setGeometry(x, y, width, height);
+    field->setAutoFillBackground(true);
     return field;
 }
 
@@ -750,6 +751,7 @@ void TMainForm::createMaterialsPage(QWidget *page)
         = makeLabel(PanelSearch, QStringLiteral("S&earch name:"), 8, 10, false, "SearchLabel");
     SearchField = named(new QLineEdit(PanelSearch), "SearchField");
     SearchField->setGeometry(79, 7, 152, 22);
+    SearchField->setAutoFillBackground(true);
     SearchLabel->setBuddy(SearchField);
 
     MaterialGrid = named(new zil::framework::StringGrid(PanelList), "MaterialGrid");

@@ -4,6 +4,7 @@
 // and repainting a grid or memo draws nothing of the panels beneath it,
 // while the window looks exactly as it would if they were drawn.
 #include "common/appfixture.h"
+#include "common/imagediff.h"
 #include "common/testdb.h"
 #include "framework/datagrid.h"
 #include "framework/stringgrid.h"
@@ -16,6 +17,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace zil;
 
@@ -158,6 +160,32 @@ private slots:
         QCOMPARE(form().DBName->text(), QStringLiteral("New 001"));
     }
 
+    void memoOfTheNextMaterialStartsAtItsTop()
+    {
+        framework::StringGrid *grid = form().MaterialGrid;
+        QPlainTextEdit *memo = form().DBLiterature;
+        // Two materials in a row whose literature is longer than the memo.
+        int row = 1;
+        for (;; ++row) {
+            QVERIFY(row + 1 < grid->rowCount());
+            grid->setRow(row + 1);
+            settle();
+            const bool nextScrolls = memo->verticalScrollBar()->maximum() > 0;
+            grid->setRow(row);
+            settle();
+            if (nextScrolls && memo->verticalScrollBar()->maximum() > 0)
+                break;
+        }
+        memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+        const QString scrolled = memo->toPlainText();
+        grid->setRow(row + 1);
+        settle();
+        QVERIFY(memo->toPlainText() != scrolled);
+        QCOMPARE(memo->verticalScrollBar()->value(), 0);
+        QCOMPARE(memo->textCursor().position(), 0);
+        QCOMPARE(memo->cursorForPosition(QPoint(1, 1)).block().blockNumber(), 0);
+    }
+
     void gridsAndMemosDrawNothingBeneath()
     {
         PaintLog log;
@@ -189,12 +217,30 @@ private slots:
             QVERIFY2(log.painted(area->parentWidget()).isEmpty(), qPrintable(area->objectName()));
         }
 
+        // The same for the search field at each keystroke and the detail
+        // fields at each new material.
+        const QList<QLineEdit *> fields {
+            form().SearchField, form().DBCas, form().DBCE, form().DBFema, form().DBName};
+        for (QLineEdit *field : fields)
+            log.watch(field->parentWidget());
+        for (QLineEdit *field : fields) {
+            form().repaint();
+            log.clear();
+            field->repaint();
+            QVERIFY2(log.painted(field->parentWidget()).isEmpty(), qPrintable(field->objectName()));
+        }
+
         // Filling them first changes no pixel of the window: drawn over the
         // panels beneath, as a see-through widget is, it looks the same.
         const QImage drawn = form().grab().toImage();
         for (QAbstractScrollArea *area : form().findChildren<QAbstractScrollArea *>())
             area->setAutoFillBackground(false);
         QCOMPARE(form().grab().toImage(), drawn);
+        // A field's rounded corners are smoothed against the field's own fill
+        // and no longer the panel's: a step or two of grey at four pixels.
+        for (QLineEdit *field : fields)
+            field->setAutoFillBackground(false);
+        QVERIFY(zil::test::largestDifference(form().grab().toImage(), drawn) <= 8);
     }
 };
 

@@ -842,6 +842,7 @@ void TMainForm::createSuppliersPage(QWidget *page)
         = makeLabel(strip, QStringLiteral("S&earch name:"), 8, 10, false, "LabelSearchSupplier");
     EditSupplierName = named(new QLineEdit(strip), "EditSupplierName");
     EditSupplierName->setGeometry(79, 7, 152, 22);
+    EditSupplierName->setAutoFillBackground(true);
     LabelSearchSupplier->setBuddy(EditSupplierName);
     DBGrid1 = makeDataGrid(PanelSuppliersList, "DBGrid1");
     list->dock(DBGrid1, DockLayout::Client);

@@ -199,6 +199,11 @@ private slots:
             grid->repaint();
             QVERIFY2(log.painted(grid->parentWidget()).isEmpty(), qPrintable(grid->objectName()));
         }
+        log.watch(form().EditSupplierName->parentWidget());
+        form().repaint();
+        log.clear();
+        form().EditSupplierName->repaint();
+        QVERIFY(log.painted(form().EditSupplierName->parentWidget()).isEmpty());
         form().MainTabNotebook->setCurrentIndex(0);
         settle();
 

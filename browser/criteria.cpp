@@ -188,7 +188,8 @@ std::optional<qint32> CriteriaTest::MatchAll(
     // the places of its synonyms, found once they are first needed.
     std::optional<zil::store::Table> all;
     int synonymName = -1;
-    std::vector<int> firstOf, places;
+    std::vector<int> firstOf;
+    std::vector<quint32> places;
     auto synonymHolds = [&](qint64 link) {
         if (!m_synonyms || !m_synonyms->active() || link < 1 || link > maxId)
             return false;
@@ -204,25 +205,24 @@ std::optional<qint32> CriteriaTest::MatchAll(
             synonymName = all->fieldByName(QStringLiteral("name")).column();
             const int keyColumn
                 = all->fieldByName(key.isEmpty() ? QStringLiteral("materialid") : key).column();
-            const int n = all->recordCount();
-            std::vector<qint64> ids(size_t(n) + 1, 0);
+            const std::vector<qint64> ids = all->integersInView(keyColumn);
+            const std::vector<quint32> held = all->heldPlacesInView();
             firstOf.assign(size_t(maxId) + 2, 0);
-            for (int recNo = 1; recNo <= n; ++recNo) {
-                ids[size_t(recNo)] = all->integerAt(recNo, keyColumn);
-                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
-                    ++firstOf[size_t(ids[size_t(recNo)]) + 1];
+            for (const qint64 id : ids) {
+                if (id >= 1 && id <= maxId)
+                    ++firstOf[size_t(id) + 1];
             }
             for (size_t id = 1; id < firstOf.size(); ++id)
                 firstOf[id] += firstOf[id - 1];
             places.resize(size_t(firstOf.back()));
             std::vector<int> next(firstOf.begin(), firstOf.end() - 1);
-            for (int recNo = 1; recNo <= n; ++recNo) {
-                if (ids[size_t(recNo)] >= 1 && ids[size_t(recNo)] <= maxId)
-                    places[size_t(next[size_t(ids[size_t(recNo)])]++)] = recNo;
+            for (size_t i = 0; i < ids.size(); ++i) {
+                if (ids[i] >= 1 && ids[i] <= maxId)
+                    places[size_t(next[size_t(ids[i])]++)] = held[i];
             }
         }
         for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
-            if (upperTextHolds(all->heldBytesAt(places[size_t(p)], synonymName), material, false))
+            if (upperTextHolds(all->heldBytesOf(places[size_t(p)], synonymName), material, false))
                 return true;
         }
         return false;
@@ -233,18 +233,26 @@ std::optional<qint32> CriteriaTest::MatchAll(
         : QStringLiteral("id");
     const int idColumn = materials.fieldByName(QStringLiteral("id")).column();
     const int linkColumn = materials.fieldByName(masterField).column();
-    const int n = materials.recordCount();
+    // Where each record's texts lie, and its id and link, read in one pass
+    // rather than record by record.
+    const std::vector<quint32> placeOf = materials.heldPlacesInView();
+    const std::vector<qint64> ids = materials.integersInView(idColumn);
+    const std::vector<qint64> links = !byName || linkColumn == idColumn
+        ? std::vector<qint64>()
+        : materials.integersInView(linkColumn);
+    const int n = int(placeOf.size());
     qint32 count = 0;
     for (int recNo = 1; recNo <= n; ++recNo) {
+        const size_t r = size_t(recNo) - 1;
         bool result = true;
         for (size_t t = 0; t < tests.size() && result; ++t) {
             const Test &test = tests[t];
             result = upperTextHolds(
-                materials.heldBytesAt(recNo, test.column), test.criterion, test.memo);
+                materials.heldBytesOf(placeOf[r], test.column), test.criterion, test.memo);
             if (!result && byName && t == 0)
-                result = synonymHolds(materials.integerAt(recNo, linkColumn));
+                result = synonymHolds(links.empty() ? ids[r] : links[r]);
         }
-        const qint64 id = materials.integerAt(recNo, idColumn);
+        const qint64 id = ids[r];
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;
             if (result)

@@ -240,6 +240,44 @@ quint32 IndexImage::ordinal(quint32 place) const
     return o;
 }
 
+namespace {
+
+// A pass over a range reads it a block's worth at a time, so that what it
+// has checked is let go as it goes, as a pass place by place does.
+constexpr quint32 kPlacesPerStep = 512;
+
+} // namespace
+
+void IndexImage::ordinals(quint32 first, quint32 n, quint32 *out) const
+{
+    if (quint64(first) + n > m_header.count)
+        throw IndexDamaged();
+    for (quint32 done = 0; done < n;) {
+        const quint32 step = std::min(n - done, kPlacesPerStep);
+        const quint64 offset = m_ordinals + 4 * (quint64(first) + done);
+        touch(offset, 4 * quint64(step));
+        std::memcpy(out + done, m_body + offset, 4 * size_t(step));
+        for (quint32 i = done; i < done + step; ++i) {
+            if (out[i] >= m_header.count)
+                throw IndexDamaged();
+        }
+        done += step;
+    }
+}
+
+void IndexImage::integers(quint32 first, quint32 n, int field, qint64 *out) const
+{
+    if (quint64(first) + n > m_header.count)
+        throw IndexDamaged();
+    for (quint32 done = 0; done < n;) {
+        const quint32 step = std::min(n - done, kPlacesPerStep);
+        const quint64 offset = m_fields[size_t(field)] + 8 * (quint64(first) + done);
+        touch(offset, 8 * quint64(step));
+        std::memcpy(out + done, m_body + offset, 8 * size_t(step));
+        done += step;
+    }
+}
+
 QStringView IndexImage::text(quint32 place, int field) const
 {
     const quint64 ref = read<quint64>(m_fields[size_t(field)] + 8 * quint64(place));

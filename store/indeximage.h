@@ -79,6 +79,10 @@ public:
         return read<qint64>(m_fields[size_t(field)] + 8 * quint64(place));
     }
     QStringView text(quint32 place, int field) const;
+    // The same for the n places from first, into out: a pass over a range
+    // checks each block once rather than at every place.
+    void ordinals(quint32 first, quint32 n, quint32 *out) const;
+    void integers(quint32 first, quint32 n, int field, qint64 *out) const;
     // Compares two entries field by field.
     int compareEntries(quint32 a, quint32 b) const;
 

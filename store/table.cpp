@@ -615,6 +615,36 @@ QByteArrayView Table::heldBytesAt(int recNo, int column) const
     sync();
     if (recNo < 1 || recNo > m_hi - m_lo)
         return {};
+    return heldBytesOf(order().ordinal(m_lo + recNo - 1), column);
+}
+
+std::vector<qint64> Table::integersInView(int column) const
+{
+    if (!m_file || column < 0 || size_t(column) >= m_fields.size())
+        return {};
+    sync();
+    std::vector<qint64> values(size_t(m_hi - m_lo));
+    if (!order().integers(m_lo, m_hi - m_lo, column, values.data())) {
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = integerAt(int(i) + 1, column);
+    }
+    return values;
+}
+
+std::vector<quint32> Table::heldPlacesInView() const
+{
+    if (!m_file)
+        return {};
+    sync();
+    std::vector<quint32> places(size_t(m_hi - m_lo));
+    order().ordinals(m_lo, m_hi - m_lo, places.data());
+    return places;
+}
+
+QByteArrayView Table::heldBytesOf(quint32 place, int column) const
+{
+    if (!m_file)
+        return {};
     if (column < 0 || size_t(column) >= m_fields.size() || !m_file->holdsBytes(column))
         fail(StoreError::Kind::Usage,
             QStringLiteral("Field %1 of table %2 is not held in memory")
@@ -622,7 +652,7 @@ QByteArrayView Table::heldBytesAt(int recNo, int column) const
                         ? m_fields[size_t(column)]->fieldName()
                         : QString::number(column),
                     m_tableName));
-    return m_file->heldBytes(order().ordinal(m_lo + recNo - 1), column);
+    return m_file->heldBytes(place, column);
 }
 
 bool Table::findKey(const QVariantList &values)

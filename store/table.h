@@ -118,6 +118,14 @@ public:
     // or its table file is read again.
     QByteArrayView heldBytesAt(int recNo, int column) const;
 
+    // For a scan of every record in view, read in one pass: integerAt of
+    // each record, and where each record's bytes lie among the held ones
+    // (recNo at [recNo - 1]), to be read with heldBytesOf. Valid until the
+    // cursor or its table file is read again.
+    std::vector<qint64> integersInView(int column) const;
+    std::vector<quint32> heldPlacesInView() const;
+    QByteArrayView heldBytesOf(quint32 place, int column) const;
+
 private:
     friend class DataSource;
     friend class Database;

@@ -699,6 +699,24 @@ bool IndexOrder::integer(qsizetype place, int column, qint64 &value) const
     });
 }
 
+void IndexOrder::ordinals(qsizetype first, qsizetype n, quint32 *out) const
+{
+    read([&](const IndexImage &i) { i.ordinals(quint32(first), quint32(n), out); });
+}
+
+bool IndexOrder::integers(qsizetype first, qsizetype n, int column, qint64 *out) const
+{
+    const int f = fieldOf(column);
+    if (f < 0)
+        return false;
+    return read([&](const IndexImage &i) {
+        if (i.header().textFields[size_t(f)])
+            return false;
+        i.integers(quint32(first), quint32(n), f, out);
+        return true;
+    });
+}
+
 qint64 TableFile::dataVersion()
 {
     sqlite3_stmt *stmt = prepare(QStringLiteral("PRAGMA data_version"));

@@ -74,6 +74,11 @@ public:
     // false otherwise.
     bool value(qsizetype place, int column, QVariant &value) const;
     bool integer(qsizetype place, int column, qint64 &value) const;
+    // ordinal and integer for the n places from first, into out, in one
+    // pass; integers is false, and reads nothing, when column is no integer
+    // field of the index.
+    void ordinals(qsizetype first, qsizetype n, quint32 *out) const;
+    bool integers(qsizetype first, qsizetype n, int column, qint64 *out) const;
 
 private:
     friend class TableFile;

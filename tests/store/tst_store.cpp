@@ -782,9 +782,27 @@ private slots:
             seen << t.fieldByName("name").asString();
             return seen;
         };
+        // The same records read in one pass, as a scan of every record does.
+        const auto scanned = [&] {
+            Table t;
+            t.setDatabaseName(dir.path());
+            t.setTableName("MATERIAL.DB");
+            t.setIndexName("NameOrder");
+            t.open();
+            t.holdBytes({"name"});
+            const int name = t.fieldByName("name").column();
+            const std::vector<quint32> places = t.heldPlacesInView();
+            const std::vector<qint64> ids = t.integersInView(t.fieldByName("id").column());
+            QStringList seen;
+            for (size_t i = 0; i < places.size() && i < ids.size(); ++i)
+                seen << QString::fromUtf8(t.heldBytesOf(places[i], name)) + "/"
+                        + QString::number(ids[i]);
+            return seen;
+        };
         const QStringList sound = names();
         QCOMPARE(sound.size(), 7);
         QCOMPARE(sound.last(), QStringLiteral("Vanillin"));
+        QCOMPARE(scanned(), sound.mid(0, 6));
 
         // The last text of the pool, then an id in the middle of the body.
         const QString path = dir.filePath("material.xg1");
@@ -798,6 +816,50 @@ private slots:
             f.write(&c, 1);
             f.close();
             QCOMPARE(names(), sound);
+            QCOMPARE(scanned(), sound.mid(0, 6));
+        }
+    }
+
+    // A pass over a whole column checks each block it reads: a byte damaged
+    // anywhere in the body of a large index makes the pass read the order
+    // made from the table, never the damaged values.
+    void aPassOverTheOrderChecksWhatItReads()
+    {
+        QTemporaryDir dir;
+        QVERIFY(test::copyDatabase(test::scrollingDatabase(), dir.path()));
+        store::indexDatabase(dir.path());
+        const auto scanned = [&] {
+            Table t;
+            t.setDatabaseName(dir.path());
+            t.setTableName("MATERIAL.DB");
+            t.setIndexName("NameOrder");
+            t.open();
+            t.holdBytes({"cas"});
+            const int cas = t.fieldByName("cas").column();
+            const std::vector<quint32> places = t.heldPlacesInView();
+            const std::vector<qint64> ids = t.integersInView(t.fieldByName("id").column());
+            QStringList seen;
+            for (size_t i = 0; i < places.size() && i < ids.size(); ++i)
+                seen << QString::fromUtf8(t.heldBytesOf(places[i], cas)) + "/"
+                        + QString::number(ids[i]);
+            return seen;
+        };
+        const QStringList sound = scanned();
+        QCOMPARE(sound.size(), test::kScrollingMaterials);
+
+        const QString path = dir.filePath("material.xg1");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray intact = f.readAll();
+        f.close();
+        // A byte every few blocks past the header, each on its own.
+        for (qint64 at = 5000; at < intact.size(); at += 3 * 4096 + 11) {
+            QByteArray damaged = intact;
+            damaged[at] = char(damaged[at] ^ 0x01);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(damaged);
+            f.close();
+            QCOMPARE(scanned(), sound);
         }
     }
 

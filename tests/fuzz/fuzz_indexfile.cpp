@@ -16,7 +16,9 @@
 // it) are remade after a change of the index format with
 //   fuzz_indexfile --write-seeds tests/fuzz/corpus/indexfile
 // which also replays them and fails when a sound one no longer reaches the
-// body; `fuzz_indexfile --check-seeds DIR` only replays them.
+// body; `fuzz_indexfile --check-seeds DIR` only replays them. The seeds px,
+// xg*-* and xgz-other-table are index files of an earlier text format, which
+// the reader refuses like any other foreign content.
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/storeerror.h"

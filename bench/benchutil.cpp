@@ -2,8 +2,10 @@
 
 #include "framework/platform/files.h"
 #include "framework/platform/messagebox.h"
+#include "shell/Zil0.h"
 #include "store/indexfile.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -187,6 +189,16 @@ InstalledProgram::InstalledProgram(const QString &work, const QString &name, con
     : dir(writeProgramDir(work, name, db))
     , m_programFile([programFile = dir + QStringLiteral("/zil")] { return programFile; })
 { }
+
+void startMainWindow(TMainForm &form, const QString &what, Shown shown)
+{
+    if (!form.StartUp())
+        qFatal("bench: start-up failed on %s", qPrintable(what));
+    if (shown == Shown::No)
+        return;
+    form.show();
+    QApplication::processEvents();
+}
 
 bool makeDatabase(const QString &dir, int n, bool indexed)
 {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+class TMainForm;
+
 namespace zil::bench {
 
 struct Sample
@@ -58,6 +60,13 @@ public:
 private:
     zil::platform::ScopedProgramFilePathHook m_programFile;
 };
+
+// Starts form on the database of the installed program, as a user's start
+// does, and ends the run when the start fails; `what` names the database in
+// that message ("8000 materials"). With shown set, the window is shown and
+// its first paint done, as a user sees it before the first keystroke.
+enum class Shown { No, Yes };
+void startMainWindow(TMainForm &form, const QString &what, Shown shown = Shown::Yes);
 
 // Builds a synthetic database of n materials in dir, and its indexes when
 // indexed is set.

@@ -121,9 +121,7 @@ void runDetails(const QString &work, std::vector<Database> &databases)
         const QString size = QString::number(n);
 
         TMainForm form;
-        if (!form.StartUp())
-            qFatal("bench: start-up failed on %d materials", n);
-        form.show();
+        startMainWindow(form, QStringLiteral("%1 materials").arg(n));
         form.DetailTabNotebook->setCurrentIndex(1);
         form.SuppliersDetailTabNotebook->setCurrentIndex(1);
         QApplication::processEvents();

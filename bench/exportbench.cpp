@@ -49,8 +49,7 @@ void runExport(const QString &work, std::vector<Database> &databases)
         const QString size = QString::number(n);
 
         TMainForm form;
-        if (!form.StartUp())
-            qFatal("bench: start-up failed on %d materials", n);
+        startMainWindow(form, QStringLiteral("%1 materials").arg(n), Shown::No);
         const QString csv = QDir(work).filePath(QStringLiteral("export-%1.csv").arg(n));
         const QString pdf = QDir(work).filePath(QStringLiteral("export-%1.pdf").arg(n));
         const QString single = QDir(work).filePath(QStringLiteral("export-single-%1.pdf").arg(n));

@@ -10,7 +10,6 @@
 #include "store/table.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -74,10 +73,7 @@ void runFind(const QString &work, std::vector<Database> &databases)
         const QString size = QString::number(n);
 
         TMainForm form;
-        if (!form.StartUp())
-            qFatal("bench: start-up failed on %d materials", n);
-        form.show();
-        QApplication::processEvents();
+        startMainWindow(form, QStringLiteral("%1 materials").arg(n));
 
         // The baseline of the reading: the same columns read with SQLite.
         const QString materialFile = QDir(dir).filePath(QStringLiteral("MATERIAL.DB"));

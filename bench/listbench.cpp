@@ -13,7 +13,6 @@
 #include "shell/Zil0.h"
 #include "store/table.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -182,10 +181,7 @@ void runList(const QString &work, std::vector<Database> &databases)
         const QString size = QString::number(n);
 
         TMainForm form;
-        if (!form.StartUp())
-            qFatal("bench: start-up failed on %d materials", n);
-        form.show();
-        QApplication::processEvents();
+        startMainWindow(form, QStringLiteral("%1 materials").arg(n));
 
         // Prefixes as a user types them, from real names.
         QStringList prefixes;

@@ -99,8 +99,7 @@ void runReport(const QString &work)
     const InstalledProgram program(work, QStringLiteral("report-prog"), dir);
 
     TMainForm form;
-    if (!form.StartUp())
-        qFatal("bench: start-up failed on the demo database");
+    startMainWindow(form, QStringLiteral("the demo database"), Shown::No);
 
     const qint32 material = longestMaterial(dir);
     form.SearchClass->GotoMaterial(material);

@@ -8,16 +8,9 @@
 # usage: find.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
 
-install_zil
 # ZIL opens the protected database, as delivered; the same sources made
 # without protection tell the script what a list shows.
-make_demo_db "$out/demo-db"
-db=$out/demo-plain
-"$prefix/bin/zil-makedb" "$source/demo" "$db" >"$out/makedb-plain.log" 2>&1 \
-    || fail "zil-makedb failed on the demo sources without protection"
-write_ini "$out/demo-db"
-start_display
-start_zil
+start_on_demo --plain
 measure_list
 
 fema=3107

@@ -360,6 +360,38 @@ measure_menu_bar() {
     log "menu bar ${menu_bottom} px high"
 }
 
+# start_on DB: ZIL started on a display of its own, its settings naming the
+# database directory DB.
+start_on() {
+    write_ini "$1"
+    start_display
+    start_zil
+}
+
+# start_on_demo [--plain]: ZIL installed and started on the demo database,
+# made protected as delivered in OUT_DIR/demo-db. With --plain the same
+# sources are also made without protection, into db=OUT_DIR/demo-plain, so
+# that the script can read with sql what a list shows.
+start_on_demo() {
+    install_zil
+    make_demo_db "$out/demo-db"
+    if [ "${1:-}" = --plain ]; then
+        db=$out/demo-plain
+        "$prefix/bin/zil-makedb" "$source/demo" "$db" >"$out/makedb-plain.log" 2>&1 \
+            || fail "zil-makedb failed on the demo sources without protection"
+    fi
+    start_on "$out/demo-db"
+}
+
+# start_on_synthetic N: ZIL installed and started on a generated database of
+# N materials, made in db=OUT_DIR/db.
+start_on_synthetic() {
+    install_zil
+    db=$out/db
+    make_synthetic_db "$1" "$db"
+    start_on "$db"
+}
+
 # --- reading the screen ----------------------------------------------------
 
 # pixel_band X0 X1 Y0 Y1 PATTERN: the first and last line (window

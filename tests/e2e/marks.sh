@@ -6,11 +6,7 @@
 # usage: marks.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
 
-install_zil
-make_demo_db "$out/demo-db"
-write_ini "$out/demo-db"
-start_display
-start_zil
+start_on_demo
 
 # marked_pixels: how many pixels of the main window show the marks' yellow.
 marked_pixels() {

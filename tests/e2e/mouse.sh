@@ -9,12 +9,7 @@
 # usage: mouse.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
 
-install_zil
-db=$out/db
-make_synthetic_db 3000 "$db"
-write_ini "$db"
-start_display
-start_zil
+start_on_synthetic 3000
 measure_list
 
 # --- the menu bar ------------------------------------------------------------

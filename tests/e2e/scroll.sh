@@ -9,13 +9,8 @@
 # usage: scroll.sh CMAKE BUILD_DIR SOURCE_DIR OUT_DIR [CONFIG]
 source "$(dirname "$0")/lib.sh"
 
-install_zil
-db=$out/db
 materials=3000
-make_synthetic_db "$materials" "$db"
-write_ini "$db"
-start_display
-start_zil
+start_on_synthetic "$materials"
 measure_list
 
 # current_id: the id of the current material, read from its sheet.

@@ -23,9 +23,7 @@ for f in "${foreign[@]}"; do
 done
 echo "a file outside the database" >"$out/outside.xg0"
 ln -s "$out/outside.xg0" "$db/supplier.xg9"
-write_ini "$db"
-start_display
-start_zil
+start_on "$db"
 [ -e "$db/material.xg1" ] || fail "the first start wrote no index files"
 kept() { [ "$(cat "$db/$1" 2>/dev/null)" = "kept by someone else: $1" ]; }
 for f in "${foreign[@]}"; do

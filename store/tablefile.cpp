@@ -688,15 +688,7 @@ bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
 
 bool IndexOrder::integer(qsizetype place, int column, qint64 &value) const
 {
-    const int f = fieldOf(column);
-    if (f < 0)
-        return false;
-    return read([&](const IndexImage &i) {
-        if (i.header().textFields[size_t(f)])
-            return false;
-        value = i.integer(quint32(place), f);
-        return true;
-    });
+    return integers(place, 1, column, &value);
 }
 
 void IndexOrder::ordinals(qsizetype first, qsizetype n, quint32 *out) const

@@ -189,21 +189,23 @@ private slots:
     void gridsAndMemosDrawNothingBeneath()
     {
         PaintLog log;
-        // The supplier grids, on the other tab.
-        form().MainTabNotebook->setCurrentIndex(1);
-        settle();
-        for (framework::DataGrid *grid : {form().DBGrid1, form().MaterialGrid2}) {
-            log.watch(grid->parentWidget());
+        // Whether repainting the widget, and the scroll bar it may have,
+        // paints nothing of the panel it stands on.
+        auto drawsNothingBeneath = [&](QWidget *w, QScrollBar *bar = nullptr) {
+            log.watch(w->parentWidget());
             form().repaint();
             log.clear();
-            grid->repaint();
-            QVERIFY2(log.painted(grid->parentWidget()).isEmpty(), qPrintable(grid->objectName()));
-        }
-        log.watch(form().EditSupplierName->parentWidget());
-        form().repaint();
-        log.clear();
-        form().EditSupplierName->repaint();
-        QVERIFY(log.painted(form().EditSupplierName->parentWidget()).isEmpty());
+            w->repaint();
+            if (bar)
+                bar->repaint();
+            return log.painted(w->parentWidget()).isEmpty();
+        };
+        // The supplier grids and search field, on the other tab.
+        form().MainTabNotebook->setCurrentIndex(1);
+        settle();
+        for (QWidget *w : std::initializer_list<QWidget *> {
+                 form().DBGrid1, form().MaterialGrid2, form().EditSupplierName})
+            QVERIFY2(drawsNothingBeneath(w), qPrintable(w->objectName()));
         form().MainTabNotebook->setCurrentIndex(0);
         settle();
 
@@ -212,14 +214,9 @@ private slots:
         settle();
         const QList<QAbstractScrollArea *> areas {form().MaterialGrid, form().synonyms,
             form().DBOccurence, form().DBFlavour, form().DBApplication, form().DBLiterature};
-        for (QAbstractScrollArea *area : areas)
-            log.watch(area->parentWidget());
         for (QAbstractScrollArea *area : areas) {
-            form().repaint();
-            log.clear();
-            area->repaint();
-            area->verticalScrollBar()->repaint();
-            QVERIFY2(log.painted(area->parentWidget()).isEmpty(), qPrintable(area->objectName()));
+            QVERIFY2(drawsNothingBeneath(area, area->verticalScrollBar()),
+                qPrintable(area->objectName()));
         }
 
         // The same for the search field at each keystroke and the detail
@@ -227,13 +224,7 @@ private slots:
         const QList<QLineEdit *> fields {
             form().SearchField, form().DBCas, form().DBCE, form().DBFema, form().DBName};
         for (QLineEdit *field : fields)
-            log.watch(field->parentWidget());
-        for (QLineEdit *field : fields) {
-            form().repaint();
-            log.clear();
-            field->repaint();
-            QVERIFY2(log.painted(field->parentWidget()).isEmpty(), qPrintable(field->objectName()));
-        }
+            QVERIFY2(drawsNothingBeneath(field), qPrintable(field->objectName()));
 
         // Filling them first changes no pixel of the window: drawn over the
         // panels beneath, as a see-through widget is, it looks the same.

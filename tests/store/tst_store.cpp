@@ -40,6 +40,25 @@ QStringList names(Table &t, const char *field = "name")
     return out;
 }
 
+// Each material in name order as "field/id", read in one pass as a scan of
+// every record reads it: the places of the held texts and the ids at once.
+QStringList scanInOnePass(const QString &dir, const char *field)
+{
+    Table t;
+    t.setDatabaseName(dir);
+    t.setTableName("MATERIAL.DB");
+    t.setIndexName("NameOrder");
+    t.open();
+    t.holdBytes({QString::fromLatin1(field)});
+    const int column = t.fieldByName(field).column();
+    const std::vector<quint32> places = t.heldPlacesInView();
+    const std::vector<qint64> ids = t.integersInView(t.fieldByName("id").column());
+    QStringList seen;
+    for (size_t i = 0; i < places.size() && i < ids.size(); ++i)
+        seen << QString::fromUtf8(t.heldBytesOf(places[i], column)) + "/" + QString::number(ids[i]);
+    return seen;
+}
+
 } // namespace
 
 class TestStore : public QObject
@@ -783,22 +802,7 @@ private slots:
             return seen;
         };
         // The same records read in one pass, as a scan of every record does.
-        const auto scanned = [&] {
-            Table t;
-            t.setDatabaseName(dir.path());
-            t.setTableName("MATERIAL.DB");
-            t.setIndexName("NameOrder");
-            t.open();
-            t.holdBytes({"name"});
-            const int name = t.fieldByName("name").column();
-            const std::vector<quint32> places = t.heldPlacesInView();
-            const std::vector<qint64> ids = t.integersInView(t.fieldByName("id").column());
-            QStringList seen;
-            for (size_t i = 0; i < places.size() && i < ids.size(); ++i)
-                seen << QString::fromUtf8(t.heldBytesOf(places[i], name)) + "/"
-                        + QString::number(ids[i]);
-            return seen;
-        };
+        const auto scanned = [&] { return scanInOnePass(dir.path(), "name"); };
         const QStringList sound = names();
         QCOMPARE(sound.size(), 7);
         QCOMPARE(sound.last(), QStringLiteral("Vanillin"));
@@ -828,22 +832,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(test::copyDatabase(test::scrollingDatabase(), dir.path()));
         store::indexDatabase(dir.path());
-        const auto scanned = [&] {
-            Table t;
-            t.setDatabaseName(dir.path());
-            t.setTableName("MATERIAL.DB");
-            t.setIndexName("NameOrder");
-            t.open();
-            t.holdBytes({"cas"});
-            const int cas = t.fieldByName("cas").column();
-            const std::vector<quint32> places = t.heldPlacesInView();
-            const std::vector<qint64> ids = t.integersInView(t.fieldByName("id").column());
-            QStringList seen;
-            for (size_t i = 0; i < places.size() && i < ids.size(); ++i)
-                seen << QString::fromUtf8(t.heldBytesOf(places[i], cas)) + "/"
-                        + QString::number(ids[i]);
-            return seen;
-        };
+        const auto scanned = [&] { return scanInOnePass(dir.path(), "cas"); };
         const QStringList sound = scanned();
         QCOMPARE(sound.size(), test::kScrollingMaterials);
 

@@ -217,6 +217,9 @@ void IndexImage::verify(quint64 offset, quint64 length) const
         const quint64 begin = b * blockSize;
         const quint64 n = std::min(blockSize, m_bodySize - begin);
         m_checkedBytes += n;
+        if (b == m_lastChecked + 1)
+            m_passedBytes += n;
+        m_lastChecked = b;
         if (checksum(m_body + begin, n) != get<quint64>(m_blockSums + 8 * b))
             throw IndexDamaged();
         bits |= quint64(1) << (b % 64);
@@ -225,9 +228,11 @@ void IndexImage::verify(quint64 offset, quint64 length) const
     // an order) reads each of its pages once: the pages read are let go
     // every so often, so that such a pass leaves no more resident than a
     // search does. The mapping stays; a page read again comes back from the
-    // file cache.
-    if (m_checkedBytes - m_checkedAtRelease >= releaseAfterBytes) {
-        m_checkedAtRelease = m_checkedBytes;
+    // file cache. Only passes count: the pages that searches have probed are
+    // the ones the next searches probe again, and letting them go would make
+    // every change of record fault them back in.
+    if (m_passedBytes - m_passedAtRelease >= releaseAfterBytes) {
+        m_passedAtRelease = m_passedBytes;
         m_mapped.releaseResident();
     }
 }

@@ -134,7 +134,12 @@ private:
     const uchar *m_blockSums = nullptr;
     mutable std::vector<quint64> m_verified; // one bit per block
     mutable quint64 m_checkedBytes = 0;
-    mutable quint64 m_checkedAtRelease = 0;
+    // The bytes of blocks checked right after the block before them: what
+    // passes over a column have read, as opposed to the scattered probes of
+    // searches.
+    mutable quint64 m_passedBytes = 0;
+    mutable quint64 m_passedAtRelease = 0;
+    mutable quint64 m_lastChecked = ~quint64(0);
     // Offsets in the body.
     quint64 m_rowids = 0;
     quint64 m_ordinals = 0;

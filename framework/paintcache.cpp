@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyleOption>
+#include <memory>
+#include <type_traits>
 
 namespace zil::framework {
 

@@ -253,34 +253,32 @@ constexpr quint32 kPlacesPerStep = 512;
 
 } // namespace
 
-void IndexImage::ordinals(quint32 first, quint32 n, quint32 *out) const
+template<typename T>
+void IndexImage::readRange(quint64 column, quint32 first, quint32 n, T *out) const
 {
     if (quint64(first) + n > m_header.count)
         throw IndexDamaged();
     for (quint32 done = 0; done < n;) {
         const quint32 step = std::min(n - done, kPlacesPerStep);
-        const quint64 offset = m_ordinals + 4 * (quint64(first) + done);
-        touch(offset, 4 * quint64(step));
-        std::memcpy(out + done, m_body + offset, 4 * size_t(step));
-        for (quint32 i = done; i < done + step; ++i) {
-            if (out[i] >= m_header.count)
-                throw IndexDamaged();
-        }
+        const quint64 offset = column + sizeof(T) * (quint64(first) + done);
+        touch(offset, sizeof(T) * quint64(step));
+        std::memcpy(out + done, m_body + offset, sizeof(T) * size_t(step));
         done += step;
+    }
+}
+
+void IndexImage::ordinals(quint32 first, quint32 n, quint32 *out) const
+{
+    readRange(m_ordinals, first, n, out);
+    for (quint32 i = 0; i < n; ++i) {
+        if (out[i] >= m_header.count)
+            throw IndexDamaged();
     }
 }
 
 void IndexImage::integers(quint32 first, quint32 n, int field, qint64 *out) const
 {
-    if (quint64(first) + n > m_header.count)
-        throw IndexDamaged();
-    for (quint32 done = 0; done < n;) {
-        const quint32 step = std::min(n - done, kPlacesPerStep);
-        const quint64 offset = m_fields[size_t(field)] + 8 * (quint64(first) + done);
-        touch(offset, 8 * quint64(step));
-        std::memcpy(out + done, m_body + offset, 8 * size_t(step));
-        done += step;
-    }
+    readRange(m_fields[size_t(field)], first, n, out);
 }
 
 QStringView IndexImage::text(quint32 place, int field) const

@@ -115,6 +115,9 @@ private:
         verify(offset, length);
     }
     void verify(quint64 offset, quint64 length) const;
+    // Copies the n entries from first of the column at that offset.
+    template<typename T>
+    void readRange(quint64 column, quint32 first, quint32 n, T *out) const;
     template<typename T>
     T read(quint64 offset) const
     {

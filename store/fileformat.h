@@ -20,4 +20,16 @@ inline constexpr std::int32_t tableApplicationId = 0x5A494C31;
 // header field user_version; the maker gives each new database a new one.
 // Zero means "not stamped".
 
+// The working directories of the database maker inside a database directory.
+// One is named makerWorkDirPrefix and six characters, and is the maker's own
+// only when it holds a regular file makerWorkMarkerName whose content is
+// makerWorkMarkerText; a run holds a lock on that file for as long as it
+// lives. The file makerCommittingName stands in it while its run moves the
+// new files into place, so a working directory that holds it and whose
+// marker nobody locks is an update that was stopped half-way.
+inline constexpr char makerWorkDirPrefix[] = ".zil-makedb-";
+inline constexpr char makerWorkMarkerName[] = ".zil-makedb-work";
+inline constexpr char makerWorkMarkerText[] = "zil-makedb working directory\n";
+inline constexpr char makerCommittingName[] = ".committing";
+
 } // namespace zil::store

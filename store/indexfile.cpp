@@ -142,13 +142,13 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         throw StoreError(
             StoreError::Kind::Missing, QStringLiteral("Table does not exist: %1").arg(fileName));
     const QString base = tableBaseName(tablePath);
-    const QString lockPath = lockFileFor(tablePath);
 
-    // Exclusive use for as long as the index is being added: the table file
-    // is held with an exclusive lock, which fails at once while any other
-    // cursor, here or on another workstation, has the table open.
+    // The table is only read, and the index file is written beside its name
+    // and renamed into place, so a workstation that has the table open meanwhile
+    // goes on reading the file it opened: adding an index takes no lock, and
+    // rebuilders are kept apart by the rebuild lock alone.
     std::shared_ptr<TableFile> table
-        = TableFile::acquire(tablePath, lockPath, TableFile::Lock::Exclusive);
+        = TableFile::acquire(tablePath, QString(), TableFile::Lock::None);
 
     const bool primary = option == IndexOption::Primary;
     QStringList fieldList = fields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -169,10 +169,15 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         throw StoreError(
             StoreError::Kind::Usage, QStringLiteral("No fields given for index %1").arg(indexName));
 
-    // The index is written over an index file of this store only. Any other
-    // entry at the name it needs (a user's file, a link, a FIFO) is left as
-    // it is, and the index cannot be created.
-    const auto ownFile = [&](const QString &name) { return isIndexFile(QDir(dir).filePath(name)); };
+    // The index is written over an index file of this store only, or over an
+    // empty regular file, which holds nothing (a power cut during an earlier
+    // write, a peer's truncation). Any other entry at the name it needs (a
+    // user's file, a link, a FIFO) is left as it is, and the index cannot be
+    // created.
+    const auto ownFile = [&](const QString &name) {
+        const QString path = QDir(dir).filePath(name);
+        return isIndexFile(path) || platform::readRegularFile(path, 1, false) == QByteArray();
+    };
     const QStringList existing = indexFileNames(tablePath);
     QString target;
     if (primary) {
@@ -281,22 +286,9 @@ void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress)
             // ("MATERIAL.XLS", "synon.val") is not the rebuild's.
             if (!isIndexFile(path))
                 continue;
-            // The index files of a table that another program has open are in
-            // use there and stay, as files held open do where the system
-            // refuses to delete them; creating that table's indexes then fails.
-            const QString base = name.section(QLatin1Char('.'), 0, 0);
-            const QString table
-                = base.isEmpty() ? QString() : findFileNoCase(dir, tableFileName(base));
-            try {
-                if (!table.isEmpty())
-                    checkTableNotInUse(table);
-            } catch (const StoreError &e) {
-                if (e.kind() == StoreError::Kind::Busy)
-                    continue;
-                throw;
-            }
-            // A file that cannot be deleted stays; creating its index may then
-            // fail, which is reported there.
+            // A workstation that has the file open goes on reading it after
+            // its name is gone. A file that cannot be deleted stays; creating
+            // its index writes a new file over the name.
             platform::deleteFile(path);
         }
     }

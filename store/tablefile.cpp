@@ -255,18 +255,6 @@ void setNewGenerationHook(std::function<void(const QString &dir)> hook)
     newGenerationHook() = std::move(hook);
 }
 
-void checkTableNotInUse(const QString &tablePath)
-{
-    const QString lockPath = lockFileFor(tablePath);
-    if (!QFileInfo::exists(lockPath))
-        return;
-    platform::FileLock probe;
-    if (probe.lockExclusive(lockPath) == platform::FileLock::Result::Busy)
-        throw StoreError(StoreError::Kind::Busy,
-            QStringLiteral("Table %1 is open by another user")
-                .arg(QFileInfo(tablePath).fileName()));
-}
-
 std::shared_ptr<TableFile> TableFile::acquire(
     const QString &path, const QString &lockPath, Lock lock, bool *reread)
 {

@@ -258,11 +258,6 @@ void setNewGenerationHook(std::function<void(const QString &dir)> hook);
 // Sets the hook for the guard's lifetime.
 using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
 
-// Raises StoreError of kind Busy when another program has the table at
-// tablePath open, that is holds its lock file. Nothing is opened, and no
-// lock file is made to learn it: without one nobody has the table open.
-void checkTableNotInUse(const QString &tablePath);
-
 template<typename F>
 auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))
 {

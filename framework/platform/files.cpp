@@ -365,12 +365,23 @@ bool replaceFileContent(const QString &dir, const QString &name, const QByteArra
         if (ok)
             written += n;
     }
+    // On the medium before it takes the name: a power cut after the rename
+    // then finds the whole new file there, never an empty one.
+    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok)
         ok = ::rename(temp.constData(), nativePath(QDir(where).filePath(name)).constData()) == 0;
-    if (!ok)
+    if (!ok) {
         ::unlink(temp.constData());
-    return ok;
+        return false;
+    }
+    // The rename itself is made durable with the directory.
+    const int dirFd = ::open(nativePath(where).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 namespace {

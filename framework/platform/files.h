@@ -102,7 +102,9 @@ private:
 
 // Writes data as the whole content of dir/name: a new file is written in
 // dir and renamed over the name, so a reader sees the old content or the new
-// one, never part of it. An existing symbolic link at the name is replaced
+// one, never part of it. The file is flushed to the medium before the
+// rename and the directory after it, so a power cut leaves the old content
+// or the whole new one. An existing symbolic link at the name is replaced
 // itself, its target is never written. False on any failure, which leaves
 // the name as it was.
 bool replaceFileContent(const QString &dir, const QString &name, const QByteArray &data);

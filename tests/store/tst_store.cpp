@@ -620,25 +620,27 @@ private slots:
         QCOMPARE(t.fieldByName("name").asString(), QStringLiteral("alpha Essences"));
     }
 
-    void anotherProcessBlocksIndexCreation()
+    // A table that another process, or a cursor of this one, has open takes
+    // new indexes all the same: the table is only read and each index file
+    // renamed into place, and the open cursor goes on reading.
+    void tableInUseTakesNewIndexes()
     {
         QProcess holder;
         holder.start(qEnvironmentVariable("ZIL_HOLDTABLE"), {m_db, "supplier.db"});
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine().trimmed(), QByteArray("open"));
-        QVERIFY_THROWS_EXCEPTION(StoreError,
-            store::createIndex(
-                m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive));
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished());
+        auto t = cursor("SUPPLIER.DB");
+        t->setIndexName("supname");
+        t->open();
+        const QString first = t->fieldByName("name").asString();
         store::createIndex(
             m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive);
-
-        // A cursor of this process holds the table too.
-        auto t = cursor("SUPPLIER.DB");
-        t->open();
-        QVERIFY_THROWS_EXCEPTION(StoreError,
-            store::createIndex(m_db, "SUPPLIER.DB", "primary", "id", store::IndexOption::Primary));
+        store::createIndex(m_db, "SUPPLIER.DB", "primary", "id", store::IndexOption::Primary);
+        t->next();
+        t->first();
+        QCOMPARE(t->fieldByName("name").asString(), first);
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished());
     }
 
     // Each failure says its kind, so that a caller need not read the message.
@@ -679,23 +681,6 @@ private slots:
             t->fieldByName("nosuchfield");
         }),
             int(Kind::Missing));
-
-        // A table that another process has open.
-        const QString supplier = store::findFileNoCase(m_db, "SUPPLIER.DB");
-        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), -1);
-        QProcess holder;
-        holder.start(qEnvironmentVariable("ZIL_HOLDTABLE"), {m_db, "supplier.db"});
-        QVERIFY(holder.waitForReadyRead(10000));
-        QCOMPARE(holder.readLine().trimmed(), QByteArray("open"));
-        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), int(Kind::Busy));
-        QCOMPARE(kindOf([&] {
-            store::createIndex(
-                m_db, "supplier.db", "supname", "name", store::IndexOption::CaseInsensitive);
-        }),
-            int(Kind::Busy));
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished());
-        QCOMPARE(kindOf([&] { store::checkTableNotInUse(supplier); }), -1);
     }
 
     void indexFilesAreNamedInCreationOrder()

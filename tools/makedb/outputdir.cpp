@@ -117,7 +117,8 @@ void OutputDir::removeStaleWorkDirs(const QStringList &entries)
             continue;
         platform::File marker = work.openRegular(QLatin1String(workMarkerName), false);
         const bool ours = marker.isOpen()
-            && marker.read(qsizetype(sizeof workMarkerText)) == QByteArray(workMarkerText);
+            && marker.read(qsizetype(sizeof store::makerWorkMarkerText))
+                == QByteArray(workMarkerText);
         // A run that still lives holds the lock on its marker.
         const bool stopped = ours && marker.lock(false, false) == platform::LockResult::Locked;
         const auto committingKind

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "framework/platform/files.h"
+#include "store/fileformat.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,14 +16,12 @@
 
 namespace zil::makedb {
 
-// A working directory is named workDirPrefix and six characters. It is the
-// maker's own only when it holds a regular file workMarkerName whose content
-// is workMarkerText; a run holds a lock on that file for as long as it lives.
-// The file committingName stands in it while its run moves tables.
-inline constexpr char workDirPrefix[] = ".zil-makedb-";
-inline constexpr char workMarkerName[] = ".zil-makedb-work";
-inline constexpr char workMarkerText[] = "zil-makedb working directory\n";
-inline constexpr char committingName[] = ".committing";
+// The marks of the maker's working directories (store/fileformat.h), by
+// the names this tool has always used.
+inline constexpr const char *workDirPrefix = store::makerWorkDirPrefix;
+inline constexpr const char *workMarkerName = store::makerWorkMarkerName;
+inline constexpr const char *workMarkerText = store::makerWorkMarkerText;
+inline constexpr const char *committingName = store::makerCommittingName;
 
 // The generation that a new database gets, given the generations found in the
 // tables it replaces: one more than the highest, never 0 and never one of

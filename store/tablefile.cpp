@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
@@ -67,15 +68,29 @@ int sizeOfDeclaredType(const QString &type)
 // -shm or -journal, also for a table kept in WAL mode) and takes no lock;
 // a file replaced or written meanwhile is noticed by its stamp and opened
 // again. A FIFO or device is refused before SQLite could block on it.
-sqlite3 *openReadOnly(const QString &path)
+// A path longer than SQLite takes is opened under a short name for the same
+// file; *problem, when given, says why a file could not be opened at all.
+sqlite3 *openReadOnly(const QString &path, QString *problem = nullptr)
 {
-    if (!platform::isRegularFile(path, true))
+    if (!platform::isRegularFile(path, true)) {
+        if (problem)
+            *problem = QStringLiteral("it is no regular file");
         return nullptr;
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+    }
+    const platform::OpenablePath name(path);
+    if (name.name().isEmpty()) {
+        if (problem)
+            *problem = platform::systemErrorText(name.error());
+        return nullptr;
+    }
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(QFile::decodeName(name.name()), "/")
+        + "?immutable=1";
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(uri.constData(), &db,
             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
         != SQLITE_OK) {
+        if (problem)
+            *problem = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close(db);
         return nullptr;
     }
@@ -336,7 +351,7 @@ bool TableFile::tryOpen(const QString *password)
         sqlite3_close(m_db);
         m_db = nullptr;
     }
-    m_db = openReadOnly(m_path);
+    m_db = openReadOnly(m_path, &m_openProblem);
     if (!m_db)
         return false;
     if (password && !applyKey(m_db, *password))
@@ -347,8 +362,15 @@ bool TableFile::tryOpen(const QString *password)
     sqlite3_exec(m_db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
     // Room for the pages of a walk over a large table's records.
     sqlite3_exec(m_db, "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
-    return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
-        == SQLITE_OK;
+    if (sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
+        == SQLITE_OK)
+        return true;
+    // A file that is no table, or a protected one without its password, says
+    // so; any other failure is the reason the file cannot be read.
+    const int code = sqlite3_errcode(m_db);
+    if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
+        m_openProblem = QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
 }
 
 void TableFile::openConnection()
@@ -361,6 +383,7 @@ void TableFile::openConnection()
     // while it was being opened, it is opened again.
     for (int attempt = 0;; ++attempt) {
         const platform::FileStamp before = platform::fileStamp(m_path);
+        m_openProblem.clear();
         bool opened = tryOpen(nullptr);
         if (!opened) {
             for (const QString &password : Session::instance().passwords()) {
@@ -371,6 +394,9 @@ void TableFile::openConnection()
         if (!opened) {
             sqlite3_close(m_db);
             m_db = nullptr;
+            if (!m_openProblem.isEmpty())
+                fail(StoreError::Kind::IO,
+                    QStringLiteral("Cannot open table %1: %2").arg(m_path, m_openProblem));
             fail(StoreError::Kind::Corrupt,
                 QStringLiteral("%1 is not a table, or it is protected by a password that is not "
                                "registered")

@@ -239,6 +239,8 @@ private:
     qint64 m_stampGeneration = 0;
     platform::FileLock m_lock;
     QString m_registryKey;
+    // Why the file could not be opened at all, when it could not.
+    QString m_openProblem;
 };
 
 // Whether the table files open in dir all carry one stamp generation (given in

@@ -533,6 +533,24 @@ WholeFile readWholeRegularFile(const QString &path, qint64 limit)
     return result;
 }
 
+OpenablePath::OpenablePath(const QString &path)
+{
+    const QByteArray native = nativePath(path);
+    if (native.size() <= maxDirect) {
+        m_name = native;
+        return;
+    }
+    const QFileInfo info(path);
+    const int dir
+        = ::open(nativePath(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        m_error = errno;
+        return;
+    }
+    m_dir.reset(dir);
+    m_name = "/proc/self/fd/" + QByteArray::number(dir) + '/' + nativePath(info.fileName());
+}
+
 void Descriptor::reset(int fd)
 {
     if (m_fd >= 0)

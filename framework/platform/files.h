@@ -204,6 +204,29 @@ private:
     int m_fd = -1;
 };
 
+// A name under which a library that limits the length of paths (SQLite
+// takes 512 bytes at most) can open the file at path: the path itself when
+// it is short enough, else the file's name in its directory, which is held
+// open for as long as the object lives and reached through the system's
+// table of open descriptors. Empty when the directory of a long path cannot
+// be opened; error() then gives the system's error number.
+class OpenablePath
+{
+public:
+    explicit OpenablePath(const QString &path);
+    // In the encoding of file names.
+    const QByteArray &name() const { return m_name; }
+    int error() const { return m_error; }
+
+    // The longest path handed on as it is.
+    static constexpr qsizetype maxDirect = 400;
+
+private:
+    Descriptor m_dir;
+    QByteArray m_name;
+    int m_error = 0;
+};
+
 // An open file, closed when the object goes. Made by Directory.
 class File
 {

@@ -26,7 +26,7 @@ struct IndexInfo
     bool caseInsensitive = false;
     QString fileName; // the index file it was read from
     TableIdentity identity; // the table file it was made from
-    // The order the file holds, mapped; null for an index whose file is
+    // The order the file holds, open for reading; null for an index whose file is
     // gone or no longer matches its table.
     std::shared_ptr<const IndexImage> image;
 };

@@ -14,13 +14,12 @@ constexpr quint32 formatVersion = 3;
 // Written as a number: read back on a machine of the other byte order, it
 // no longer says this.
 constexpr quint32 byteOrderMark = 0x01020304;
-constexpr int blockShift = IndexImage::blockShift;
-constexpr quint64 blockSize = quint64(1) << blockShift;
+constexpr quint64 blockSize = IndexImage::blockSize;
 constexpr quint32 flagPrimary = 1;
 constexpr quint32 flagCaseInsensitive = 2;
 constexpr int maxFields = 16;
-// How much of a mapped body is checked between two releases of its pages.
-constexpr quint64 releaseAfterBytes = quint64(1) << 20;
+// How many blocks a pass over a range reads at once, past the cache.
+constexpr quint64 scratchBlocks = 16;
 
 // Offsets of the fixed header, after the magic line and its padding.
 enum : quint64 {
@@ -92,19 +91,112 @@ quint64 bodySizeFor(quint64 count, const std::vector<bool> &textFields, quint64 
 
 } // namespace
 
+// The cache of checked blocks that every image of the process shares: a fixed
+// number of slots of one block each. A slot is reused by a clock hand that
+// passes over the slots: one that a read has used since the hand last came
+// by is spared once, so the blocks that searches probe again and again stay
+// while blocks read once go first.
+struct BlockCache
+{
+    static constexpr quint16 usedBit = IndexImage::usedBit;
+    static constexpr quint32 slotCount = quint32(IndexImage::cacheBudget / blockSize);
+    static_assert(slotCount > 0 && slotCount < usedBit, "a slot is held in 15 bits");
+
+    // Taken at the first block cached; its pages come in as slots are used.
+    std::unique_ptr<uchar[]> blocks;
+    // Per slot, the entry of its image's slot table that points at it, which
+    // also tells whether a read used the slot; null when the slot is free.
+    std::vector<quint16 *> owner;
+    std::vector<quint16> free;
+    quint32 fresh = 0; // slots [fresh, slotCount) were never used
+    quint32 hand = 0;
+    quint32 held = 0;
+
+    static BlockCache &instance()
+    {
+        // Never destroyed: images that outlive the statics of the program
+        // still give their slots back.
+        static BlockCache *cache = new BlockCache;
+        return *cache;
+    }
+
+    // A slot for the block whose slot table entry is entry; the block it
+    // held before, if any, leaves the cache.
+    quint16 claim(quint16 *entry)
+    {
+        if (!blocks) {
+            blocks = std::make_unique_for_overwrite<uchar[]>(size_t(slotCount) * blockSize);
+            owner.assign(slotCount, nullptr);
+            IndexImage::s_cacheBlocks = blocks.get();
+        }
+        quint16 slot;
+        if (!free.empty()) {
+            slot = free.back();
+            free.pop_back();
+        } else if (fresh < slotCount) {
+            slot = quint16(fresh++);
+        } else {
+            while (*owner[hand] & usedBit) {
+                *owner[hand] &= quint16(~usedBit);
+                hand = (hand + 1) % slotCount;
+            }
+            slot = quint16(hand);
+            hand = (hand + 1) % slotCount;
+            *owner[slot] = 0;
+            --held;
+        }
+        owner[slot] = entry;
+        ++held;
+        return slot;
+    }
+
+    void release(quint16 slot)
+    {
+        owner[slot] = nullptr;
+        free.push_back(slot);
+        --held;
+    }
+};
+
 std::shared_ptr<const IndexImage> IndexImage::open(const QString &path)
 {
     std::shared_ptr<IndexImage> image(new IndexImage);
-    image->m_mapped = platform::MappedFile::map(path, false);
-    if (!image->m_mapped.isMapped())
+    // Only a regular file at the name itself: never a link's target, never a
+    // FIFO or device that could block or feed data without end.
+    image->m_file = platform::ReadOnlyFile::open(path, false);
+    if (!image->m_file.isOpen())
         return nullptr;
-    // Searches land on scattered pages; read-ahead around each would make
-    // resident most of a large file for a handful of probes.
-    image->m_mapped.adviseRandomAccess();
-    image->m_data = image->m_mapped.data();
-    image->m_size = quint64(image->m_mapped.size());
-    if (!image->parse())
+    const qint64 size = image->m_file.size();
+    if (size < qint64(fixedEnd))
         return nullptr;
+    // The fixed part says how long the header is; the header, checksums
+    // included, is then read whole. Its own checksum tells a header that was
+    // changed between the two reads.
+    uchar fixed[fixedEnd];
+    if (image->m_file.readAt(0, fixed, fixedEnd) != qint64(fixedEnd))
+        return nullptr;
+    // A file of another kind is not read further, nor one whose header
+    // would be longer than the names and the checksums of its blocks make
+    // any header.
+    const QByteArray magic = QByteArray(indexFileMagicText) + '\n';
+    if (std::memcmp(fixed, magic.constData(), size_t(magic.size())) != 0)
+        return nullptr;
+    const quint64 headerBytes = get<quint32>(fixed + offHeaderBytes);
+    const quint64 blockCount = get<quint64>(fixed + offBlockCount);
+    const quint64 longestNames = (2 + quint64(maxFields)) * (2 + 0xFFFF) + maxFields + 8;
+    if (headerBytes < fixedEnd + 8 || headerBytes > quint64(size)
+        || blockCount > quint64(size) / blockSize + 1
+        || headerBytes > fixedEnd + longestNames + 8 * blockCount + 8)
+        return nullptr;
+    QByteArray &header = image->m_headerBytes;
+    header.resize(qsizetype(headerBytes));
+    if (image->m_file.readAt(0, header.data(), headerBytes) != qint64(headerBytes))
+        return nullptr;
+    if (!image->parse(
+            reinterpret_cast<const uchar *>(header.constData()), headerBytes, quint64(size)))
+        return nullptr;
+    image->m_slotOf.assign(size_t((image->m_bodySize + blockSize - 1) / blockSize), 0);
+    image->m_passes.resize(image->m_fields.size() + 2);
     return image;
 }
 
@@ -112,38 +204,57 @@ std::shared_ptr<const IndexImage> IndexImage::fromBytes(QByteArray bytes)
 {
     std::shared_ptr<IndexImage> image(new IndexImage);
     image->m_bytes = std::move(bytes);
-    image->m_data = reinterpret_cast<const uchar *>(image->m_bytes.constData());
-    image->m_size = quint64(image->m_bytes.size());
-    if (!image->parse() || !image->verifyAll())
+    const auto *data = reinterpret_cast<const uchar *>(image->m_bytes.constData());
+    const quint64 size = quint64(image->m_bytes.size());
+    if (!image->parse(data, size, size))
+        return nullptr;
+    image->m_memoryBody = data + image->m_bodyOffset;
+    if (!image->verifyAll())
         return nullptr;
     return image;
 }
 
-bool IndexImage::parse()
+IndexImage::~IndexImage()
+{
+    if (m_slotOf.empty())
+        return;
+    BlockCache &cache = BlockCache::instance();
+    for (const quint16 entry : m_slotOf) {
+        if (entry)
+            cache.release(quint16((entry & ~usedBit) - 1));
+    }
+}
+
+quint64 IndexImage::cachedBytes()
+{
+    return quint64(BlockCache::instance().held) * blockSize;
+}
+
+bool IndexImage::parse(const uchar *data, quint64 available, quint64 fileSize)
 {
     const QByteArray magic = QByteArray(indexFileMagicText) + '\n';
-    if (m_size < fixedEnd || std::memcmp(m_data, magic.constData(), size_t(magic.size())) != 0)
+    if (available < fixedEnd || std::memcmp(data, magic.constData(), size_t(magic.size())) != 0)
         return false;
-    if (get<quint32>(m_data + offFormat) != formatVersion
-        || get<quint32>(m_data + offByteOrder) != byteOrderMark)
+    if (get<quint32>(data + offFormat) != formatVersion
+        || get<quint32>(data + offByteOrder) != byteOrderMark)
         return false;
-    const quint64 headerBytes = get<quint32>(m_data + offHeaderBytes);
-    if (headerBytes < fixedEnd + 8 || headerBytes > m_size)
+    const quint64 headerBytes = get<quint32>(data + offHeaderBytes);
+    if (headerBytes < fixedEnd + 8 || headerBytes > available)
         return false;
-    if (get<quint64>(m_data + headerBytes - 8) != checksum(m_data, headerBytes - 8))
+    if (get<quint64>(data + headerBytes - 8) != checksum(data, headerBytes - 8))
         return false;
 
-    const quint32 flags = get<quint32>(m_data + offFlags);
-    const quint32 fieldCount = get<quint32>(m_data + offFieldCount);
-    const quint64 blockCount = get<quint64>(m_data + offBlockCount);
-    m_poolUnits = get<quint64>(m_data + offPoolUnits);
-    m_header.count = get<quint32>(m_data + offCount);
-    m_header.identity.size = get<qint64>(m_data + offTableSize);
-    m_header.identity.modifiedNs = get<qint64>(m_data + offModified);
-    m_header.identity.generation = get<qint64>(m_data + offGeneration);
-    m_header.identity.changeCounter = get<quint32>(m_data + offChangeCounter);
-    const quint64 bodyOffset = get<quint64>(m_data + offBodyOffset);
-    m_bodySize = get<quint64>(m_data + offBodySize);
+    const quint32 flags = get<quint32>(data + offFlags);
+    const quint32 fieldCount = get<quint32>(data + offFieldCount);
+    const quint64 blockCount = get<quint64>(data + offBlockCount);
+    m_poolUnits = get<quint64>(data + offPoolUnits);
+    m_header.count = get<quint32>(data + offCount);
+    m_header.identity.size = get<qint64>(data + offTableSize);
+    m_header.identity.modifiedNs = get<qint64>(data + offModified);
+    m_header.identity.generation = get<qint64>(data + offGeneration);
+    m_header.identity.changeCounter = get<quint32>(data + offChangeCounter);
+    const quint64 bodyOffset = get<quint64>(data + offBodyOffset);
+    m_bodySize = get<quint64>(data + offBodySize);
     if ((flags & ~(flagPrimary | flagCaseInsensitive)) != 0
         || flags == (flagPrimary | flagCaseInsensitive) || fieldCount > maxFields
         || m_poolUnits > (quint64(1) << 40))
@@ -158,11 +269,11 @@ bool IndexImage::parse()
     const auto name = [&](QString &out) {
         if (at + 2 > namesEnd)
             return false;
-        const quint64 n = get<quint16>(m_data + at);
+        const quint64 n = get<quint16>(data + at);
         at += 2;
         if (n == 0 || at + n > namesEnd)
             return false;
-        out = QString::fromUtf8(reinterpret_cast<const char *>(m_data + at), qsizetype(n));
+        out = QString::fromUtf8(reinterpret_cast<const char *>(data + at), qsizetype(n));
         at += n;
         return true;
     };
@@ -177,7 +288,7 @@ bool IndexImage::parse()
     if (at + fieldCount > namesEnd)
         return false;
     for (quint32 f = 0; f < fieldCount; ++f) {
-        const uchar kind = m_data[at++];
+        const uchar kind = data[at++];
         if (kind > 1)
             return false;
         m_header.textFields.push_back(kind == 1);
@@ -185,16 +296,16 @@ bool IndexImage::parse()
     at = align(at, 8);
     if (at + 8 * blockCount != namesEnd)
         return false;
-    m_blockSums = m_data + at;
+    m_blockSums = data + at;
 
     // The body follows the header and fills the rest of the file, sized as
     // its count, fields and pool say.
-    if (bodyOffset != align(headerBytes, 64) || bodyOffset > m_size
-        || m_bodySize != m_size - bodyOffset
+    if (bodyOffset != align(headerBytes, 64) || bodyOffset > fileSize
+        || m_bodySize != fileSize - bodyOffset
         || m_bodySize != bodySizeFor(m_header.count, m_header.textFields, m_poolUnits)
         || blockCount != (m_bodySize + blockSize - 1) / blockSize)
         return false;
-    m_body = m_data + bodyOffset;
+    m_bodyOffset = bodyOffset;
     m_rowids = 0;
     m_ordinals = 8 * quint64(m_header.count);
     quint64 next = m_ordinals + align(4 * quint64(m_header.count), 8);
@@ -203,37 +314,130 @@ bool IndexImage::parse()
         next += 8 * quint64(m_header.count);
     }
     m_pool = next;
-    m_verified.assign(size_t((blockCount + 63) / 64), 0);
     return true;
 }
 
-void IndexImage::verify(quint64 offset, quint64 length) const
+void IndexImage::checkBlocks(quint64 first, quint64 bytes, const uchar *data) const
 {
-    for (quint64 b = offset >> blockShift, last = (offset + length - 1) >> blockShift; b <= last;
-         ++b) {
-        quint64 &bits = m_verified[size_t(b / 64)];
-        if (bits & (quint64(1) << (b % 64)))
-            continue;
-        const quint64 begin = b * blockSize;
-        const quint64 n = std::min(blockSize, m_bodySize - begin);
-        m_checkedBytes += n;
-        if (b == m_lastChecked + 1)
-            m_passedBytes += n;
-        m_lastChecked = b;
-        if (checksum(m_body + begin, n) != get<quint64>(m_blockSums + 8 * b))
+    m_checkedBytes += bytes;
+    for (quint64 at = 0; at < bytes; at += blockSize) {
+        const quint64 n = std::min(blockSize, bytes - at);
+        if (checksum(data + at, n) != get<quint64>(m_blockSums + 8 * (first + at / blockSize)))
             throw IndexDamaged();
-        bits |= quint64(1) << (b % 64);
     }
-    // A pass over a whole column (the checks of a start, a list built from
-    // an order) reads each of its pages once: the pages read are let go
-    // every so often, so that such a pass leaves no more resident than a
-    // search does. The mapping stays; a page read again comes back from the
-    // file cache. Only passes count: the pages that searches have probed are
-    // the ones the next searches probe again, and letting them go would make
-    // every change of record fault them back in.
-    if (m_passedBytes - m_passedAtRelease >= releaseAfterBytes) {
-        m_passedAtRelease = m_passedBytes;
-        m_mapped.releaseResident();
+}
+
+void IndexImage::readBlocks(quint64 first, quint64 n, uchar *out) const
+{
+    const quint64 begin = first * blockSize;
+    const quint64 bytes = std::min(n * blockSize, m_bodySize - begin);
+    // A file cut short, or one that cannot be read any more (a share that
+    // lost it), is damage like a block that fails its check.
+    if (m_file.readAt(qint64(m_bodyOffset + begin), out, qint64(bytes)) != qint64(bytes))
+        throw IndexDamaged();
+    checkBlocks(first, bytes, out);
+}
+
+size_t IndexImage::columnOf(quint64 offset) const
+{
+    if (offset < m_ordinals)
+        return 0;
+    if (offset >= m_pool)
+        return m_fields.size() + 2;
+    if (m_fields.empty() || offset < m_fields.front())
+        return 1;
+    return 2 + size_t((offset - m_fields.front()) / (8 * quint64(m_header.count)));
+}
+
+const uchar *IndexImage::load(quint64 offset) const
+{
+    const quint64 b = offset >> blockShift;
+    // A pass entry by entry (the ids of a whole order read record by
+    // record, a walk) enters each block of a column at its first entry, or
+    // at its last going backwards, right from the block before: such blocks
+    // go through the column's own block and leave the cache to the scattered
+    // probes of searches, which come back to the same blocks. Texts are
+    // read by probes alone, and a text may span two blocks.
+    if (const size_t column = columnOf(offset); column < m_passes.size()) {
+        Pass &pass = m_passes[column];
+        if (pass.block == b)
+            return pass.data.get();
+        const quint64 at = offset & (blockSize - 1);
+        const bool passing = pass.lastRead != ~quint64(0)
+            && ((b == pass.lastRead + 1 && at < 8)
+                || (b + 1 == pass.lastRead && at + 8 >= blockSize));
+        pass.lastRead = b;
+        if (passing) {
+            if (!pass.data)
+                pass.data = std::make_unique_for_overwrite<uchar[]>(size_t(blockSize));
+            pass.block = ~quint64(0);
+            readBlocks(b, 1, pass.data.get());
+            pass.block = b;
+            return pass.data.get();
+        }
+    }
+
+    BlockCache &cache = BlockCache::instance();
+    quint16 &entry = m_slotOf[size_t(b)];
+    const quint16 slot = cache.claim(&entry);
+    uchar *data = s_cacheBlocks + (quint64(slot) << blockShift);
+    try {
+        readBlocks(b, 1, data);
+    } catch (const IndexDamaged &) {
+        cache.release(slot);
+        throw;
+    }
+    entry = quint16(slot + 1);
+    return data;
+}
+
+void IndexImage::copyOut(quint64 offset, quint64 length, void *out) const
+{
+    auto *to = static_cast<uchar *>(out);
+    while (length > 0) {
+        const quint64 at = offset & (blockSize - 1);
+        const quint64 n = std::min(length, blockSize - at);
+        std::memcpy(to, blockOf(offset) + at, size_t(n));
+        to += n;
+        offset += n;
+        length -= n;
+    }
+}
+
+void IndexImage::stream(quint64 offset, quint64 length, void *out) const
+{
+    if (length == 0)
+        return;
+    if (m_memoryBody) {
+        std::memcpy(out, m_memoryBody + offset, size_t(length));
+        return;
+    }
+    auto *to = static_cast<uchar *>(out);
+    const quint64 end = offset + length;
+    const quint64 last = (end - 1) >> blockShift;
+    std::unique_ptr<uchar[]> scratch;
+    for (quint64 b = offset >> blockShift; b <= last;) {
+        // A block the cache holds is taken from there, as it was checked;
+        // a run of the others is read into the scratch buffer, which the
+        // next run overwrites.
+        quint64 run = 1;
+        const uchar *from;
+        if (const quint16 entry = m_slotOf[size_t(b)]) {
+            from = s_cacheBlocks + (quint64((entry & ~usedBit) - 1) << blockShift);
+        } else {
+            while (b + run <= last && run < scratchBlocks && !m_slotOf[size_t(b + run)])
+                ++run;
+            if (!scratch)
+                scratch = std::make_unique_for_overwrite<uchar[]>(
+                    size_t(std::min(scratchBlocks, last - b + 1) * blockSize));
+            readBlocks(b, run, scratch.get());
+            from = scratch.get();
+        }
+        const quint64 begin = b * blockSize;
+        const quint64 lo = std::max(offset, begin);
+        const quint64 hi = std::min(end, begin + run * blockSize);
+        std::memcpy(to + (lo - offset), from + (lo - begin), size_t(hi - lo));
+        b += run;
     }
 }
 
@@ -245,26 +449,14 @@ quint32 IndexImage::ordinal(quint32 place) const
     return o;
 }
 
-namespace {
-
-// A pass over a range reads it a block's worth at a time, so that what it
-// has checked is let go as it goes, as a pass place by place does.
-constexpr quint32 kPlacesPerStep = 512;
-
-} // namespace
-
 template<typename T>
 void IndexImage::readRange(quint64 column, quint32 first, quint32 n, T *out) const
 {
     if (quint64(first) + n > m_header.count)
         throw IndexDamaged();
-    for (quint32 done = 0; done < n;) {
-        const quint32 step = std::min(n - done, kPlacesPerStep);
-        const quint64 offset = column + sizeof(T) * (quint64(first) + done);
-        touch(offset, sizeof(T) * quint64(step));
-        std::memcpy(out + done, m_body + offset, sizeof(T) * size_t(step));
-        done += step;
-    }
+    const quint64 offset = column + sizeof(T) * quint64(first);
+    within(offset, sizeof(T) * quint64(n));
+    stream(offset, sizeof(T) * quint64(n), out);
 }
 
 void IndexImage::ordinals(quint32 first, quint32 n, quint32 *out) const
@@ -281,25 +473,87 @@ void IndexImage::integers(quint32 first, quint32 n, int field, qint64 *out) cons
     readRange(m_fields[size_t(field)], first, n, out);
 }
 
-QStringView IndexImage::text(quint32 place, int field) const
+int IndexImage::compareUnits(quint64 offset, quint64 units, QStringView key) const
 {
-    const quint64 ref = read<quint64>(m_fields[size_t(field)] + 8 * quint64(place));
-    const quint64 offset = ref & 0xFFFFFFFFFFull;
-    const quint64 length = ref >> 40;
-    if (offset + length > m_poolUnits)
-        throw IndexDamaged();
-    touch(m_pool + 2 * offset, 2 * length);
-    return QStringView(
-        reinterpret_cast<const char16_t *>(m_body + m_pool + 2 * offset), qsizetype(length));
+    if (m_memoryBody)
+        return QStringView(
+            reinterpret_cast<const char16_t *>(m_memoryBody + offset), qsizetype(units))
+            .compare(key, Qt::CaseSensitive);
+    // Block by block: a unit never straddles two, as texts and blocks both
+    // begin at even offsets.
+    quint64 done = 0;
+    while (done < units) {
+        const quint64 at = offset & (blockSize - 1);
+        const quint64 part = std::min((blockSize - at) / 2, units - done);
+        const auto *text = reinterpret_cast<const char16_t *>(blockOf(offset) + at);
+        const quint64 left = quint64(key.size()) - done;
+        const quint64 m = std::min(part, left);
+        if (m > 0) {
+            const int r
+                = QStringView(text, qsizetype(m))
+                      .compare(key.sliced(qsizetype(done), qsizetype(m)), Qt::CaseSensitive);
+            if (r != 0)
+                return r;
+        }
+        if (m < part)
+            return 1; // the key ends first
+        done += part;
+        offset += 2 * part;
+    }
+    return quint64(key.size()) > units ? -1 : 0;
+}
+
+int IndexImage::compareText(quint32 place, int field, QStringView key) const
+{
+    const auto [offset, units] = textAt(place, field);
+    if (units == 0)
+        return key.isEmpty() ? 0 : -1;
+    // Most texts lie within one block.
+    if (const quint64 at = offset & (blockSize - 1); at + 2 * units <= blockSize)
+        return QStringView(
+            reinterpret_cast<const char16_t *>(blockOf(offset) + at), qsizetype(units))
+            .compare(key, Qt::CaseSensitive);
+    return compareUnits(offset, units, key);
+}
+
+QString IndexImage::copyText(quint32 place, int field) const
+{
+    const auto [offset, units] = textAt(place, field);
+    QString text(qsizetype(units), Qt::Uninitialized);
+    if (m_memoryBody)
+        std::memcpy(text.data(), m_memoryBody + offset, size_t(2 * units));
+    else
+        copyOut(offset, 2 * units, text.data());
+    return text;
 }
 
 int IndexImage::compareEntries(quint32 a, quint32 b) const
 {
     for (size_t f = 0; f < m_header.textFields.size(); ++f) {
         if (m_header.textFields[f]) {
-            const int r = text(a, int(f)).compare(text(b, int(f)), Qt::CaseSensitive);
+            // The text of a is copied a piece at a time, so that reading the
+            // text of b cannot put another block where it was read from.
+            const auto [atA, unitsA] = textAt(a, int(f));
+            const auto [atB, unitsB] = textAt(b, int(f));
+            char16_t piece[256];
+            int r = 0;
+            for (quint64 done = 0; done < unitsA && r == 0;) {
+                const quint64 n = std::min<quint64>(std::size(piece), unitsA - done);
+                if (m_memoryBody)
+                    std::memcpy(piece, m_memoryBody + atA + 2 * done, size_t(2 * n));
+                else
+                    copyOut(atA + 2 * done, 2 * n, piece);
+                const quint64 m = unitsB > done ? std::min(n, unitsB - done) : 0;
+                if (m > 0)
+                    r = -compareUnits(atB + 2 * done, m, QStringView(piece, qsizetype(m)));
+                if (r == 0 && m < n)
+                    r = 1; // the text of b ends first
+                done += n;
+            }
+            if (r == 0 && unitsB > unitsA)
+                r = -1;
             if (r != 0)
-                return r;
+                return r < 0 ? -1 : 1;
         } else {
             const qint64 x = integer(a, int(f)), y = integer(b, int(f));
             if (x != y)
@@ -311,8 +565,28 @@ int IndexImage::compareEntries(quint32 a, quint32 b) const
 
 bool IndexImage::verifyAll() const
 {
+    const quint64 blocks = (m_bodySize + blockSize - 1) / blockSize;
     try {
-        touch(0, m_bodySize);
+        if (m_memoryBody) {
+            checkBlocks(0, m_bodySize, m_memoryBody);
+            return true;
+        }
+        std::unique_ptr<uchar[]> scratch;
+        for (quint64 b = 0; b < blocks;) {
+            // What the cache holds was checked as it came in.
+            if (m_slotOf[size_t(b)]) {
+                ++b;
+                continue;
+            }
+            quint64 run = 1;
+            while (b + run < blocks && run < scratchBlocks && !m_slotOf[size_t(b + run)])
+                ++run;
+            if (!scratch)
+                scratch
+                    = std::make_unique_for_overwrite<uchar[]>(size_t(scratchBlocks * blockSize));
+            readBlocks(b, run, scratch.get());
+            b += run;
+        }
     } catch (const IndexDamaged &) {
         return false;
     }

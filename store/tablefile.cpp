@@ -673,7 +673,7 @@ int IndexOrder::compare(qsizetype place, int fieldPos, const KeyValue &key) cons
             const qint64 x = i.integer(quint32(place), fieldPos);
             return x < key.integer ? -1 : (x > key.integer ? 1 : 0);
         }
-        return i.text(quint32(place), fieldPos).compare(QStringView(key.text), Qt::CaseSensitive);
+        return i.compareText(quint32(place), fieldPos, QStringView(key.text));
     });
 }
 
@@ -695,14 +695,24 @@ bool IndexOrder::value(qsizetype place, int column, QVariant &value) const
         }
         if (info.caseInsensitive)
             return false;
-        value = QVariant(i.text(quint32(place), f).toString());
+        value = QVariant(i.copyText(quint32(place), f));
         return true;
     });
 }
 
 bool IndexOrder::integer(qsizetype place, int column, qint64 &value) const
 {
-    return integers(place, 1, column, &value);
+    // A single entry, as the rows of a list read it: through the cache of
+    // blocks, unlike the pass that integers makes over a range.
+    const int f = fieldOf(column);
+    if (f < 0)
+        return false;
+    return read([&](const IndexImage &i) {
+        if (i.header().textFields[size_t(f)])
+            return false;
+        value = i.integer(quint32(place), f);
+        return true;
+    });
 }
 
 void IndexOrder::ordinals(qsizetype first, qsizetype n, quint32 *out) const

@@ -13,7 +13,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -288,56 +287,55 @@ std::optional<QByteArray> readRegularFile(const QString &path, qsizetype maxByte
     return data;
 }
 
-MappedFile MappedFile::map(const QString &path, bool followLinks)
+ReadOnlyFile ReadOnlyFile::open(const QString &path, bool followLinks)
 {
-    MappedFile mapped;
-    const int fd = openRegularFile(path, followLinks);
-    if (fd < 0)
-        return mapped;
+    ReadOnlyFile file;
+    // Looked at before it is opened: opening a FIFO may wait for a writer,
+    // and opening a device may act on it.
+    errno = 0;
+    if (!isRegularFile(path, followLinks)) {
+        file.m_error = errno;
+        return file;
+    }
+    file.m_fd.reset(openRegularFile(path, followLinks));
+    if (!file.isOpen())
+        file.m_error = errno;
+    return file;
+}
+
+qint64 ReadOnlyFile::size() const
+{
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && quint64(st.st_size) < quint64(SIZE_MAX / 2)) {
-        void *p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p != MAP_FAILED) {
-            mapped.m_data = static_cast<const uchar *>(p);
-            mapped.m_size = qsizetype(st.st_size);
+    if (::fstat(m_fd.get(), &st) != 0) {
+        m_error = errno;
+        return -1;
+    }
+    return qint64(st.st_size);
+}
+
+qint64 ReadOnlyFile::readAt(qint64 offset, void *out, qint64 n) const
+{
+    if (offset < 0 || n < 0) {
+        m_error = EINVAL;
+        return -1;
+    }
+    auto *to = static_cast<char *>(out);
+    qint64 have = 0;
+    // A read may come back with part of what was asked (a signal, a network
+    // file system): the rest is asked for again until the file ends.
+    while (have < n) {
+        const ssize_t got = ::pread(m_fd.get(), to + have, size_t(n - have), off_t(offset + have));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            m_error = errno;
+            return -1;
         }
+        if (got == 0)
+            break;
+        have += got;
     }
-    ::close(fd);
-    return mapped;
-}
-
-void MappedFile::adviseRandomAccess() const
-{
-    if (m_data)
-        ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_RANDOM);
-}
-
-void MappedFile::releaseResident() const
-{
-    if (m_data)
-        ::madvise(const_cast<uchar *>(m_data), size_t(m_size), MADV_DONTNEED);
-}
-
-MappedFile::~MappedFile()
-{
-    if (m_data)
-        ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
-}
-
-MappedFile::MappedFile(MappedFile &&other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr))
-    , m_size(std::exchange(other.m_size, 0))
-{ }
-
-MappedFile &MappedFile::operator=(MappedFile &&other) noexcept
-{
-    if (this != &other) {
-        if (m_data)
-            ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
-        m_data = std::exchange(other.m_data, nullptr);
-        m_size = std::exchange(other.m_size, 0);
-    }
-    return *this;
+    return have;
 }
 
 bool replaceFileContent(const QString &dir, const QString &name, const QByteArray &data)

@@ -67,39 +67,6 @@ bool isRegularFile(const QString &path, bool followLinks);
 std::optional<QByteArray> readRegularFile(
     const QString &path, qsizetype maxBytes, bool followLinks);
 
-// A regular file mapped into memory for reading only. The mapping stays
-// valid while the object lives, also when the file is deleted or another
-// file is renamed over its name meanwhile. Not mapped (data() null) when
-// path is no regular file, holds nothing or cannot be mapped.
-class MappedFile
-{
-public:
-    MappedFile() = default;
-    // With followLinks false a symbolic link is refused; a FIFO or a device
-    // is never opened so that it could block.
-    static MappedFile map(const QString &path, bool followLinks);
-    ~MappedFile();
-    MappedFile(MappedFile &&other) noexcept;
-    MappedFile &operator=(MappedFile &&other) noexcept;
-    MappedFile(const MappedFile &) = delete;
-    MappedFile &operator=(const MappedFile &) = delete;
-
-    bool isMapped() const { return m_data != nullptr; }
-    // Tells the system that the mapping is read at scattered places: a read
-    // then brings in the page it needs and not its neighbourhood, so what
-    // stays resident is what was read.
-    void adviseRandomAccess() const;
-    // Lets go of the pages of the mapping this process holds: they stay in
-    // the system's file cache and come back unchanged when read again.
-    void releaseResident() const;
-    const uchar *data() const { return m_data; }
-    qsizetype size() const { return m_size; }
-
-private:
-    const uchar *m_data = nullptr;
-    qsizetype m_size = 0;
-};
-
 // Writes data as the whole content of dir/name: a new file is written in
 // dir and renamed over the name, so a reader sees the old content or the new
 // one, never part of it. The file is flushed to the medium before the
@@ -202,6 +169,37 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// A regular file held open for reading at chosen offsets. Nothing of it is
+// mapped into memory: a file that another process cuts short or writes into
+// meanwhile makes a read come back short or with other bytes, never stops the
+// program. A file deleted, or another renamed over its name, while it is open
+// goes on being read as it was opened where the file system keeps open files
+// (a local one does; on a network share its reads may fail instead).
+class ReadOnlyFile
+{
+public:
+    ReadOnlyFile() = default;
+    // Opens the regular file at path; closed (isOpen() false, error() saying
+    // why where the system told) when path is no regular file or cannot be
+    // opened. With followLinks false a symbolic link is refused. The path is
+    // looked at first, so that a FIFO or a device is never opened, opened so
+    // that it cannot block, and the opened file is checked again.
+    static ReadOnlyFile open(const QString &path, bool followLinks);
+
+    bool isOpen() const { return m_fd.get() >= 0; }
+    // The error number of the last call that failed.
+    int error() const { return m_error; }
+    // The size of the file as it is now; -1 when it cannot be told.
+    qint64 size() const;
+    // Reads n bytes at offset into out; the number of bytes read, fewer than
+    // n only where the file ends sooner, or -1 when reading fails.
+    qint64 readAt(qint64 offset, void *out, qint64 n) const;
+
+private:
+    Descriptor m_fd;
+    mutable int m_error = 0;
 };
 
 // A name under which a library that limits the length of paths (SQLite

@@ -1,6 +1,6 @@
-// The operating-system seam: wildcard search, deletion and the case-blind
-// existence test on real files, and the stand-ins for message boxes, the help
-// viewer and the version query.
+// The operating-system seam: wildcard search, deletion, the case-blind
+// existence test and reads at offsets on real files, and the stand-ins for
+// message boxes, the help viewer and the version query.
 #include "framework/platform/files.h"
 #include "framework/platform/help.h"
 #include "framework/platform/messagebox.h"
@@ -19,7 +19,9 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include <cstdio>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace zil::platform;
 
@@ -58,6 +60,7 @@ private slots:
     void findFilesOnMissingDirectoryRaises();
     void deleteFileRemovesOnlyFiles();
     void fileExistsIgnoresCase();
+    void readOnlyFileReadsWhatItOpened();
     void programFilePathNamesThisProgram();
     void messageHookReceivesShownText();
     void messageBoxWithoutHook();
@@ -238,6 +241,50 @@ void TestPlatform::fileExistsIgnoresCase()
     QVERIFY(!fileExists(d.filePath("FOLDER.DB")));
     QVERIFY(!fileExists(d.filePath("missing/material.xg1")));
     QVERIFY(!fileExists(tmp.path() + "/"));
+}
+
+// A file read at offsets: only a regular file at the name is opened, never
+// through a link when asked so, never a FIFO that would block; a file cut
+// short by another writer reads short; a file deleted or replaced by a rename
+// reads on as it was opened.
+void TestPlatform::readOnlyFileReadsWhatItOpened()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QDir d(tmp.path());
+    touch(d.filePath("a.px"), "0123456789");
+    QVERIFY(QFile::link(d.filePath("a.px"), d.filePath("link.px")));
+    QVERIFY(::mkfifo(QFile::encodeName(d.filePath("fifo.px")).constData(), 0600) == 0);
+    QVERIFY(!ReadOnlyFile::open(d.filePath("link.px"), false).isOpen());
+    QVERIFY(ReadOnlyFile::open(d.filePath("link.px"), true).isOpen());
+    QVERIFY(!ReadOnlyFile::open(d.filePath("fifo.px"), true).isOpen());
+    QVERIFY(!ReadOnlyFile::open(tmp.path(), true).isOpen());
+    QVERIFY(!ReadOnlyFile::open(d.filePath("missing.px"), true).isOpen());
+
+    const ReadOnlyFile file = ReadOnlyFile::open(d.filePath("a.px"), false);
+    QVERIFY(file.isOpen());
+    QCOMPARE(file.size(), 10);
+    char buf[16] = {};
+    QCOMPARE(file.readAt(2, buf, 4), 4);
+    QCOMPARE(QByteArray(buf, 4), QByteArray("2345"));
+    QCOMPARE(file.readAt(8, buf, 4), 2);
+    QCOMPARE(QByteArray(buf, 2), QByteArray("89"));
+    QCOMPARE(file.readAt(10, buf, 4), 0);
+    QVERIFY(QFile::resize(d.filePath("a.px"), 3));
+    QCOMPARE(file.readAt(0, buf, 8), 3);
+    QCOMPARE(file.size(), 3);
+
+    touch(d.filePath("b.px"), "abcdef");
+    const ReadOnlyFile replaced = ReadOnlyFile::open(d.filePath("b.px"), false);
+    touch(d.filePath("new.px"), "uvwxyz");
+    QCOMPARE(std::rename(QFile::encodeName(d.filePath("new.px")).constData(),
+                 QFile::encodeName(d.filePath("b.px")).constData()),
+        0);
+    QCOMPARE(replaced.readAt(0, buf, 6), 6);
+    QCOMPARE(QByteArray(buf, 6), QByteArray("abcdef"));
+    QVERIFY(QFile::remove(d.filePath("b.px")));
+    QCOMPARE(replaced.readAt(3, buf, 3), 3);
+    QCOMPARE(QByteArray(buf, 3), QByteArray("def"));
 }
 
 void TestPlatform::programFilePathNamesThisProgram()

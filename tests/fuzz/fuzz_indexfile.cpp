@@ -132,10 +132,14 @@ void checkOrder(store::TableFile &file, int index)
             values << row[size_t(cas)].toString().toCaseFolded();
         else
             values << QString::number(row[size_t(id)].toLongLong());
-        // A key field read from the order is the record's own.
+        // A key field read from the order is the record's own, and so is
+        // the key that searches compare with.
         QVariant v;
         if (o.value(p, id, v))
             check(v == row[size_t(id)], "an order gives another record's key");
+        if (!o.columns.empty())
+            check(o.compare(p, 0, file.keyValue(o, 0, row[size_t(o.columns[0])])) == 0,
+                "an order compares a record's own key as another");
     }
     if (o.info.primary || o.info.name == QLatin1String("NameOrder")
         || o.info.name == QLatin1String("CASOrder")) {

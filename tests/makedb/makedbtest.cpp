@@ -6,16 +6,21 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <csv.h>
 #include <sqlcipher/sqlite3.h>
 
 namespace zil::makedbtest {
 
-Run runMakeDb(const QStringList &args, int timeoutMs)
+namespace {
+
+Run runProgram(const QString &program, const QStringList &args, int timeoutMs,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     Run run;
     QProcess p;
-    p.start(qEnvironmentVariable("ZIL_MAKEDB"), args);
+    p.setProcessEnvironment(environment);
+    p.start(program, args);
     run.finished = p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit;
     if (!run.finished) {
         p.kill();
@@ -25,6 +30,36 @@ Run runMakeDb(const QStringList &args, int timeoutMs)
     run.out = QString::fromUtf8(p.readAllStandardOutput());
     run.err = QString::fromUtf8(p.readAllStandardError());
     return run;
+}
+
+} // namespace
+
+Run runMakeDb(const QStringList &args, int timeoutMs)
+{
+    return runProgram(qEnvironmentVariable("ZIL_MAKEDB"), args, timeoutMs);
+}
+
+bool straceWorks()
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        return false;
+    const Run run = runProgram(
+        strace, {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")}, 20000);
+    return run.finished && run.exitCode == 0;
+}
+
+Run runMakeDbUnderStrace(const QStringList &straceOptions, const QStringList &args)
+{
+    // The leak check of a sanitized build stops the world through ptrace,
+    // which a traced program cannot.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+        (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) + QStringLiteral("detect_leaks=0"));
+    return runProgram(QStringLiteral("strace"),
+        straceOptions + QStringList {qEnvironmentVariable("ZIL_MAKEDB")} + args, 240000,
+        environment);
 }
 
 QVariant Table::value(int row, const char *name) const

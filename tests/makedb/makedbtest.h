@@ -23,6 +23,14 @@ struct Run
 // still going after timeoutMs is killed and counts as not finished.
 Run runMakeDb(const QStringList &args, int timeoutMs = 240000);
 
+// Whether strace can trace a program here (it is installed and the system
+// lets it attach).
+bool straceWorks();
+
+// Runs zil-makedb as runMakeDb does, under strace with the given options. A
+// run that strace's tampering killed counts as not finished.
+Run runMakeDbUnderStrace(const QStringList &straceOptions, const QStringList &args);
+
 // The contents of a table file: the one table's columns and rows in storage
 // order. Integers come back as qlonglong, texts as QString, NULL as an
 // invalid QVariant. error is set when the file cannot be read.

@@ -3,6 +3,7 @@
 
 #include "makedbtest.h"
 #include "store/fileformat.h"
+#include "store/indexfile.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -76,6 +77,7 @@ private slots:
     void sourceErrorsAreFatal();
     void sourcesThatAreNoFilesAreRefused_data();
     void sourcesThatAreNoFilesAreRefused();
+    void sourcesWithoutMaterialsAreRefused();
     void keepGoingWritesTheGoodRows();
     void existingDatabaseReplacedOnlyOnSuccess();
     void protectEncryptsEveryTable();
@@ -129,9 +131,16 @@ void TestMakeDb::goodSourceBecomesTables()
 
     // The rows above compare types too: integers as INTEGER, every text, empty
     // ones too, as TEXT. Four plain SQLite files in rollback journal mode,
-    // each holding only its table.
-    QCOMPARE(QDir(out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        (QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB"}));
+    // each holding only its table, beside their index files and the lock
+    // that keeps index rebuilders apart.
+    QStringList names
+        = QDir(out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    names.sort();
+    QCOMPARE(names,
+        (QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
+            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
+            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"}));
+    QVERIFY(store::indexesComplete(out()));
     for (const schema::TableDef &def : schema::tables()) {
         const Table t = readTable(out(), def.fileName);
         QCOMPARE(t.objects,
@@ -370,6 +379,25 @@ void TestMakeDb::sourcesThatAreNoFilesAreRefused()
     QCOMPARE(readTable(out(), QStringLiteral("MATSUPP.DB")).rows.size(), 1);
 }
 
+void TestMakeDb::sourcesWithoutMaterialsAreRefused()
+{
+    QCOMPARE(make(goodSources()).exitCode, 0);
+    const QString before = dumpDatabase(out());
+    // Header rows alone, and rows that are all skipped.
+    const Sources headers {{"materials.csv", materialsHeader}, {"synonyms.csv", "material,name\n"},
+        {"suppliers.csv", "id,name\n"}, {"links.csv", "material,supplier\n"}};
+    Sources rejected = headers;
+    rejected["materials.csv"] += "1,,,,,,,,,\n";
+    for (const Sources &in : {headers, rejected}) {
+        const Run run = make(in, {QStringLiteral("--keep-going")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QDir(src()).filePath(QStringLiteral("materials.csv"))
+                     + QStringLiteral(": no materials; nothing written")),
+            qPrintable(run.err));
+        QCOMPARE(dumpDatabase(out()), before);
+    }
+}
+
 void TestMakeDb::keepGoingWritesTheGoodRows()
 {
     Sources in = goodSources();
@@ -405,21 +433,27 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     // every other file stays, also one named like an index file.
     const QByteArray index = QByteArray(store::indexFileMagicText) + "\ntable=material\n";
     const QStringList indexes {"material.px", "MATERIAL.XG0", "SYNON.xga", "supplier.PX"};
-    const QStringList stale {"MATERIAL.DB-journal", "material.db", "MATERIAL.DB"};
     const QStringList kept {"notes.txt", "material.csv", "materials.px", "MATERIAL.DB.orig",
-        "matsupp.x01", "matsupp.px", "MATERIAL.XLS", "material.xml"};
+        "matsupp.x01", "MATERIAL.XLS", "material.xml"};
     const auto entries = [&o] {
         QStringList names = o.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         names.sort();
         return names;
     };
-    for (const QString &name : stale + kept)
+    const QString earlier = m_tmp->filePath(QStringLiteral("earlier"));
+    writeSources(src(), goodSources());
+    QCOMPARE(runMakeDb({src(), earlier}).exitCode, 0);
+    for (const char *name : {"material.db", "MATERIAL.DB"})
+        QFile::copy(QDir(earlier).filePath(QStringLiteral("MATERIAL.DB")), o.filePath(name));
+    for (const QString &name : kept + QStringList {"MATERIAL.DB-journal"})
         writeFile(o.filePath(name), "old");
     for (const QString &name : indexes)
         writeFile(o.filePath(name), index);
     QCOMPARE(make(goodSources()).exitCode, 0);
-    QStringList expected
-        = kept + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB"};
+    QStringList expected = kept
+        + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
+            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
+            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"};
     expected.sort();
     QCOMPARE(entries(), expected);
     for (const QString &name : kept)
@@ -444,7 +478,8 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     QCOMPARE(
         column(readTable(out(), QStringLiteral("MATERIAL.DB")), "name"), QStringList {"Coumarin"});
     QCOMPARE(readTable(out(), QStringLiteral("SYNON.DB")).rows.size(), 0);
-    QVERIFY(!QFileInfo::exists(o.filePath(QStringLiteral("material.px"))));
+    QVERIFY(readFile(o.filePath(QStringLiteral("material.px"))) != index);
+    QVERIFY(store::indexesComplete(out()));
 
     // An output path that cannot be made fails.
     const Run run = runMakeDb({src(), o.filePath(QStringLiteral("notes.txt/db"))});
@@ -483,6 +518,7 @@ void TestMakeDb::usageErrors_data()
     QTest::newRow("synthetic two dirs") << QStringList {"--synthetic", "5", "a", "b"};
     QTest::newRow("bad seed") << QStringList {"--synthetic", "5", "--seed", "x", "a"};
     QTest::newRow("seed without synthetic") << QStringList {"--seed", "3", "a", "b"};
+    QTest::newRow("finish with sources") << QStringList {"--finish", "a", "b"};
 }
 
 void TestMakeDb::usageErrors()

@@ -53,10 +53,16 @@ void TestSynthetic::sameSizeAndSeedGiveTheSameDatabase()
     QCOMPARE(runMakeDb({QStringLiteral("--synthetic"), QString::number(n), again}).exitCode, 0);
     const QString dump = dumpDatabase(m_db);
     QCOMPARE(dumpDatabase(again), dump);
+    // Byte for byte, but for the generation (user_version, at 60 in the
+    // header), which no two databases share.
+    QSet<QByteArray> generations;
     for (const schema::TableDef &def : schema::tables()) {
-        QCOMPARE(readFile(QDir(again).filePath(def.fileName)),
-            readFile(QDir(m_db).filePath(def.fileName)));
+        QByteArray first = readFile(QDir(m_db).filePath(def.fileName));
+        QByteArray second = readFile(QDir(again).filePath(def.fileName));
+        generations << first.mid(60, 4) << second.mid(60, 4);
+        QCOMPARE(second.replace(60, 4, first.mid(60, 4)), first);
     }
+    QCOMPARE(generations.size(), 2);
     // Another seed gives another database; protection changes only the files.
     const QString seeded = m_tmp.filePath(QStringLiteral("seeded"));
     QCOMPARE(runMakeDb({QStringLiteral("--synthetic"), QString::number(n), QStringLiteral("--seed"),

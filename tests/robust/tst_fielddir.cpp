@@ -178,8 +178,8 @@ private slots:
 
         const QString db = m_tmp.filePath(QStringLiteral("fifo%1").arg(m_next++));
         QVERIFY(test::makeSynthetic(db, 3000));
-        if (indexed)
-            store::indexDatabase(db);
+        if (!indexed)
+            store::deleteOldIndexFiles(db);
         QVERIFY(makeFifo(QDir(db).filePath(entry)));
 
         // The refusal names the directory it tried on its second line.

@@ -12,6 +12,7 @@
 #include "framework/platform/printing.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
+#include "store/indexfile.h"
 #include "store/table.h"
 
 #include <QAction>
@@ -91,6 +92,8 @@ private slots:
         QFETCH(bool, protect);
         const QString db = m_tmp.filePath(protect ? "protected" : "plain");
         QVERIFY(test::makeSynthetic(db, 60, protect));
+        // Without the index files the maker wrote, so that the start rebuilds.
+        store::deleteOldIndexFiles(db);
         // Files of other programs, some of them matching the patterns of
         // old index files.
         writeFile(db + "/prices.xls", "supplier prices");

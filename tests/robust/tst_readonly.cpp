@@ -56,8 +56,8 @@ class TestReadOnly : public QObject
         const QString dir = m_tmp.filePath(QStringLiteral("db%1").arg(m_next++));
         if (!test::makeSynthetic(dir, 30))
             return QString();
-        if (indexed)
-            store::indexDatabase(dir);
+        if (!indexed)
+            store::deleteOldIndexFiles(dir);
         return dir;
     }
 

@@ -159,9 +159,12 @@ void TestRebuild::cleanup()
 
 bool TestRebuild::makeDatabase(QTemporaryDir &tmp)
 {
-    if (!tmp.isValid())
+    if (!tmp.isValid() || !zil::test::makeSynthetic(tmp.path(), 30))
         return false;
-    return zil::test::makeSynthetic(tmp.path(), 30);
+    // The maker writes the index files with the tables; the rebuild is
+    // tried on a directory without them.
+    zil::store::deleteOldIndexFiles(tmp.path());
+    return true;
 }
 
 void TestRebuild::rebuild(TIndexForm &form, const QString &path, bool expected)
@@ -236,6 +239,7 @@ void TestRebuild::rebuildsAllIndexes()
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
     QVERIFY(zil::test::makeSynthetic(tmp.path(), 30, protect));
+    zil::store::deleteOldIndexFiles(tmp.path());
     QCOMPARE(presentIndexFiles(tmp.path()), QStringList());
 
     TIndexForm form;

@@ -1,5 +1,6 @@
 // zil-makedb: builds a ZIL database directory from CSV sources, or a
-// synthetic one of a given size.
+// synthetic one of a given size, or completes an update that a stopped run
+// left half-done.
 
 #include "catalogue.h"
 #include "sources.h"
@@ -53,6 +54,21 @@ int write(const Catalogue &c, const QString &out, bool protect)
     return Success;
 }
 
+int finish(const QString &out)
+{
+    const FinishResult result = finishDatabase(out);
+    for (const QString &note : result.notes)
+        std::printf("zil-makedb: %s\n", qPrintable(note));
+    if (!result.finished) {
+        printErr(QStringLiteral("zil-makedb: %1").arg(result.error));
+        return Failure;
+    }
+    if (result.notes.isEmpty())
+        std::printf(
+            "zil-makedb: nothing to finish in %s\n", qPrintable(QDir::toNativeSeparators(out)));
+    return Success;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -65,8 +81,13 @@ int main(int argc, char *argv[])
         "Builds a ZIL database directory (MATERIAL.DB, SYNON.DB, SUPPLIER.DB, MATSUPP.DB)\n"
         "from materials.csv, synonyms.csv, suppliers.csv and links.csv in SOURCE_DIR,\n"
         "or a synthetic database of N materials.\n\n"
+        "The tables are written with their index files into a working directory\n"
+        "inside OUTPUT_DIR and moved into place together, so that workstations\n"
+        "using the database take up the new one as a whole. An update that a\n"
+        "stopped run left half-done is completed first; --finish does only that.\n\n"
         "  zil-makedb [--protect] [--keep-going] SOURCE_DIR OUTPUT_DIR\n"
-        "  zil-makedb [--protect] --synthetic N [--seed S] OUTPUT_DIR"));
+        "  zil-makedb [--protect] --synthetic N [--seed S] OUTPUT_DIR\n"
+        "  zil-makedb --finish OUTPUT_DIR"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption protect(
         QStringLiteral("protect"), QStringLiteral("Encrypt the tables with the program password."));
@@ -78,7 +99,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption seed(QStringLiteral("seed"),
         QStringLiteral("Seed of the synthetic database (default %1).").arg(defaultSyntheticSeed),
         QStringLiteral("S"));
-    parser.addOptions({protect, keepGoing, synthetic, seed});
+    const QCommandLineOption finishOption(QStringLiteral("finish"),
+        QStringLiteral("Only complete the update of OUTPUT_DIR that a stopped run left, or "
+                       "remove what it left when it had replaced nothing, and exit."),
+        QStringLiteral("OUTPUT_DIR"));
+    parser.addOptions({protect, keepGoing, synthetic, seed, finishOption});
     parser.addPositionalArgument(QStringLiteral("SOURCE_DIR"),
         QStringLiteral("Directory of the CSV sources (not with --synthetic)."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT_DIR"),
@@ -91,6 +116,13 @@ int main(int argc, char *argv[])
         return Success;
     }
     const QStringList args = parser.positionalArguments();
+
+    if (parser.isSet(finishOption)) {
+        if (!args.isEmpty() || parser.isSet(protect) || parser.isSet(keepGoing)
+            || parser.isSet(synthetic) || parser.isSet(seed))
+            return usage(parser, QStringLiteral("--finish takes OUTPUT_DIR and nothing else"));
+        return finish(parser.value(finishOption));
+    }
 
     if (parser.isSet(synthetic)) {
         if (parser.isSet(keepGoing))
@@ -134,6 +166,12 @@ int main(int argc, char *argv[])
             return Failure;
         }
         printErr(QStringLiteral("zil-makedb: %1 bad rows skipped").arg(sources.skippedRows));
+    }
+    // Header rows alone would make a database that no workstation opens.
+    if (sources.catalogue.materials.empty()) {
+        printErr(QStringLiteral("zil-makedb: %1: no materials; nothing written")
+                     .arg(QDir(args.at(0)).filePath(QStringLiteral("materials.csv"))));
+        return Failure;
     }
     arrange(sources.catalogue);
     return write(sources.catalogue, args.at(1), parser.isSet(protect));

@@ -1,11 +1,14 @@
 #include "tablewriter.h"
 
+#include "framework/platform/files.h"
 #include "outputdir.h"
 #include "store/fileformat.h"
+#include "store/indexfile.h"
 #include "store/schema.h"
+#include "store/session.h"
+#include "store/storeerror.h"
 #include "store/tablekey.h"
 
-#include <QFile>
 #include <sqlcipher/sqlite3.h>
 
 namespace zil::makedb {
@@ -20,9 +23,15 @@ class TableFileWriter
 public:
     TableFileWriter(const QString &fileName, const QString &path, bool protect, qint32 generation)
         : m_table(*schema::findTable(fileName))
+        , m_name(path)
     {
-        const QByteArray name = QFile::encodeName(path);
-        if (sqlite3_open_v2(name.constData(), &m_db,
+        // Under a name SQLite takes however long the path is.
+        if (m_name.name().isEmpty()) {
+            fail(QStringLiteral("cannot create %1: %2")
+                     .arg(path, platform::systemErrorText(m_name.error())));
+            return;
+        }
+        if (sqlite3_open_v2(m_name.name().constData(), &m_db,
                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
             != SQLITE_OK) {
             fail(QStringLiteral("cannot create %1").arg(path));
@@ -30,17 +39,23 @@ public:
         }
         if (protect)
             exec(store::tableKeyPragma(schema::programPassword()));
-        // A rollback journal, which is gone once the file is closed: the
-        // tables are read where no side file may be made.
-        exec("PRAGMA journal_mode = DELETE");
+        // No journal file: a new table that is not finished is thrown away
+        // with the working directory, and the tables are read where no side
+        // file may be made. The journal kept in memory still undoes a failed
+        // statement.
+        exec("PRAGMA journal_mode = MEMORY");
+        // The commit writes the file through to the medium before it ends,
+        // so the finished table is on the disk before it is moved into place.
+        exec("PRAGMA synchronous = FULL");
         // A larger page cache for the bulk insert; not stored in the file.
         exec("PRAGMA cache_size = -32768");
+        // All in one transaction, which is flushed once.
+        exec("BEGIN");
         // The header marks the file as a table of this program and of one
         // database, which the four tables share.
         exec("PRAGMA application_id = " + QByteArray::number(store::tableApplicationId));
         exec("PRAGMA user_version = " + QByteArray::number(generation));
         exec(schema::createTableSql(m_table).toUtf8());
-        exec("BEGIN");
         QStringList marks;
         for (size_t i = 0; i < m_table.fields.size(); ++i)
             marks << QStringLiteral("?");
@@ -134,6 +149,7 @@ private:
     }
 
     const schema::TableDef &m_table;
+    const platform::OpenablePath m_name;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;
     QString m_error;
@@ -229,33 +245,54 @@ bool writeLinks(
     return ok;
 }
 
+const QStringList &tableOrder()
+{
+    static const QStringList names {QStringLiteral("MATERIAL.DB"), QStringLiteral("SYNON.DB"),
+        QStringLiteral("SUPPLIER.DB"), QStringLiteral("MATSUPP.DB")};
+    return names;
+}
+
 } // namespace
 
 WriteResult writeDatabase(const Catalogue &c, const QString &dirPath, bool protect)
 {
     using Writer = bool (*)(const Catalogue &, const QString &, bool, qint32, QString *);
-    const std::pair<const char *, Writer> tables[] = {{"MATERIAL.DB", writeMaterials},
-        {"SYNON.DB", writeSynonyms}, {"SUPPLIER.DB", writeSuppliers}, {"MATSUPP.DB", writeLinks}};
-    QStringList names;
-    for (const auto &table : tables)
-        names << QLatin1String(table.first);
+    const Writer writers[] = {writeMaterials, writeSynonyms, writeSuppliers, writeLinks};
 
     WriteResult result;
-    OutputDir out(dirPath, names);
+    // A database without materials is one that the program refuses to open.
+    if (c.materials.empty()) {
+        result.error = QStringLiteral("there are no materials to write");
+        return result;
+    }
+    OutputDir out(dirPath, tableOrder());
     const bool opened = out.open(&result.error);
     result.notes = out.notes();
     if (!opened)
         return result;
     result.generation = out.generation();
-    for (const auto &[file, write] : tables) {
-        if (!write(c, out.newTablePath(QLatin1String(file)), protect, result.generation,
-                &result.error))
+    for (qsizetype i = 0; i < tableOrder().size(); ++i) {
+        if (!writers[i](
+                c, out.newTablePath(tableOrder()[i]), protect, result.generation, &result.error))
             return result;
+    }
+    // Indexed where they were written: an index file names the table file as
+    // it is, and a rename keeps that, so the index files that move in with
+    // the tables describe them and no workstation has to rebuild them.
+    try {
+        if (protect)
+            store::Session::instance().addPassword(schema::programPassword());
+        store::indexTables(out.workPath());
+    } catch (const store::StoreError &e) {
+        result.error = QStringLiteral("cannot index the new tables: %1").arg(e.message());
+        return result;
     }
     switch (out.replaceTables(&result.error)) {
     case OutputDir::Outcome::Replaced:
         result.outcome = WriteResult::Written;
-        out.removeIndexFiles();
+        break;
+    case OutputDir::Outcome::Refused:
+        result.outcome = WriteResult::NothingWritten;
         break;
     case OutputDir::Outcome::Unchanged:
         result.outcome = WriteResult::PutBack;
@@ -264,6 +301,15 @@ WriteResult writeDatabase(const Catalogue &c, const QString &dirPath, bool prote
         result.outcome = WriteResult::Mixed;
         break;
     }
+    result.notes = out.notes();
+    return result;
+}
+
+FinishResult finishDatabase(const QString &dirPath)
+{
+    FinishResult result;
+    OutputDir out(dirPath, tableOrder());
+    result.finished = out.finishOnly(&result.error);
     result.notes = out.notes();
     return result;
 }

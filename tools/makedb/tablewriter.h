@@ -1,6 +1,7 @@
 // Writing a catalogue as a database directory: one SQLite (or, protected,
-// SQLCipher) file per table, made in a working directory beside the target
-// and moved into place only when all four are complete.
+// SQLCipher) file per table and the store's index files of each, made in a
+// working directory inside the target and moved into place only when all are
+// complete.
 #pragma once
 
 #include "catalogue.h"
@@ -25,10 +26,21 @@ struct WriteResult
 };
 
 // Writes MATERIAL.DB, SYNON.DB, SUPPLIER.DB and MATSUPP.DB of an arranged
-// catalogue into dir (made when missing), all stamped with one new
-// generation, and moves them in place of the existing tables all together or
-// not at all. The store's index files of the earlier tables are then deleted;
-// the program rebuilds them at its next start.
+// catalogue that holds materials into dir (made when missing), all stamped
+// with one new generation, with their index files, and moves them in place of
+// the existing tables and index files all together or not at all. An update
+// of dir that a stopped run left is completed first.
 WriteResult writeDatabase(const Catalogue &catalogue, const QString &dir, bool protect);
+
+struct FinishResult
+{
+    bool finished = false; // nothing is left half-done
+    QString error; // why not
+    QStringList notes; // what was done
+};
+
+// Only completes the updates of dir that stopped runs left half-done and
+// removes their working directories.
+FinishResult finishDatabase(const QString &dir);
 
 } // namespace zil::makedb

@@ -283,8 +283,9 @@ bool FindWindow::OpenRow(int row)
         list.RestoreAll();
         list.UpdateListCaption();
         list.UpdateSearchEnabled();
-        // Bringing back the full list takes up a database replaced
-        // meanwhile; it is checked again there.
+        // Bringing back the full list reads the tables again, which may by
+        // then be those of a database taken up meanwhile; it is checked
+        // again there.
         if (!stillNames(id, name)) {
             searchedAgain();
             return false;

@@ -1,5 +1,7 @@
 #include "history.h"
 
+#include <algorithm>
+
 namespace zil::browser {
 
 void History::settle(const Place &place)
@@ -62,6 +64,20 @@ void History::dropStepped(int direction)
     // Forward came from the one before it.
     if (direction > 0 || m_current >= m_places.size())
         --m_current;
+}
+
+void History::remap(const std::function<std::optional<Place>(const Place &)> &f)
+{
+    QList<Place> kept;
+    qsizetype current = -1;
+    for (qsizetype i = 0; i < m_places.size(); ++i) {
+        if (const auto place = f(m_places.at(i)))
+            kept.append(*place);
+        if (i == m_current)
+            current = kept.size() - 1;
+    }
+    m_places = std::move(kept);
+    m_current = m_places.isEmpty() ? -1 : std::max<qsizetype>(current, 0);
 }
 
 void History::clear()

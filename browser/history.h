@@ -55,6 +55,11 @@ public:
 
     void clear();
 
+    // Each place becomes what f makes of it, or is forgotten when f gives
+    // nothing; the current place stays current, or the one before it when
+    // it is forgotten.
+    void remap(const std::function<std::optional<Place>(const Place &)> &f);
+
     // The current place, found to name another record once it was stepped
     // to, now stands for the record it names under place.
     void replaceCurrent(const Place &place);

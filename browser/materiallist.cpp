@@ -6,7 +6,6 @@
 #include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 #include "store/table.h"
-#include "store/tablefile.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -261,12 +260,12 @@ void MaterialList::ApplySelection()
 void MaterialList::RestoreAll()
 {
     TSearchClass &list = *m_shared.searchClass;
-    // A database replaced meanwhile is taken up whole: once its four tables
-    // agree on their generation, each refresh below reads the new files.
-    store::adoptNewGeneration(m_shared.databasePath);
     // Listing every material again reads the tables afresh, all four of them,
-    // so that a database replaced meanwhile shows its new data throughout:
+    // so that a database taken up meanwhile shows its new data throughout:
     // never new materials beside old synonyms, suppliers, counts or CAS order.
+    // A refresh reads a new database only once it is accepted whole; one
+    // that finds the tables replaced before that has it followed
+    // (store/dbupdate.h).
     for (store::Table *t : std::as_const(m_c.readWithList))
         t->refresh();
     list.SelectAll();

@@ -5,6 +5,7 @@
 #include "reports/Printm.h"
 #include "reports/exportcsv.h"
 #include "reports/exportpdf.h"
+#include "store/dbupdate.h"
 
 #include <QAction>
 #include <QDir>
@@ -116,7 +117,14 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
     QElapsedTimer sinceUpdate;
     sinceUpdate.start();
     progress.setValue(0);
+    // A table that another program writes into meanwhile reads as nothing:
+    // the export then ends without a file, rather than with rows left empty.
+    bool changed = false;
     auto advance = [&](qsizetype done) {
+        if (store::tableFoundWrittenInto()) {
+            changed = true;
+            return false;
+        }
         if (done == total || sinceUpdate.elapsed() >= 40) {
             progress.setLabelText(QStringLiteral("%1 %2 of %3").arg(unit).arg(done).arg(total));
             progress.setValue(int(done));
@@ -136,7 +144,12 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
         return;
     }
     progress.close();
-    if (outcome == ExportOutcome::Written) {
+    if (changed) {
+        platform::showError(m_window,
+            QStringLiteral("The database was changed by another program during the export; "
+                           "nothing was written to\n%1")
+                .arg(QDir::toNativeSeparators(path)));
+    } else if (outcome == ExportOutcome::Written) {
         setLastFolder(QFileInfo(path).absolutePath());
     } else if (outcome == ExportOutcome::Failed) {
         platform::showError(m_window,

@@ -15,11 +15,12 @@
 #include "shell/Sizerwin.h"
 #include "shell/historywiring.h"
 #include "shell/tabstate.h"
+#include "shell/updatefollower.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/dbupdate.h"
 #include "store/schema.h"
 #include "store/table.h"
-#include "store/tablefile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -510,7 +511,8 @@ void TMainForm::bindDataFields()
 
 TMainForm::~TMainForm()
 {
-    zil::store::setNewGenerationHook({});
+    zil::store::setDatabaseChangedHook({});
+    m_updates.reset();
     // The history watches the controls; it goes first.
     m_history.reset();
     // The controls go before the controllers that react to them and the

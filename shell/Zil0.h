@@ -52,6 +52,7 @@ namespace zil::shell {
 class BevelPanel;
 class HistoryWiring;
 class TabState;
+class UpdateFollower;
 } // namespace zil::shell
 namespace zil::store {
 class Database;
@@ -97,9 +98,13 @@ public:
     // back every material; the current material stays current when it can.
     void ApplySelection();
     void RestoreAll();
-    // Lists all materials of the database anew once a refresh has found its
-    // tables replaced by a newer database, as RestoreAll does.
+    // Lists all materials of the database anew once another program has
+    // replaced its tables by a new database, whole and checked, as
+    // RestoreAll does.
     void FollowNewDatabase();
+    // Before an input of the user: when another program has changed the
+    // tables, the new database is waited for and taken up first.
+    void CheckDatabase();
 
     // Sets the fields, then registers the controls with the proportional
     // layout while the window has its design size.
@@ -339,5 +344,6 @@ private:
     std::unique_ptr<zil::browser::CriteriaMarks> m_criteriaMarks;
     std::unique_ptr<zil::browser::CopyController> m_copy;
     std::unique_ptr<zil::shell::HistoryWiring> m_history;
+    std::unique_ptr<zil::shell::UpdateFollower> m_updates;
     bool m_placed = false;
 };

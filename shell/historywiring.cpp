@@ -11,6 +11,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QEvent>
+#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -145,6 +146,47 @@ std::optional<qint32> HistoryWiring::idByName(const QString &name, const QString
     return found;
 }
 
+void HistoryWiring::DatabaseChanging()
+{
+    // A material whose name cannot be read (its table is being written
+    // into) is no place to find again.
+    m_inView = placeInView();
+    if (m_inView && m_inView->name.isEmpty())
+        m_inView.reset();
+    if (m_inView)
+        settle();
+    m_keys.clear();
+    for (const History::Place &p : m_history.places()) {
+        if (p.kind == History::Kind::Material)
+            m_keys.insert(p.id, sortKeyOf(p));
+    }
+}
+
+void HistoryWiring::DatabaseChanged()
+{
+    const auto found = [this](const History::Place &p) -> std::optional<History::Place> {
+        if (p.kind != History::Kind::Material || exists(p))
+            return p;
+        if (const auto moved = idByName(p.name, m_keys.value(p.id)))
+            return History::Place {History::Kind::Material, *moved, p.name};
+        return std::nullopt;
+    };
+    m_history.remap(found);
+    const auto seen = m_inView ? found(*m_inView) : std::nullopt;
+    m_inView.reset();
+    m_keys.clear();
+    const bool typed = !m_c.searchFields.isEmpty() && !m_c.searchFields.first()->text().isEmpty();
+    if (seen && seen->kind == History::Kind::Material && !typed
+        && m_c.mainNotebook->currentIndex() == 0 && placeInView() != seen) {
+        m_going = true;
+        m_tabs.materials.ShowLinkedMaterial(seen->id);
+        m_going = false;
+        m_soon.stop();
+        m_pause.stop();
+    }
+    updateItems();
+}
+
 void HistoryWiring::GoBack()
 {
     // A move not yet settled on is where the user is now, and Back leads
@@ -196,9 +238,10 @@ void HistoryWiring::go(const History::Place &place, int direction)
         // as Find shows it: Back leads where the user was, not past it.
         qint32 id = place.id;
         if (!m_shared.searchClass->IsSelected(place.id)) {
-            // Listing every material again takes up a database replaced
-            // meanwhile, whose ids follow the new name order: the material
-            // is looked up again there by its name.
+            // Listing every material again reads the tables anew; should
+            // they be those of a database taken up meanwhile, whose ids
+            // follow the new name order, the material is looked up again
+            // there by its name.
             const QString key = sortKeyOf(place);
             m_shared.restoreAll();
             if (!exists(place)) {

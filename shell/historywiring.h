@@ -9,6 +9,7 @@
 
 #include "browser/history.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -92,6 +93,15 @@ public:
 
     const browser::History &history() const { return m_history; }
 
+    // Before a new database is taken up: the sort key of each material
+    // place, read while the database it names is still the one in use.
+    void DatabaseChanging();
+    // Once it is taken up: each material place stands for the material of
+    // its name in the new database, whose ids may be others, and a place
+    // whose material is gone is forgotten. Unless a search text decides the
+    // current material, the material in view before is shown again.
+    void DatabaseChanged();
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -114,6 +124,10 @@ private:
     Tabs m_tabs;
     Shared m_shared;
     browser::History m_history;
+    // While a new database is taken up: the sort keys of the material
+    // places, and the material in view.
+    QHash<qint32, QString> m_keys;
+    std::optional<browser::History::Place> m_inView;
     QTimer m_soon;
     QTimer m_pause;
     // Set while Back or Forward moves the lists, whose changes are not

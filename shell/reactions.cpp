@@ -3,7 +3,9 @@
 // pane, the supplier browser and the tab state.
 #include "Zil0.h"
 #include "browser/findwindow.h"
+#include "historywiring.h"
 #include "tabstate.h"
+#include "updatefollower.h"
 
 #include "browser/criteriamarks.h"
 #include "browser/detailpane.h"
@@ -110,6 +112,12 @@ void TMainForm::RestoreAll()
     m_criteriaMarks->Chosen(2);
 }
 
+void TMainForm::CheckDatabase()
+{
+    if (m_updates)
+        m_updates->check();
+}
+
 void TMainForm::FollowNewDatabase()
 {
     // An export lists the materials of the database it started on; the new
@@ -127,7 +135,9 @@ void TMainForm::FollowNewDatabase()
         }
         return;
     }
+    m_history->DatabaseChanging();
     m_materialList->FollowNewDatabase();
+    m_history->DatabaseChanged();
     m_criteriaMarks->Refresh();
     FindWindow->DatabaseChanged();
 }

@@ -4,6 +4,7 @@
 #include "LogoDlg.h"
 #include "Sizerwin.h"
 #include "Zil0.h"
+#include "updatefollower.h"
 
 #include "browser/Progres.h"
 #include "browser/Search.h"
@@ -16,13 +17,13 @@
 #include "reports/Prints.h"
 #include "store/Zilidx00.h"
 #include "store/database.h"
+#include "store/dbupdate.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/session.h"
 #include "store/storeerror.h"
 #include "store/table.h"
-#include "store/tablefile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,34 +43,6 @@ public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
-
-// The list model relies on material ids being 1..N without gaps, ascending in
-// name order. A database that breaks this would show wrong materials in the
-// list, so it is refused; the reason goes to standard error.
-void checkMaterialIds(zil::store::Table &scan, qint32 count)
-{
-    if (count <= 0)
-        throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
-            QStringLiteral("MATERIAL.DB holds no materials"));
-    scan.setIndexName(QStringLiteral("NameOrder"));
-    // Read without moving the cursor, so that no record is announced; the
-    // cursor ends on the last material checked.
-    const int idColumn = scan.fieldByName(QStringLiteral("id")).column();
-    const qint32 checked = std::min<qint32>(count, scan.recordCount());
-    for (qint32 expected = 1; expected <= checked; ++expected) {
-        const qint64 id = scan.integerAt(expected, idColumn);
-        if (id != expected)
-            throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
-                QStringLiteral("MATERIAL.DB: material number %1 in name order has id %2; ids "
-                               "must run from 1 in name order without gaps")
-                    .arg(expected)
-                    .arg(id));
-    }
-    if (checked != count)
-        throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
-            QStringLiteral("MATERIAL.DB: fewer records than counted"));
-    scan.setRecNo(checked);
-}
 
 // A fixed message as the first line of its box and what it concerns on the
 // second; the fixed line alone when there is nothing to add.
@@ -167,6 +140,7 @@ void TMainForm::ReadSettings()
 
 bool TMainForm::OpenDatabase()
 {
+    bool interrupted = false;
     try {
         zil::store::Session::instance().setNetFileDir(DatabasePath);
         // The four tables must be of one database. While an update replaces
@@ -183,26 +157,29 @@ bool TMainForm::OpenDatabase()
                 break;
             for (zil::store::Table *t : cursors)
                 t->close();
+            // An update that the database maker left half-done is not waited
+            // for: nobody is finishing it.
+            if (!zil::store::interruptedUpdate(DatabasePath).isEmpty()) {
+                interrupted = true;
+                throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
+                    zil::store::interruptedUpdateText(DatabasePath));
+            }
             if (attempt == 50)
                 throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
                     QStringLiteral("The tables of the database belong to different updates"));
             QThread::msleep(200);
         }
-        // A refresh that finds the tables replaced by a newer database has
-        // the whole list made anew from it, once the current reaction ends.
+        zil::store::checkDatabase(DatabasePath, true);
+        // When another program changes the tables, the new database is taken
+        // up whole once it is, after the current reaction has ended.
+        m_updates = std::make_unique<zil::shell::UpdateFollower>(
+            this, DatabasePath, [this] { FollowNewDatabase(); });
         QPointer<TMainForm> self(this);
-        zil::store::setNewGenerationHook([self](const QString &) {
-            if (self)
-                QMetaObject::invokeMethod(
-                    self.data(),
-                    [self] {
-                        if (self)
-                            self->FollowNewDatabase();
-                    },
-                    Qt::QueuedConnection);
+        zil::store::setDatabaseChangedHook([self](const QString &) {
+            if (self && self->m_updates)
+                self->m_updates->request();
         });
         MaterialCount = TableMaterial->recordCount();
-        checkMaterialIds(*TableMaterialSelect, MaterialCount);
 
         SearchClass = std::make_unique<TSearchClass>();
         SearchClass->MaterialTable = TableMaterial;
@@ -228,9 +205,12 @@ bool TMainForm::OpenDatabase()
     }
     MainData->close();
     // The fixed text, then where the database was looked for: the directory
-    // tried, or the settings file when it named none.
+    // tried, or the settings file when it named none; or, for a directory
+    // whose update was left half-done, how to finish it.
     zil::platform::showError(LogoDialog,
         withReason(QStringLiteral("Database not found or corrupted"),
-            QDir::toNativeSeparators(DatabasePathNamed ? DatabasePath : SettingsFileName)));
+            interrupted
+                ? zil::store::interruptedUpdateText(DatabasePath)
+                : QDir::toNativeSeparators(DatabasePathNamed ? DatabasePath : SettingsFileName)));
     return false;
 }

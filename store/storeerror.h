@@ -19,6 +19,7 @@ public:
         Corrupt, // a file that is not what it should be: no table, damaged, foreign
         IO, // the system refused to read or write
         Usage, // an operation the cursor cannot do in its state (closed, no index)
+        Changing, // a table file another program wrote into while it was read
     };
 
     StoreError(Kind kind, const QString &message)

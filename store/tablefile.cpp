@@ -83,8 +83,8 @@ sqlite3 *openReadOnly(const QString &path, QString *problem = nullptr)
             *problem = platform::systemErrorText(name.error());
         return nullptr;
     }
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(QFile::decodeName(name.name()), "/")
-        + "?immutable=1";
+    const QByteArray uri
+        = "file:" + QUrl::toPercentEncoding(QFile::decodeName(name.name()), "/") + "?immutable=1";
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(uri.constData(), &db,
             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr)
@@ -129,40 +129,7 @@ std::optional<qint64> stampOf(sqlite3 *db)
     return application == tableApplicationId ? generation : 0;
 }
 
-// The directory of a table file as the generation bookkeeping names it.
-QString directoryKey(const QString &tablePath)
-{
-    const QFileInfo info(tablePath);
-    const QString canonical = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return canonical.isEmpty() ? info.absolutePath() : canonical;
-}
-
-// Per directory: the generation its tables may be re-read to, once all four
-// table files were seen to carry it; and the stamps of the four table files
-// when a newer generation was last told of.
-struct DirectoryGenerations
-{
-    std::optional<qint64> adopted;
-    std::vector<platform::FileStamp> announced;
-};
-
-// The stamps of the four table files of a directory, in the schema's order.
-std::vector<platform::FileStamp> tableStamps(const QString &dir)
-{
-    std::vector<platform::FileStamp> stamps;
-    for (const schema::TableDef &t : schema::tables())
-        stamps.push_back(
-            platform::fileStamp(QDir(dir).filePath(platform::findEntryNoCase(dir, t.fileName))));
-    return stamps;
-}
-
-QHash<QString, DirectoryGenerations> &directoryGenerations()
-{
-    static QHash<QString, DirectoryGenerations> dirs;
-    return dirs;
-}
-
-std::function<void(const QString &)> &newGenerationHook()
+std::function<void(const QString &)> &databaseChangedHook()
 {
     static std::function<void(const QString &)> hook;
     return hook;
@@ -213,14 +180,57 @@ std::optional<TableIdentity> TableFile::readIdentity(const QString &path)
     return TableIdentity {stamp.size, stamp.modifiedNs, *generation, changeCounterOf(path)};
 }
 
-bool openTablesAgree(const QString &dir, qint64 *generation)
+namespace {
+
+// The directory of a table file as the generation bookkeeping names it.
+QString directoryKey(const QString &tablePath)
+{
+    const QFileInfo info(tablePath);
+    const QString canonical = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return canonical.isEmpty() ? info.absolutePath() : canonical;
+}
+
+} // namespace
+
+DirectoryGenerations &directoryGenerations(const QString &dir)
+{
+    static QHash<QString, DirectoryGenerations> dirs;
+    return dirs[directoryKey(QDir(dir).filePath(QStringLiteral("x")))];
+}
+
+std::vector<platform::FileStamp> tableStamps(const QString &dir)
+{
+    std::vector<platform::FileStamp> stamps;
+    for (const schema::TableDef &t : schema::tables())
+        stamps.push_back(
+            platform::fileStamp(QDir(dir).filePath(platform::findEntryNoCase(dir, t.fileName))));
+    return stamps;
+}
+
+std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir)
 {
     const QString key = directoryKey(QDir(dir).filePath(QStringLiteral("x")));
-    std::optional<qint64> seen;
+    std::vector<std::shared_ptr<TableFile>> open;
     for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
-        const auto file = weak.lock();
-        if (!file || directoryKey(file->path()) != key)
-            continue;
+        if (auto file = weak.lock(); file && directoryKey(file->path()) == key)
+            open.push_back(std::move(file));
+    }
+    return open;
+}
+
+bool tableFoundWrittenInto()
+{
+    for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
+        if (auto file = weak.lock(); file && file->foundChangedUnder())
+            return true;
+    }
+    return false;
+}
+
+bool openTablesAgree(const QString &dir, qint64 *generation)
+{
+    std::optional<qint64> seen;
+    for (const std::shared_ptr<TableFile> &file : openTablesIn(dir)) {
         if (seen && *seen != file->stampGeneration())
             return false;
         seen = file->stampGeneration();
@@ -229,45 +239,15 @@ bool openTablesAgree(const QString &dir, qint64 *generation)
         *generation = seen.value_or(0);
     // The tables open now are the database in use: a refresh re-reads them
     // to this generation only.
-    directoryGenerations()[key].adopted = seen.value_or(0);
-    directoryGenerations()[key].announced.clear();
+    DirectoryGenerations &state = directoryGenerations(dir);
+    state.adopted = seen.value_or(0);
+    state.announced.clear();
     return true;
 }
 
-bool adoptNewGeneration(const QString &dir, int waitMs)
+void setDatabaseChangedHook(std::function<void(const QString &dir)> hook)
 {
-    const QString key = directoryKey(QDir(dir).filePath(QStringLiteral("x")));
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        std::optional<qint64> common;
-        bool agree = true;
-        for (const schema::TableDef &t : schema::tables()) {
-            const QString path = findFileNoCase(dir, t.fileName);
-            const std::optional<qint64> g
-                = path.isEmpty() ? std::nullopt : TableFile::readStampGeneration(path);
-            if (!g || (common && *common != *g)) {
-                agree = false;
-                break;
-            }
-            common = g;
-        }
-        if (agree && common) {
-            directoryGenerations()[key].adopted = *common;
-            directoryGenerations()[key].announced.clear();
-            return true;
-        }
-        // The tables are being replaced one by one: the update is given a
-        // moment to finish before the old database is kept.
-        if (waited.elapsed() >= waitMs)
-            return false;
-        QThread::msleep(100);
-    }
-}
-
-void setNewGenerationHook(std::function<void(const QString &dir)> hook)
-{
-    newGenerationHook() = std::move(hook);
+    databaseChangedHook() = std::move(hook);
 }
 
 std::shared_ptr<TableFile> TableFile::acquire(
@@ -383,6 +363,10 @@ void TableFile::openConnection()
     // while it was being opened, it is opened again.
     for (int attempt = 0;; ++attempt) {
         const platform::FileStamp before = platform::fileStamp(m_path);
+        // Held open beside SQLite's own descriptor, so that a write into the
+        // very file being read shows in its stamp, whatever stands at its
+        // name by then.
+        m_watch.open(m_path);
         m_openProblem.clear();
         bool opened = tryOpen(nullptr);
         if (!opened) {
@@ -403,14 +387,15 @@ void TableFile::openConnection()
                     .arg(name));
         }
         m_stamp = platform::fileStamp(m_path);
-        if (m_stamp == before || attempt == 2)
+        if ((m_stamp == before && m_watch.stamp() == m_stamp) || attempt == 2)
             break;
     }
+    m_changedUnder = false;
     m_stampGeneration = stampOf(m_db).value_or(0);
     m_identity = {m_stamp.size, m_stamp.modifiedNs, m_stampGeneration, changeCounterOf(m_path)};
     readSchema();
     m_dataVersion = dataVersion();
-    readIndexFiles();
+    readIndexFiles(false);
     // Bytes held from the file as it was are dropped with it.
     m_held.clear();
     ++m_generation;
@@ -550,12 +535,16 @@ std::vector<IndexInfo> TableFile::presentOrKeptIndexes() const
     return found;
 }
 
-void TableFile::readIndexFiles()
+void TableFile::readIndexFiles(bool keepOrders)
 {
     stampIndexFiles();
     std::vector<IndexInfo> indexes = presentOrKeptIndexes();
+    std::vector<IndexOrder> previous;
+    if (keepOrders)
+        previous.swap(m_indexes);
     m_indexes.clear();
-    m_rowCount = -1;
+    if (!keepOrders)
+        m_rowCount = -1;
     for (IndexInfo &info : indexes) {
         IndexOrder order;
         order.m_file = this;
@@ -569,7 +558,20 @@ void TableFile::readIndexFiles()
         // An index over fields the table does not have cannot order it.
         if (!usable)
             continue;
-        order.m_image = info.image;
+        // The table is the one the orders in use were read from: each stays,
+        // unless it was made in memory and a file made from this table now
+        // holds it.
+        for (size_t i = 0; i + 1 < previous.size(); ++i) {
+            const IndexOrder &old = previous[i];
+            const bool same = old.info.primary == info.primary
+                && (info.primary || old.info.name.compare(info.name, Qt::CaseInsensitive) == 0);
+            if (same && old.m_image && (!info.image || old.m_image == old.info.image)) {
+                info.image = old.info.image;
+                order.m_image = old.m_image;
+            }
+        }
+        if (!order.m_image)
+            order.m_image = info.image;
         if (info.image && m_rowCount < 0)
             m_rowCount = info.image->count();
         order.info = std::move(info);
@@ -578,11 +580,42 @@ void TableFile::readIndexFiles()
     IndexOrder natural;
     natural.m_file = this;
     natural.info.name = QStringLiteral("(natural)");
+    if (!previous.empty())
+        natural.m_image = previous.back().m_image;
     m_indexes.push_back(std::move(natural));
+}
+
+void TableFile::declareIndexes()
+{
+    const schema::TableDef *def = schema::findTable(QFileInfo(m_path).fileName());
+    if (!def)
+        return;
+    for (const schema::IndexDef &d : def->indexes) {
+        if (findIndex(d.primary ? QString() : d.name) >= 0)
+            continue;
+        IndexOrder order;
+        order.m_file = this;
+        order.info.name = d.name;
+        order.info.fields = d.fields;
+        order.info.primary = d.primary;
+        order.info.caseInsensitive = !d.primary;
+        bool usable = true;
+        for (const QString &f : d.fields) {
+            const int c = columnIndex(f);
+            usable = usable && c >= 0 && m_columns[c].kind != schema::FieldKind::Memo;
+            order.columns.push_back(c);
+        }
+        if (!usable)
+            continue;
+        const auto at = d.primary ? m_indexes.begin() : m_indexes.end() - 1;
+        m_indexes.insert(at, std::move(order));
+    }
+    ++m_generation;
 }
 
 IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &columns)
 {
+    failIfChangedUnder();
     IndexKeys keys;
     IndexHeader &h = keys.header;
     h.table = tableBaseName(m_path);
@@ -613,6 +646,7 @@ IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &col
         }
     }
     sqlite3_finalize(stmt);
+    failIfChangedUnder();
     if (rc != SQLITE_DONE)
         fail(StoreError::Kind::IO,
             QStringLiteral("Cannot read table %1: %2")
@@ -794,6 +828,10 @@ std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
                                      .arg(select.join(QLatin1Char(',')), quoted(m_tableName)));
     }
     std::vector<QVariant> row(m_columns.size());
+    // A file another program writes into reads as nothing: bytes of its new
+    // content must never show beside the orders of the old.
+    if (m_changedUnder)
+        return row;
     sqlite3_reset(m_rowStatement);
     sqlite3_bind_int64(m_rowStatement, 1, rowid);
     if (sqlite3_step(m_rowStatement) == SQLITE_ROW) {
@@ -808,6 +846,8 @@ std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
         }
     }
     sqlite3_reset(m_rowStatement);
+    if (changedUnder())
+        return std::vector<QVariant>(m_columns.size());
     return row;
 }
 
@@ -819,7 +859,7 @@ std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
             memoColumns.push_back(int(i));
     }
     std::vector<QByteArray> memos(m_columns.size());
-    if (memoColumns.empty())
+    if (memoColumns.empty() || m_changedUnder)
         return memos;
     if (!m_memoRowStatement) {
         QStringList select;
@@ -839,6 +879,8 @@ std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
         }
     }
     sqlite3_reset(m_memoRowStatement);
+    if (changedUnder())
+        return std::vector<QByteArray>(m_columns.size());
     return memos;
 }
 
@@ -852,6 +894,7 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
     }
     if (wanted.empty())
         return;
+    failIfChangedUnder();
     QStringList select {QStringLiteral("rowid")};
     for (int c : wanted)
         select << quoted(m_columns[size_t(c)].name);
@@ -903,6 +946,7 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
         ++ordinal;
     }
     sqlite3_finalize(stmt);
+    failIfChangedUnder();
     if (same && rc != SQLITE_ROW && rc != SQLITE_DONE)
         fail(StoreError::Kind::IO,
             QStringLiteral("Cannot read table %1: %2")
@@ -924,37 +968,78 @@ void TableFile::holdBytes(const std::vector<int> &columns, HeldCase held)
 bool TableFile::reload()
 {
     // A table file replaced by a new one (as the database maker does) keeps
-    // the old file open here; the stamp of the path tells of that, and of
-    // changes written into the file in place.
-    const bool fileChanged = platform::fileStamp(m_path) != m_stamp;
-    if (fileChanged) {
+    // the old file open here; the stamp of the path tells of that. A file
+    // written into in place shows in the stamp of the file held open.
+    const bool inPlace = changedUnder();
+    if (inPlace || platform::fileStamp(m_path) != m_stamp) {
+        const std::optional<qint64> now = readStampGeneration(m_path);
+        const DirectoryGenerations &dir = directoryGenerations(QFileInfo(m_path).absolutePath());
         // A file of another database (another stamp generation) is taken up
         // only together with the other tables of the directory, once all
-        // four carry it; until then this table goes on reading the file it
-        // has open, so no view mixes the two databases.
-        const std::optional<qint64> now = readStampGeneration(m_path);
-        if (now && *now != m_stampGeneration) {
-            DirectoryGenerations &dir = directoryGenerations()[directoryKey(m_path)];
-            // Only a directory whose tables are in use as one database
-            // (openTablesAgree) keeps to its generation.
-            if (dir.adopted && dir.adopted != now) {
-                // Told once for each state of the four files: an update
-                // still under way is told of again when it has moved on.
-                const QString where = QFileInfo(m_path).absolutePath();
-                std::vector<platform::FileStamp> stamps = tableStamps(where);
-                if (dir.announced != stamps) {
-                    dir.announced = std::move(stamps);
-                    if (newGenerationHook())
-                        newGenerationHook()(where);
-                }
-                return false;
-            }
+        // four carry it and the new database is accepted (acceptGeneration);
+        // only a directory whose tables are in use as one database
+        // (openTablesAgree) keeps to its generation. A file that cannot be
+        // read now (removed, or still being written) is not opened either.
+        // Until then a file replaced by another is read on as it was, and one
+        // written into reads as nothing; so no view mixes two databases.
+        const bool otherDatabase
+            = now && *now != m_stampGeneration && dir.adopted && dir.adopted != now;
+        if (!now || otherDatabase || !looksWhole(m_path)) {
+            announceChange();
+            return false;
         }
-    } else if (!indexFilesChanged() && dataVersion() == m_dataVersion) {
-        return false;
+        openConnection();
+        return true;
     }
-    openConnection();
+    if (dataVersion() != m_dataVersion) {
+        openConnection();
+        return true;
+    }
+    if (!indexFilesChanged())
+        return false;
+    // Only index files changed: the table is the same, so every order in use
+    // stays right and is kept unless a file made from this table now stands
+    // for one that was made in memory.
+    readIndexFiles(true);
+    ++m_generation;
     return true;
+}
+
+bool TableFile::changedUnder()
+{
+    if (m_changedUnder)
+        return true;
+    const platform::FileStamp held = m_watch.stamp();
+    if (held.exists && held.size == m_stamp.size && held.modifiedNs == m_stamp.modifiedNs)
+        return false;
+    m_changedUnder = true;
+    qWarning("zil: table file %s was written into by another program while it was open; it is "
+             "read again once the database is whole",
+        qPrintable(m_path));
+    announceChange();
+    return true;
+}
+
+void TableFile::failIfChangedUnder()
+{
+    if (changedUnder())
+        fail(StoreError::Kind::Changing,
+            QStringLiteral("Table %1 is being changed by another program")
+                .arg(QFileInfo(m_path).fileName()));
+}
+
+void TableFile::announceChange()
+{
+    // Told once for each state of the four files: an update still under way
+    // is told of again when it has moved on.
+    const QString where = QFileInfo(m_path).absolutePath();
+    DirectoryGenerations &dir = directoryGenerations(where);
+    std::vector<platform::FileStamp> stamps = tableStamps(where);
+    if (dir.announced == stamps)
+        return;
+    dir.announced = std::move(stamps);
+    if (databaseChangedHook())
+        databaseChangedHook()(where);
 }
 
 void TableFile::stampIndexFiles()
@@ -978,16 +1063,48 @@ bool TableFile::indexFilesChanged()
     // what the index files describe with the indexes in use. The stamps are
     // taken first, so that a file written meanwhile shows at the next check.
     stampIndexFiles();
-    std::vector<IndexInfo> before;
+    std::vector<const IndexOrder *> before;
     for (size_t i = 0; i + 1 < m_indexes.size(); ++i)
-        before.push_back(m_indexes[i].info);
+        before.push_back(&m_indexes[i]);
     const std::vector<IndexInfo> after = presentOrKeptIndexes();
-    bool changed = before.size() != after.size();
-    for (size_t i = 0; !changed && i < before.size(); ++i) {
-        changed = before[i].name != after[i].name || before[i].fields != after[i].fields
-            || before[i].caseInsensitive != after[i].caseInsensitive;
+    if (before.size() != after.size())
+        return true;
+    for (size_t i = 0; i < before.size(); ++i) {
+        const IndexOrder &o = *before[i];
+        if (o.info.name != after[i].name || o.info.fields != after[i].fields
+            || o.info.caseInsensitive != after[i].caseInsensitive)
+            return true;
+        // An order made in memory is read from a file made from this table
+        // once there is one.
+        const bool fromFile = o.m_image && o.m_image == o.info.image;
+        if (!fromFile && after[i].image)
+            return true;
     }
-    return changed;
+    return false;
+}
+
+bool TableFile::looksWhole(const QString &path)
+{
+    // A plain table's header says how many pages the file holds, when the
+    // number is valid (bytes 92..95 equal the change counter at 24..27): a
+    // shorter file is still being written. A protected table hides its
+    // header and is taken as whole.
+    const std::optional<QByteArray> head = platform::readRegularFile(path, 100, true);
+    if (!head || head->isEmpty())
+        return false;
+    if (head->size() < 100 || !head->startsWith(QByteArray("SQLite format 3\0", 16)))
+        return true;
+    const auto *b = reinterpret_cast<const uchar *>(head->constData());
+    const auto be32 = [b](int at) {
+        return quint32(b[at]) << 24 | quint32(b[at + 1]) << 16 | quint32(b[at + 2]) << 8
+            | quint32(b[at + 3]);
+    };
+    const quint32 sizeField = quint32(b[16]) << 8 | b[17];
+    const quint32 pageSize = sizeField == 1 ? 65536 : sizeField;
+    const quint32 pages = be32(28);
+    if (be32(92) != be32(24) || pages == 0)
+        return true;
+    return platform::fileStamp(path).size >= qint64(pages) * pageSize;
 }
 
 } // namespace zil::store

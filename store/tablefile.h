@@ -1,8 +1,9 @@
 // One open table file, shared by every cursor of the process that reads it:
 // the SQLite connection, the columns, and the orders of its indexes, each
-// searched in place in its mapped index file.
+// searched in its index file, whose blocks are read into the store's cache.
 #pragma once
 
+#include "dbupdate.h"
 #include "filenames.h"
 #include "framework/platform/filelock.h"
 #include "framework/platform/filestamp.h"
@@ -108,6 +109,8 @@ public:
     ~TableFile();
 
     const QString &path() const { return m_path; }
+    // The stamp of the file at its name when it was opened.
+    const platform::FileStamp &stamp() const { return m_stamp; }
     const std::vector<Column> &columns() const { return m_columns; }
     int columnIndex(const QString &name) const; // -1 when none
     // The number of records, from the index files when the table has any.
@@ -135,6 +138,11 @@ public:
     int findIndex(const QString &name) const; // empty name: primary; -1 when none
     int naturalOrder() const { return int(m_indexes.size()) - 1; }
     const IndexOrder &order(int index);
+
+    // Adds each index the schema declares for the table that no index file
+    // gave, its order to be made from the table's data: for a table that is
+    // checked before its index files are made.
+    void declareIndexes();
 
     // A key value for field `fieldPos` of an order from a caller's value.
     KeyValue keyValue(const IndexOrder &order, int fieldPos, const QVariant &value) const;
@@ -181,17 +189,35 @@ public:
 
     // Re-reads the table when its file changed, and its index files; true
     // when anything was re-read. A file of another database generation is
-    // only re-read once adoptNewGeneration has accepted that generation for
-    // the directory; until then the old file stays in use and the new
-    // generation hook is told, once for each state of the four table files.
+    // only re-read once that generation is accepted for the directory
+    // (awaitNewDatabase); until then the old file stays in use and the
+    // database-changed hook is told, once for each state of the four table
+    // files. A file that cannot be read as a whole table is not re-read.
     bool reload();
+
+    // Whether another program wrote into the very file open here since it
+    // was opened (a copy over it, an edit in place, a touch). From then on
+    // its records read as nothing and bulk reads raise StoreError of kind
+    // Changing, until a refresh opens the file anew; the database-changed
+    // hook is told.
+    bool changedUnder();
+    // The same as last found, without looking again.
+    bool foundChangedUnder() const { return m_changedUnder; }
+
+    // Whether the table file at path holds all the pages its header counts
+    // (false while it is still being written); a file whose header cannot
+    // tell counts as whole.
+    static bool looksWhole(const QString &path);
 
 private:
     TableFile() = default;
     void openConnection();
     void readSchema();
     friend class IndexOrder;
-    void readIndexFiles();
+    // With keepOrders, for the same table file: the orders in use stay.
+    void readIndexFiles(bool keepOrders);
+    void failIfChangedUnder();
+    void announceChange();
     // Whether an index file describes an index over this table's fields, of
     // their kinds.
     bool fitsColumns(const IndexInfo &info) const;
@@ -233,6 +259,8 @@ private:
     TableIdentity m_identity;
     qint64 m_dataVersion = -1;
     platform::FileStamp m_stamp;
+    platform::WatchedFile m_watch;
+    bool m_changedUnder = false;
     platform::FileStamp m_indexDirStamp;
     std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
     quint64 m_generation = 0;
@@ -243,22 +271,30 @@ private:
     QString m_openProblem;
 };
 
-// Whether the table files open in dir all carry one stamp generation (given in
-// *generation). When they do, that generation is the one in use for dir: a
-// refresh re-reads its tables only to it.
-bool openTablesAgree(const QString &dir, qint64 *generation = nullptr);
+// What the store keeps of the database in use in a directory.
+struct DirectoryGenerations
+{
+    // The generation its tables may be re-read to.
+    std::optional<qint64> adopted;
+    // The stamps of the four table files when a change was last told of.
+    std::vector<platform::FileStamp> announced;
+    // The stamps of the four table files at the last look for a new
+    // database, and those of a state found not to be one sound database,
+    // with the reason.
+    std::vector<platform::FileStamp> lastLook;
+    std::vector<platform::FileStamp> refused;
+    QString refusedReason;
+    // Those of a state found to hold tables of two databases.
+    std::vector<platform::FileStamp> underWay;
+};
+DirectoryGenerations &directoryGenerations(const QString &dir);
 
-// Reads the stamps of the four table files of dir, waiting up to waitMs for
-// them to agree while an update replaces them. When they agree, their
-// generation becomes the one in use for dir, so each table re-reads its new
-// file at its next refresh; false when they do not agree in time.
-bool adoptNewGeneration(const QString &dir, int waitMs = 5000);
+// The stamps of the four table files of dir at their names, in the schema's
+// order.
+std::vector<platform::FileStamp> tableStamps(const QString &dir);
 
-// Called when a refresh finds a table file of dir stamped with a generation
-// other than the one in use; an empty function removes the hook.
-void setNewGenerationHook(std::function<void(const QString &dir)> hook);
-// Sets the hook for the guard's lifetime.
-using ScopedNewGenerationHook = platform::ScopedHook<setNewGenerationHook>;
+// The table files of dir that cursors of this process have open.
+std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir);
 
 template<typename F>
 auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))

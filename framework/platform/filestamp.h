@@ -24,4 +24,26 @@ struct FileStamp
 // and has the same size.
 FileStamp fileStamp(const QString &path);
 
+// A file held open so that its own stamp can be read again at any time: what
+// was written into that very file, whatever stands at its name by then. Only
+// a regular file is held; opening never blocks on a FIFO or device.
+class WatchedFile
+{
+public:
+    WatchedFile() = default;
+    ~WatchedFile();
+    WatchedFile(const WatchedFile &) = delete;
+    WatchedFile &operator=(const WatchedFile &) = delete;
+
+    // Links followed; false when path names no regular file or cannot be read.
+    bool open(const QString &path);
+    void close();
+    // The stamp of the file held; exists false when none is held or the
+    // system can no longer tell (a file gone on a network share).
+    FileStamp stamp() const;
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace zil::platform

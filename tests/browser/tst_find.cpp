@@ -378,10 +378,11 @@ private slots:
     }
 
     // The maker replaces the database while the list is narrowed and Find
-    // shows a material: bringing back the full list takes up the new
-    // database, whose ids are shifted by a material filed first. The old
-    // list's id must not open whichever material now has it; the list is
-    // made anew and its material opens next.
+    // shows a material, whose id is shifted in the new database by a
+    // material filed first. The old list's id must not open whichever
+    // material now has it: the key the user presses next first takes up the
+    // new database, Find searches again in it, and Enter opens the material
+    // by its new id.
     void databaseReplacedBeforeEnter()
     {
         const QString live = m_tmp.filePath("live");
@@ -399,20 +400,9 @@ private slots:
         QTest::keyClick(field(), Qt::Key_Return);
         QTRY_COMPARE(
             form().MaterialGrid->cell(0, 0), QStringLiteral("List of all materials (241)"));
-        QVERIFY(currentName() != QStringLiteral("gamma-Undecalactone"));
-        QCOMPARE(names().value(0), QStringLiteral("Vanillin"));
-        // The window stays, and its status line says why nothing opened.
-        QVERIFY(window()->isVisible());
-        auto *status = window()->findChild<QLabel *>("FindStatus");
-        QVERIFY(status);
-        QCOMPARE(status->text(),
-            QStringLiteral(
-                "The database has changed since this list was made: it was searched again."));
-        QVERIFY(m_app->messages.isEmpty());
-        if (window()->isVisible())
-            QTest::keyClick(field(), Qt::Key_Return);
         QCOMPARE(currentName(), QStringLiteral("Vanillin"));
         QCOMPARE(form().DBFema->text(), QStringLiteral("3107"));
+        QVERIFY(m_app->messages.isEmpty());
     }
 
     // Search data that cannot be read are reported once, not at each

@@ -3,10 +3,10 @@
 // starts at once, the database replaced while a workstation reads, index
 // files left behind by an interrupted rebuild or by an update.
 #include "common/testdb.h"
-#include "driverclient.h"
 #include "framework/platform/filelock.h"
 #include "store/fileformat.h"
 #include "store/indexfile.h"
+#include "workstation.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -75,58 +75,9 @@ class TestFieldDirectory : public QObject
             m_tmp.filePath(QStringLiteral("prog%1").arg(m_next++)), db, copy);
     }
 
-    // The rows of the material list that an old and a new database show, as
-    // fresh workstations read them; every row differs between the two.
-    struct TwoVersions
+    bool readVersions(const QString &oldDb, const QString &newDb, test::TwoVersions &v)
     {
-        QList<int> rows {1, 2, 700, 1500, 2999};
-        QStringList before, after;
-
-        // The first row the workstation now shows that is neither wholly old
-        // nor wholly new, with both versions; empty when there is none.
-        QString mixedRow(Driver &d) const
-        {
-            for (int i = 0; i < rows.size(); ++i) {
-                const QString seen = d.command(QStringLiteral("row %1").arg(rows[i]));
-                if (seen != before[i] && seen != after[i])
-                    return seen + "\nold: " + before[i] + "\nnew: " + after[i];
-            }
-            return QString();
-        }
-
-        // The rows the workstation shows once it has looked at the tables again.
-        QStringList now(Driver &d) const
-        {
-            d.command("row 5");
-            QStringList seen;
-            for (int row : rows)
-                seen << d.command(QStringLiteral("row %1").arg(row));
-            return seen;
-        }
-    };
-
-    bool readVersions(const QString &oldDb, const QString &newDb, TwoVersions &v)
-    {
-        v.before = rowsOf(oldDb, v.rows);
-        v.after = rowsOf(newDb, v.rows);
-        if (v.before.size() != v.rows.size() || v.after.size() != v.rows.size())
-            return false;
-        for (int i = 0; i < v.rows.size(); ++i)
-            if (v.before[i] == v.after[i])
-                return false;
-        return true;
-    }
-
-    // The rows the driver shows on a database, as a fresh workstation does.
-    QStringList rowsOf(const QString &db, const QList<int> &rows)
-    {
-        Driver d;
-        if (d.start(installProgram(db)) != QLatin1String("started"))
-            return {};
-        QStringList seen;
-        for (int row : rows)
-            seen << d.command(QStringLiteral("row %1").arg(row));
-        return seen;
+        return v.read(installProgram(oldDb), installProgram(newDb));
     }
 
 private slots:
@@ -435,7 +386,7 @@ private slots:
         store::indexDatabase(live);
         store::indexDatabase(oldDb);
 
-        TwoVersions v;
+        test::TwoVersions v;
         QVERIFY(readVersions(oldDb, newDb, v));
 
         Driver d;
@@ -467,7 +418,7 @@ private slots:
         const QString live = m_tmp.filePath("makerLive"), reference = m_tmp.filePath("makerNew");
         QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "21", live}));
         QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "22", reference}));
-        TwoVersions v;
+        test::TwoVersions v;
         QVERIFY(readVersions(live, reference, v));
 
         Driver d;

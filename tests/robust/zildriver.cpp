@@ -11,8 +11,16 @@
 //   row N         makes row N of the material list current, then as "current"
 //   restore       lists all materials again (re-reading the tables)
 //   current       "current" id|name|cas|synonyms|supplier title|caption|count
+//   scroll N      scrolls the list so that row N is at its top and paints it,
+//                 then "rows" and the names of the rows in view, as drawn
+//   criteria TEXT selects the materials whose flavour holds TEXT, as the
+//                 criteria dialog's Select does (empty TEXT: all), then as
+//                 "current"
+//   tab N         goes to tab N (0 materials, 1 suppliers), then "tab" N,
+//                 the supplier and the material picked there
 // An error raised by a command is printed as "error TEXT".
 // and ends at "quit" or at the end of its input.
+#include "browser/Search.h"
 #include "browser/searchclass.h"
 #include "framework/application.h"
 #include "framework/datagrid.h"
@@ -24,6 +32,8 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -54,6 +64,29 @@ QString current(TMainForm &form)
             form.SupplierGrid->model()->headerData(0, Qt::Horizontal).toString(),
             form.MaterialGrid->cell(0, 0), QString::number(form.MaterialGrid->rowCount() - 1)}
               .join(QLatin1Char('|'));
+}
+
+// The names of the list rows in view, read as the grid draws them.
+QString rowsInView(TMainForm &form)
+{
+    QStringList names;
+    const int top = form.MaterialGrid->topRow();
+    for (int row = top; row < top + form.MaterialGrid->visibleRowCount(); ++row) {
+        const qint32 id = form.SearchClass->IdOfRow(row);
+        form.TableMaterialSelect->setIndexName(QString());
+        names << (id > 0 && form.TableMaterialSelect->findKey({id})
+                ? form.TableMaterialSelect->fieldByName(QStringLiteral("name")).asString()
+                : QString());
+    }
+    return QStringLiteral("rows %1|").arg(top) + names.join(QLatin1Char('|'));
+}
+
+QString tabState(TMainForm &form)
+{
+    return QStringLiteral("tab %1|%2|%3|%4")
+        .arg(form.MainTabNotebook->currentIndex())
+        .arg(form.DBEditName->text(), QString::number(form.MaterialGrid2->model()->rowCount()),
+            form.DBMaterialName->text());
 }
 
 } // namespace
@@ -89,6 +122,8 @@ int main(int argc, char **argv)
         if (command == QLatin1String("quit"))
             break;
         try {
+            // Each command stands for an input of the user.
+            form.CheckDatabase();
             if (command == QLatin1String("search")) {
                 form.SearchField->clear();
                 form.SearchField->setText(argument);
@@ -99,6 +134,27 @@ int main(int argc, char **argv)
                 form.RestoreAll();
                 form.UpdateListCaption();
                 form.UpdateSearchEnabled();
+            } else if (command == QLatin1String("scroll")) {
+                form.MaterialGrid->verticalScrollBar()->setValue(argument.toInt() - 1);
+                form.MaterialGrid->grab();
+                QCoreApplication::processEvents();
+                say(rowsInView(form));
+                continue;
+            } else if (command == QLatin1String("criteria")) {
+                form.SearchWindow->ClearButtonClick();
+                form.SearchWindow->Flavour->setText(argument);
+                if (argument.isEmpty())
+                    form.RestoreAll();
+                else
+                    form.ApplySelection();
+                form.UpdateListCaption();
+                form.UpdateSearchEnabled();
+            } else if (command == QLatin1String("tab")) {
+                form.MainTabNotebook->setCurrentIndex(argument.toInt());
+                form.grab();
+                QCoreApplication::processEvents();
+                say(tabState(form));
+                continue;
             } else if (command != QLatin1String("current")) {
                 say(QStringLiteral("unknown ") + command);
                 continue;

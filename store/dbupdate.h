@@ -1,0 +1,77 @@
+// The database of a directory as a whole: checking that its four tables make
+// one database that the material list can be built on, telling an update
+// that the database maker left half-done, and taking up a new database once
+// another program has replaced or written into the tables.
+#pragma once
+
+#include "framework/platform/scopedhook.h"
+
+#include <QString>
+#include <functional>
+
+namespace zil::store {
+
+// Whether the table files open in dir all carry one stamp generation (given in
+// *generation). When they do, that generation is the one in use for dir: a
+// refresh re-reads its tables only to it.
+bool openTablesAgree(const QString &dir, qint64 *generation = nullptr);
+
+// Called when a refresh finds a table file of dir replaced by one of another
+// database, or a read finds one written into while it was open; an empty
+// function removes the hook.
+void setDatabaseChangedHook(std::function<void(const QString &dir)> hook);
+// Sets the hook for the guard's lifetime.
+using ScopedDatabaseChangedHook = platform::ScopedHook<setDatabaseChangedHook>;
+
+// Whether a table file of dir that cursors have open was replaced at its
+// name or written into since it was opened: a few status reads, cheap enough
+// before every input of the user.
+bool databaseChanged(const QString &dir);
+
+// Whether a read since the tables were opened found a table file, of any
+// directory, written into by another program: what was read since may lack
+// its records. Nothing is looked at again, so it costs nothing.
+bool tableFoundWrittenInto();
+
+// Checks that the four tables of dir make one database: each opens, all four
+// carry one generation, and MATERIAL.DB holds materials whose ids run from 1
+// in name order without gaps, as the material list relies on. With inUse the
+// table files that cursors of this process have open are checked; otherwise
+// each is opened anew for the check. Raises StoreError saying what is wrong.
+void checkDatabase(const QString &dir, bool inUse);
+
+// The working directory of an update of dir that the database maker began
+// and did not end: stopped while it moved the new files into place, so the
+// tables may be of two databases. Empty when there is none.
+QString interruptedUpdate(const QString &dir);
+
+// What an update left half-done means for the user, and how to finish it.
+QString interruptedUpdateText(const QString &dir);
+
+struct NewDatabase
+{
+    enum class Outcome {
+        InUse, // the tables open are the files at their names, as they were read
+        Ready, // a new database is whole and sound: a refresh of the cursors takes it up
+        Changing, // the tables are still being replaced or written
+        Refused, // the tables stand still but are not one sound database
+    };
+    Outcome outcome = Outcome::InUse;
+    QString reason; // why, when refused
+};
+
+// Looks at the four table files of dir after another program changed them.
+// While they are still being written or replaced it waits, up to waitMs, for
+// them to stand still (the same stamps at two looks a tenth of a second
+// apart, or since the previous call), each whole and all of one generation;
+// then checks them as a start does (checkDatabase on the files anew). A sound
+// database is accepted: its generation becomes the one in use, and each table
+// re-reads its new file at its next refresh. Tables of two generations are an
+// update still under way (Changing), unless the maker that made it was
+// stopped (interruptedUpdate). A state found unsound is remembered with its
+// reason and not checked again until a file changes. `waiting` is called once
+// when the wait has lasted a quarter of a second.
+NewDatabase awaitNewDatabase(
+    const QString &dir, int waitMs, const std::function<void()> &waiting = {});
+
+} // namespace zil::store

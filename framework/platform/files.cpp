@@ -382,6 +382,20 @@ bool replaceFileContent(const QString &dir, const QString &name, const QByteArra
     return true;
 }
 
+bool flushFile(const QString &path)
+{
+    const OpenablePath name(path);
+    const int fd = name.name().isEmpty()
+        ? -1
+        : ::open(name.name().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 namespace {
 
 EntryKind kindOfMode(mode_t mode)

@@ -76,6 +76,10 @@ std::optional<QByteArray> readRegularFile(
 // the name as it was.
 bool replaceFileContent(const QString &dir, const QString &name, const QByteArray &data);
 
+// Writes what the system holds of the regular file at path through to the
+// medium, its modification time included; false when it cannot.
+bool flushFile(const QString &path);
+
 // The names of the entries of dir, the same list for as long as the
 // directory does not change. A directory with very many entries is read once
 // and not again for every name looked up in it. Empty when dir cannot be

@@ -23,6 +23,7 @@ class TableFileWriter
 public:
     TableFileWriter(const QString &fileName, const QString &path, bool protect, qint32 generation)
         : m_table(*schema::findTable(fileName))
+        , m_path(path)
         , m_name(path)
     {
         // Under a name SQLite takes however long the path is.
@@ -129,6 +130,10 @@ public:
             else
                 failSql();
         }
+        // The commit's flush may leave the file's modification time, which
+        // its index files record, to the system: the whole file is flushed.
+        if (m_error.isEmpty() && !platform::flushFile(m_path))
+            fail(QStringLiteral("cannot write %1 through to the disk").arg(m_path));
         return m_error.isEmpty();
     }
 
@@ -149,6 +154,7 @@ private:
     }
 
     const schema::TableDef &m_table;
+    const QString m_path;
     const platform::OpenablePath m_name;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;

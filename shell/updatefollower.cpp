@@ -84,6 +84,9 @@ void UpdateFollower::showNotice()
         frame.top() + (frame.height() - m_notice->height()) / 2);
     m_notice->show();
     m_notice->raise();
+    // The window system maps the notice before it can be painted; input
+    // waits until the follow has ended.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_notice->repaint();
 }
 

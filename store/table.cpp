@@ -335,6 +335,15 @@ qsizetype Table::locate(qint64 rowid) const
     // The record's key in this order, from the record itself; then the
     // record among the entries of that key.
     const std::vector<QVariant> row = m_file->fetchRow(rowid);
+    // A table another program writes into gives no record to read the key
+    // from: the record is looked for by its rowid among the places in view.
+    if (m_file->foundChangedUnder()) {
+        for (qsizetype p = m_lo; p < m_hi; ++p) {
+            if (o.rowid(p) == rowid)
+                return p;
+        }
+        return -1;
+    }
     std::vector<KeyValue> keys;
     for (size_t f = 0; f < o.columns.size(); ++f)
         keys.push_back(m_file->keyValue(o, int(f), row[size_t(o.columns[f])]));
@@ -545,7 +554,10 @@ QVariant Table::value(int column) const
         return cached;
     if (!m_rowLoaded) {
         m_row = m_file->fetchRow(m_rowid);
-        m_rowLoaded = true;
+        // The nothing that a table being written into reads is not kept:
+        // the fields of the index still read from its file, and the record
+        // is read again once it can be.
+        m_rowLoaded = !m_file->foundChangedUnder();
     }
     return m_row[column];
 }
@@ -561,7 +573,7 @@ QByteArray Table::bytes(int column) const
     // them costs one read of the record, not one per memo.
     if (!m_memosLoaded) {
         m_memos = m_file->fetchMemos(m_rowid);
-        m_memosLoaded = true;
+        m_memosLoaded = !m_file->foundChangedUnder();
     }
     return m_memos[column];
 }

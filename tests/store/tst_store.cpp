@@ -1218,6 +1218,36 @@ private slots:
         QCOMPARE(side, QStringList());
     }
 
+    // A table another program writes into while a cursor reads it: its
+    // records read as nothing, an index switch keeps the cursor on its record
+    // (found in the index files), and a refresh opens the file anew.
+    void tableWrittenIntoReadsAsNothingUntilRefreshed()
+    {
+        QTemporaryDir tmp;
+        for (const QString t : {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"})
+            QVERIFY(QFile::copy(m_db + "/" + t, tmp.filePath(t)));
+        store::indexDatabase(tmp.path());
+        Table materials;
+        materials.setDatabaseName(tmp.path());
+        materials.setTableName("MATERIAL.DB");
+        materials.open();
+        QVERIFY(materials.findKey({3}));
+        const QString name = materials.fieldByName("name").asString();
+        QVERIFY(!name.isEmpty());
+
+        QVERIFY(test::execSql(
+            tmp.filePath("MATERIAL.DB"), "UPDATE material SET cas = 'x' WHERE id = 1"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("MATERIAL.DB was written into"));
+        materials.next();
+        materials.prior();
+        QCOMPARE(materials.fieldByName("name").asString(), QString());
+        materials.setIndexName("NameOrder");
+        QCOMPARE(materials.fieldByName("id").asInteger(), 3);
+        materials.refresh();
+        QCOMPARE(materials.fieldByName("id").asInteger(), 3);
+        QCOMPARE(materials.fieldByName("name").asString(), name);
+    }
+
     // A newer database moved in table by table is taken up only when all
     // four tables carry its generation; until then the old files are read.
     void newGenerationIsTakenUpWhole()

@@ -172,8 +172,10 @@ bool TMainForm::OpenDatabase()
         zil::store::checkDatabase(DatabasePath, true);
         // When another program changes the tables, the new database is taken
         // up whole once it is, after the current reaction has ended.
-        m_updates = std::make_unique<zil::shell::UpdateFollower>(
-            this, DatabasePath, [this] { FollowNewDatabase(); });
+        m_updates = std::make_unique<zil::shell::UpdateFollower>(this, DatabasePath, [this] {
+            FollowNewDatabase();
+            return !m_followAfterExport;
+        });
         QPointer<TMainForm> self(this);
         zil::store::setDatabaseChangedHook([self](const QString &) {
             if (self && self->m_updates)

@@ -12,7 +12,7 @@
 
 namespace zil::shell {
 
-UpdateFollower::UpdateFollower(QWidget *window, QString directory, std::function<void()> takeUp)
+UpdateFollower::UpdateFollower(QWidget *window, QString directory, std::function<bool()> takeUp)
     : m_window(window)
     , m_directory(std::move(directory))
     , m_takeUp(std::move(takeUp))
@@ -26,10 +26,15 @@ bool UpdateFollower::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::KeyPress:
+        check();
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
-        check();
+        // A click made before the lists were made anew, or the notice or a
+        // message came up, would land on what the user did not see: it goes.
+        if (check())
+            return true;
         break;
     default:
         break;
@@ -37,10 +42,10 @@ bool UpdateFollower::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void UpdateFollower::check()
+bool UpdateFollower::check()
 {
-    if (!m_following && store::databaseChanged(m_directory))
-        follow(m_retry.isActive() ? 0 : kWaitMs);
+    return !m_following && store::databaseChanged(m_directory)
+        && follow(m_retry.isActive() ? 0 : kWaitMs);
 }
 
 UpdateFollower::~UpdateFollower()
@@ -108,11 +113,11 @@ void UpdateFollower::setChanging(bool changing)
     }
 }
 
-void UpdateFollower::follow(int waitMs)
+bool UpdateFollower::follow(int waitMs)
 {
     // A message shown below runs events of its own, whose inputs check again.
     if (m_following)
-        return;
+        return false;
     m_following = true;
     const auto done = qScopeGuard([this] { m_following = false; });
     bool waited = false;
@@ -134,8 +139,7 @@ void UpdateFollower::follow(int waitMs)
     case store::NewDatabase::Outcome::Ready:
         setChanging(false);
         m_told.clear();
-        m_takeUp();
-        break;
+        return m_takeUp() || waited;
     case store::NewDatabase::Outcome::Changing:
         setChanging(true);
         break;
@@ -147,9 +151,11 @@ void UpdateFollower::follow(int waitMs)
                 QStringLiteral("The database was changed by another program and cannot be "
                                "used as it is now:\n%1\nZIL takes it up once it is whole.")
                     .arg(found.reason));
+            return true;
         }
         break;
     }
+    return waited;
 }
 
 } // namespace zil::shell

@@ -22,8 +22,9 @@ class UpdateFollower : public QObject
     Q_OBJECT
 public:
     // window: the main window, whose title tells of a change under way;
-    // takeUp: what makes the new database current once it is whole.
-    UpdateFollower(QWidget *window, QString directory, std::function<void()> takeUp);
+    // takeUp: what makes the new database current once it is whole, true
+    // when it did so at once.
+    UpdateFollower(QWidget *window, QString directory, std::function<bool()> takeUp);
     ~UpdateFollower() override;
 
     // The longest one follow waits, holding the window, for an update to end;
@@ -35,10 +36,13 @@ public:
     // table changed.
     void request();
     // Follows at once when a table was changed: before each input of the
-    // user, so that it acts on the database that is there.
-    void check();
-    // Looks at the tables now, waiting up to waitMs for an update to end.
-    void follow(int waitMs);
+    // user, so that it acts on the database that is there. True when the
+    // window changed under the input meanwhile: the lists were made anew, or
+    // the notice or a message was shown.
+    bool check();
+    // Looks at the tables now, waiting up to waitMs for an update to end;
+    // true as check says.
+    bool follow(int waitMs);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,7 +55,7 @@ private:
 
     QWidget *m_window;
     QString m_directory;
-    std::function<void()> m_takeUp;
+    std::function<bool()> m_takeUp;
     bool m_requested = false;
     bool m_following = false;
     QTimer m_retry;

@@ -199,9 +199,20 @@ NewDatabase awaitNewDatabase(const QString &dir, int waitMs, const std::function
         state.lastLook = stamps;
         if (still && !state.refused.empty() && stamps == state.refused)
             return {NewDatabase::Outcome::Refused, state.refusedReason};
-        // Tables found of two databases are not opened again while they stay so.
-        if (still && stamps == state.underWay && waited.elapsed() >= waitMs)
-            return {NewDatabase::Outcome::Changing, QString()};
+        // Accepted already, and not yet taken up (an export holds it off).
+        if (still && stamps == state.accepted)
+            return {NewDatabase::Outcome::Ready, QString()};
+        // Tables found of two databases are not opened again while they stay
+        // so; the maker that wrote them may have been stopped meanwhile.
+        if (still && stamps == state.underWay) {
+            if (!interruptedUpdate(dir).isEmpty()) {
+                state.refused = stamps;
+                state.refusedReason = interruptedUpdateText(dir);
+                return {NewDatabase::Outcome::Refused, state.refusedReason};
+            }
+            if (waited.elapsed() >= waitMs)
+                return {NewDatabase::Outcome::Changing, QString()};
+        }
         if (still && stamps != state.underWay && allWhole(dir)) {
             QString reason;
             try {
@@ -210,6 +221,7 @@ NewDatabase awaitNewDatabase(const QString &dir, int waitMs, const std::function
                     state.adopted = generation;
                     state.announced.clear();
                     state.refused.clear();
+                    state.accepted = stamps;
                     return {NewDatabase::Outcome::Ready, QString()};
                 }
             } catch (const TwoDatabases &) {

@@ -183,7 +183,7 @@ std::optional<TableIdentity> TableFile::readIdentity(const QString &path)
 namespace {
 
 // The directory of a table file as the generation bookkeeping names it.
-QString directoryKey(const QString &tablePath)
+QString directoryKeyOf(const QString &tablePath)
 {
     const QFileInfo info(tablePath);
     const QString canonical = QFileInfo(info.absolutePath()).canonicalFilePath();
@@ -195,7 +195,7 @@ QString directoryKey(const QString &tablePath)
 DirectoryGenerations &directoryGenerations(const QString &dir)
 {
     static QHash<QString, DirectoryGenerations> dirs;
-    return dirs[directoryKey(QDir(dir).filePath(QStringLiteral("x")))];
+    return dirs[directoryKeyOf(QDir(dir).filePath(QStringLiteral("x")))];
 }
 
 std::vector<platform::FileStamp> tableStamps(const QString &dir)
@@ -209,10 +209,10 @@ std::vector<platform::FileStamp> tableStamps(const QString &dir)
 
 std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir)
 {
-    const QString key = directoryKey(QDir(dir).filePath(QStringLiteral("x")));
+    const QString key = directoryKeyOf(QDir(dir).filePath(QStringLiteral("x")));
     std::vector<std::shared_ptr<TableFile>> open;
     for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
-        if (auto file = weak.lock(); file && directoryKey(file->path()) == key)
+        if (auto file = weak.lock(); file && file->directoryKey() == key)
             open.push_back(std::move(file));
     }
     return open;
@@ -242,6 +242,7 @@ bool openTablesAgree(const QString &dir, qint64 *generation)
     DirectoryGenerations &state = directoryGenerations(dir);
     state.adopted = seen.value_or(0);
     state.announced.clear();
+    state.accepted = tableStamps(dir);
     return true;
 }
 
@@ -267,6 +268,7 @@ std::shared_ptr<TableFile> TableFile::acquire(
     }
     std::shared_ptr<TableFile> file(new TableFile);
     file->m_path = path;
+    file->m_directoryKey = directoryKeyOf(path);
     const QString name = QFileInfo(path).fileName();
     if (lock != Lock::None) {
         auto result = lock == Lock::Shared ? file->m_lock.lockShared(lockPath)
@@ -678,11 +680,11 @@ void TableFile::buildOrder(const IndexOrder &order)
 
 void TableFile::replaceDamagedOrder(const IndexOrder &order)
 {
-    // The file is left as it is: the rebuild replaces it once no program
-    // has the table open. Until then this program orders from the data.
+    // The file is left as it is: the next rebuild replaces it. Until then
+    // this program orders from the data; the damaged order stays in use
+    // should the table not give one.
     qWarning("zil: index file %s of %s is damaged; its order is made from the table",
         qPrintable(order.info.fileName), qPrintable(QFileInfo(m_path).fileName()));
-    order.m_image.reset();
     buildOrder(order);
 }
 
@@ -976,7 +978,7 @@ bool TableFile::reload()
         const DirectoryGenerations &dir = directoryGenerations(QFileInfo(m_path).absolutePath());
         // A file of another database (another stamp generation) is taken up
         // only together with the other tables of the directory, once all
-        // four carry it and the new database is accepted (acceptGeneration);
+        // four carry it and the new database is accepted (awaitNewDatabase);
         // only a directory whose tables are in use as one database
         // (openTablesAgree) keeps to its generation. A file that cannot be
         // read now (removed, or still being written) is not opened either.
@@ -984,7 +986,12 @@ bool TableFile::reload()
         // written into reads as nothing; so no view mixes two databases.
         const bool otherDatabase
             = now && *now != m_stampGeneration && dir.adopted && dir.adopted != now;
-        if (!now || otherDatabase || !looksWhole(m_path)) {
+        // Nor is a file of the same generation changed meanwhile: it is
+        // re-read with the other tables once the database they make is
+        // checked and accepted whole, as a start checks it.
+        const bool accepted
+            = !dir.adopted || tableStamps(QFileInfo(m_path).absolutePath()) == dir.accepted;
+        if (!now || otherDatabase || !accepted || !looksWhole(m_path)) {
             announceChange();
             return false;
         }

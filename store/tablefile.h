@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,8 @@ public:
     ~TableFile();
 
     const QString &path() const { return m_path; }
+    // Its directory as the bookkeeping of generations names it.
+    const QString &directoryKey() const { return m_directoryKey; }
     // The stamp of the file at its name when it was opened.
     const platform::FileStamp &stamp() const { return m_stamp; }
     const std::vector<Column> &columns() const { return m_columns; }
@@ -267,6 +270,7 @@ private:
     qint64 m_stampGeneration = 0;
     platform::FileLock m_lock;
     QString m_registryKey;
+    QString m_directoryKey;
     // Why the file could not be opened at all, when it could not.
     QString m_openProblem;
 };
@@ -286,6 +290,9 @@ struct DirectoryGenerations
     QString refusedReason;
     // Those of a state found to hold tables of two databases.
     std::vector<platform::FileStamp> underWay;
+    // Those of the database last accepted whole: a table file of a
+    // directory in use is re-read only to that state.
+    std::vector<platform::FileStamp> accepted;
 };
 DirectoryGenerations &directoryGenerations(const QString &dir);
 
@@ -299,9 +306,20 @@ std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir);
 template<typename F>
 auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))
 {
+    using Result = decltype(f(std::declval<const IndexImage &>()));
     try {
         return f(image());
     } catch (const IndexDamaged &) {
+        // Index files and table copied over the open ones together: the
+        // table gives no order either, and reads as nothing until the new
+        // database is taken up, so the order in use stays and what it can no
+        // longer read counts as nothing as well.
+        if (m_file->changedUnder()) {
+            if constexpr (std::is_void_v<Result>)
+                return;
+            else
+                return Result {};
+        }
         m_file->replaceDamagedOrder(*this);
     }
     try {

@@ -1,5 +1,6 @@
 #include "outputdir.h"
 
+#include "framework/platform/filestamp.h"
 #include "store/fileformat.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"
@@ -7,6 +8,7 @@
 #include "store/tablekey.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
@@ -335,6 +337,12 @@ private:
                            .arg(inDir(name));
             return true;
         }
+        // On a file system that ignores case (a share, a memory stick) the
+        // table answers to the other name already.
+        const platform::FileStamp from = platform::fileStamp(inDir(name));
+        const platform::FileStamp at = platform::fileStamp(inDir(to));
+        if (at.exists && at.device == from.device && at.inode == from.inode)
+            return true;
         return move(m_dir, name, m_dir, to, error);
     }
 
@@ -556,6 +564,10 @@ void OutputDir::lockRebuild()
     // then finds the new ones complete.
     const QString path = store::rebuildLockFile(m_path);
     bool told = false;
+    // A rebuild takes seconds; a workstation that holds the lock longer is
+    // most likely showing a message nobody answers, and is not waited for.
+    QElapsedTimer waited;
+    waited.start();
     for (;;) {
         switch (m_rebuildLock.lockExclusive(path)) {
         case platform::FileLock::Result::Locked:
@@ -566,6 +578,13 @@ void OutputDir::lockRebuild()
                            .arg(QDir::toNativeSeparators(path));
             return;
         case platform::FileLock::Result::Busy:
+            if (waited.elapsed() >= kRebuildWaitMs) {
+                m_notes << QStringLiteral("a workstation held the index rebuild lock %1 for %2 "
+                                          "seconds; the files were moved without it")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(kRebuildWaitMs / 1000);
+                return;
+            }
             if (!told)
                 std::fprintf(stderr,
                     "zil-makedb: waiting for a workstation rebuilding the indexes of %s\n",

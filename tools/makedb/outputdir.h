@@ -23,6 +23,10 @@
 
 namespace zil::makedb {
 
+// How long a run waits for a workstation that rebuilds the index files before
+// it moves its files in without the rebuild lock.
+inline constexpr int kRebuildWaitMs = 60000;
+
 // The marks of the maker's working directories (store/fileformat.h), by
 // the names this tool has always used.
 inline constexpr const char *workDirPrefix = store::makerWorkDirPrefix;

@@ -986,12 +986,7 @@ bool TableFile::reload()
         // written into reads as nothing; so no view mixes two databases.
         const bool otherDatabase
             = now && *now != m_stampGeneration && dir.adopted && dir.adopted != now;
-        // Nor is a file of the same generation changed meanwhile: it is
-        // re-read with the other tables once the database they make is
-        // checked and accepted whole, as a start checks it.
-        const bool accepted
-            = !dir.adopted || tableStamps(QFileInfo(m_path).absolutePath()) == dir.accepted;
-        if (!now || otherDatabase || !accepted || !looksWhole(m_path)) {
+        if (!now || otherDatabase || !looksWhole(m_path)) {
             announceChange();
             return false;
         }

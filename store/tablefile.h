@@ -290,8 +290,7 @@ struct DirectoryGenerations
     QString refusedReason;
     // Those of a state found to hold tables of two databases.
     std::vector<platform::FileStamp> underWay;
-    // Those of the database last accepted whole: a table file of a
-    // directory in use is re-read only to that state.
+    // Those of the database last accepted whole, not checked again.
     std::vector<platform::FileStamp> accepted;
 };
 DirectoryGenerations &directoryGenerations(const QString &dir);

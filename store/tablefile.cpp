@@ -393,6 +393,7 @@ void TableFile::openConnection()
             break;
     }
     m_changedUnder = false;
+    m_lookedAtMisses = -1;
     m_stampGeneration = stampOf(m_db).value_or(0);
     m_identity = {m_stamp.size, m_stamp.modifiedNs, m_stampGeneration, changeCounterOf(m_path)};
     readSchema();
@@ -848,7 +849,7 @@ std::vector<QVariant> TableFile::fetchRow(qint64 rowid)
         }
     }
     sqlite3_reset(m_rowStatement);
-    if (changedUnder())
+    if (changedUnderRead())
         return std::vector<QVariant>(m_columns.size());
     return row;
 }
@@ -881,7 +882,7 @@ std::vector<QByteArray> TableFile::fetchMemos(qint64 rowid)
         }
     }
     sqlite3_reset(m_memoRowStatement);
-    if (changedUnder())
+    if (changedUnderRead())
         return std::vector<QByteArray>(m_columns.size());
     return memos;
 }
@@ -1007,13 +1008,39 @@ bool TableFile::reload()
     return true;
 }
 
+int TableFile::pagesReadFromFile() const
+{
+    int misses = 0, highest = 0;
+    if (!m_db
+        || sqlite3_db_status(m_db, SQLITE_DBSTATUS_CACHE_MISS, &misses, &highest, 0) != SQLITE_OK)
+        return -1;
+    return misses;
+}
+
+bool TableFile::changedUnderRead()
+{
+    // The connection's pages are kept (the file is opened as unchanging), and
+    // every page it holds was read before a look that found the file as it
+    // was opened. A record served from those pages alone is therefore wholly
+    // old, and only a read that fetched pages from the file needs a look.
+    // Long texts come through the same pages: the cipher layer decrypts
+    // every page it reads, so none is read past them.
+    if (!m_changedUnder && m_lookedAtMisses >= 0 && pagesReadFromFile() == m_lookedAtMisses)
+        return false;
+    return changedUnder();
+}
+
 bool TableFile::changedUnder()
 {
     if (m_changedUnder)
         return true;
+    // Counted before the look: pages read after it count as new ones.
+    const int misses = pagesReadFromFile();
     const platform::FileStamp held = m_watch.stamp();
-    if (held.exists && held.size == m_stamp.size && held.modifiedNs == m_stamp.modifiedNs)
+    if (held.exists && held.size == m_stamp.size && held.modifiedNs == m_stamp.modifiedNs) {
+        m_lookedAtMisses = misses;
         return false;
+    }
     m_changedUnder = true;
     qWarning("zil: table file %s was written into by another program while it was open; it is "
              "read again once the database is whole",

@@ -220,6 +220,10 @@ private:
     // With keepOrders, for the same table file: the orders in use stay.
     void readIndexFiles(bool keepOrders);
     void failIfChangedUnder();
+    // changedUnder() after a record read, looking at the file only when the
+    // read fetched pages from it.
+    bool changedUnderRead();
+    int pagesReadFromFile() const;
     void announceChange();
     // Whether an index file describes an index over this table's fields, of
     // their kinds.
@@ -264,6 +268,7 @@ private:
     platform::FileStamp m_stamp;
     platform::WatchedFile m_watch;
     bool m_changedUnder = false;
+    int m_lookedAtMisses = -1; // pages read from the file when it was last found unchanged
     platform::FileStamp m_indexDirStamp;
     std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
     quint64 m_generation = 0;

@@ -90,8 +90,9 @@ struct TwoDatabases : StoreError
     { }
 };
 
-// The generation of a database checked whole.
-qint64 checkTables(const QString &dir, bool inUse)
+} // namespace
+
+qint64 checkDatabase(const QString &dir, bool inUse)
 {
     const std::vector<std::shared_ptr<TableFile>> tables = tablesOf(dir, inUse);
     const qint64 generation = tables.front()->stampGeneration();
@@ -113,6 +114,8 @@ qint64 checkTables(const QString &dir, bool inUse)
     }
     return generation;
 }
+
+namespace {
 
 // Whether every table that cursors have open is still the file at its name,
 // as it was read.
@@ -140,11 +143,6 @@ bool allWhole(const QString &dir)
 bool databaseChanged(const QString &dir)
 {
     return !openTablesIntact(dir);
-}
-
-void checkDatabase(const QString &dir, bool inUse)
-{
-    checkTables(dir, inUse);
 }
 
 QString interruptedUpdate(const QString &dir)
@@ -216,7 +214,7 @@ NewDatabase awaitNewDatabase(const QString &dir, int waitMs, const std::function
         if (still && stamps != state.underWay && allWhole(dir)) {
             QString reason;
             try {
-                const qint64 generation = checkTables(dir, false);
+                const qint64 generation = checkDatabase(dir, false);
                 if (tableStamps(dir) == stamps) {
                     state.adopted = generation;
                     state.announced.clear();

@@ -37,8 +37,9 @@ bool tableFoundWrittenInto();
 // carry one generation, and MATERIAL.DB holds materials whose ids run from 1
 // in name order without gaps, as the material list relies on. With inUse the
 // table files that cursors of this process have open are checked; otherwise
-// each is opened anew for the check. Raises StoreError saying what is wrong.
-void checkDatabase(const QString &dir, bool inUse);
+// each is opened anew for the check. Raises StoreError saying what is wrong;
+// returns the generation of the database.
+qint64 checkDatabase(const QString &dir, bool inUse);
 
 // The working directory of an update of dir that the database maker began
 // and did not end: stopped while it moved the new files into place, so the

@@ -67,6 +67,11 @@ bool isIndexFile(const QString &path)
     return start && *start == indexFileMagic() + '\n';
 }
 
+bool mayWriteIndexFileAt(const QString &path)
+{
+    return isIndexFile(path) || platform::readRegularFile(path, 1, false) == QByteArray();
+}
+
 namespace {
 
 // Whether an index file agrees with the index of that name that the schema
@@ -169,15 +174,10 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
         throw StoreError(
             StoreError::Kind::Usage, QStringLiteral("No fields given for index %1").arg(indexName));
 
-    // The index is written over an index file of this store only, or over an
-    // empty regular file, which holds nothing (a power cut during an earlier
-    // write, a peer's truncation). Any other entry at the name it needs (a
-    // user's file, a link, a FIFO) is left as it is, and the index cannot be
+    // Where another entry stands at the name the index needs, it cannot be
     // created.
-    const auto ownFile = [&](const QString &name) {
-        const QString path = QDir(dir).filePath(name);
-        return isIndexFile(path) || platform::readRegularFile(path, 1, false) == QByteArray();
-    };
+    const auto ownFile
+        = [&](const QString &name) { return mayWriteIndexFileAt(QDir(dir).filePath(name)); };
     const QStringList existing = indexFileNames(tablePath);
     QString target;
     if (primary) {

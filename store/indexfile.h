@@ -38,7 +38,13 @@ QByteArray indexFileMagic();
 // True when the file at path starts with the store's index-file header.
 bool isIndexFile(const QString &path);
 
-// Reads the index files of a table (by its file path) and maps them;
+// Whether an index file may be written over the entry at path: an index file
+// of this store, or an empty regular file, which holds nothing (a power cut
+// during an earlier write, a peer's truncation). Any other entry (a user's
+// file, a link, a FIFO) is left as it is.
+bool mayWriteIndexFileAt(const QString &path);
+
+// Reads the index files of a table (by its file path) and checks them;
 // damaged ones are skipped, whatever table state they were made for. The primary index comes first,
 // then the secondary ones in the order of their file numbers.
 std::vector<IndexInfo> readIndexes(const QString &tablePath);

@@ -320,10 +320,7 @@ private slots:
             QVERIFY(test::runMakeDb({"--synthetic", "300", "--seed", "71", live}));
             QProcess maker;
             maker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            // LeakSanitizer cannot run in a traced process.
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
-            maker.setProcessEnvironment(env);
+            maker.setProcessEnvironment(test::tracedEnvironment());
             maker.start("strace",
                 {"-f", "-qq", "-o", "/dev/null", "-e",
                     QStringLiteral("inject=rename,renameat,renameat2:signal=KILL:when=%1")
@@ -383,9 +380,7 @@ private slots:
         const QString trace = m_tmp.filePath("flushed.strace");
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(test::tracedEnvironment());
         p.start("strace",
             {"-f", "-qq", "-o", trace, "-e",
                 "trace=openat,fsync,fdatasync,rename,renameat,renameat2",

@@ -28,6 +28,16 @@ inline std::unique_ptr<QProcess> startZil(const QString &programDir, const QStri
     return p;
 }
 
+// The environment of a program run under strace: the leak check of a
+// sanitized build stops the world through ptrace, which a traced program
+// cannot.
+inline QProcessEnvironment tracedEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    return env;
+}
+
 // Waits for a program started by startZil to say "idle"; false when it ended
 // or said anything else first.
 inline bool waitIdle(QProcess &p)

@@ -136,21 +136,6 @@ bool isZilTable(const QString &path, const QString &fileName)
     return TableLook(path, true).integer("SELECT count(*) FROM sqlite_master").has_value();
 }
 
-// Whether the entry at path is an index file of the store: a regular file,
-// never a link, that begins with the store's index header.
-bool isStoreIndexFile(const QString &path)
-{
-    return store::isIndexFile(path);
-}
-
-// Whether a new index file may take the place of the entry at path: an index
-// file of the store, or an empty regular file, which holds nothing (as the
-// store's own index writing takes it).
-bool mayReplaceWithIndex(const QString &path)
-{
-    return isStoreIndexFile(path) || platform::readRegularFile(path, 1, false) == QByteArray();
-}
-
 const char *foundWord(CommitStep::Found found)
 {
     switch (found) {
@@ -287,7 +272,7 @@ private:
         const QString path = inDir(step.name);
         const bool still = step.found == CommitStep::Found::SideFile
             || (step.found == CommitStep::Found::TableFile && isZilTable(path, step.name))
-            || (step.found == CommitStep::Found::IndexFile && isStoreIndexFile(path));
+            || (step.found == CommitStep::Found::IndexFile && store::isIndexFile(path));
         if (!still) {
             m_notes
                 << QStringLiteral("%1 is no longer what was to be replaced and is kept").arg(path);
@@ -305,7 +290,7 @@ private:
         if (!lookAt(name, &kind, error))
             return false;
         if (kind != EntryKind::Missing) {
-            if (!mayReplaceWithIndex(inDir(name))) {
+            if (!store::mayWriteIndexFileAt(inDir(name))) {
                 *error = QStringLiteral("%1 is not an index file of ZIL").arg(inDir(name));
                 return false;
             }
@@ -787,7 +772,7 @@ bool OutputDir::plan(const QStringList &entries, const QStringList &newIndexes,
             continue;
         for (const QString &table : m_tables) {
             if (store::indexFileNumber(entry, store::tableBaseName(table))
-                && isStoreIndexFile(describe(entry)))
+                && store::isIndexFile(describe(entry)))
                 steps->push_back({Kind::Aside, Found::IndexFile, entry, {}});
         }
     }
@@ -797,7 +782,7 @@ bool OutputDir::plan(const QStringList &entries, const QStringList &newIndexes,
     // one takes up the new tables once all four agree, and then finds their
     // index files there.
     for (const QString &name : newIndexes) {
-        if (entries.contains(name) && !mayReplaceWithIndex(describe(name)))
+        if (entries.contains(name) && !store::mayWriteIndexFileAt(describe(name)))
             return notOurs(name, "an index file");
         steps->push_back({Kind::Index, Found::IndexFile, name, {}});
     }

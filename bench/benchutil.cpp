@@ -1,7 +1,7 @@
 #include "benchutil.h"
 
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "shell/Zil0.h"
 #include "store/indexfile.h"
 

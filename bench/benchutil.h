@@ -1,7 +1,7 @@
 // Timing, repetition, the shared databases and the result table of zil-bench.
 #pragma once
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 
 #include <QList>
 #include <QString>

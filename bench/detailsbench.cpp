@@ -6,7 +6,7 @@
 #include "benchutil.h"
 
 #include "browser/searchclass.h"
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
 

@@ -5,7 +5,7 @@
 #include "benchutil.h"
 
 #include "browser/searchclass.h"
-#include "framework/platform/printing.h"
+#include "platform/printing.h"
 #include "reports/Printm.h"
 #include "reports/export.h"
 #include "shell/Zil0.h"

@@ -7,8 +7,8 @@
 
 #include "browser/Search.h"
 #include "browser/searchclass.h"
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"

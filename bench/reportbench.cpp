@@ -4,8 +4,8 @@
 #include "benchutil.h"
 
 #include "browser/searchclass.h"
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "shell/Zil0.h"

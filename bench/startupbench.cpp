@@ -6,7 +6,7 @@
 // takes, at the first start with its index rebuild and later.
 #include "benchutil.h"
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "shell/Zil0.h"
 #include "store/indexfile.h"
 

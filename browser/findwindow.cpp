@@ -3,7 +3,7 @@
 #include "materiallist.h"
 #include "searchclass.h"
 
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "store/field.h"
 #include "store/table.h"
 

@@ -1,6 +1,6 @@
 #include "searchclass.h"
 
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "progressreporter.h"
 #include "store/field.h"

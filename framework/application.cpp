@@ -1,6 +1,6 @@
 #include "application.h"
 
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "paintcache.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "report.h"
 
 #include "framework/databinding.h"
-#include "framework/platform/messagebox.h"
-#include "framework/platform/printing.h"
+#include "platform/messagebox.h"
+#include "platform/printing.h"
 #include "store/field.h"
 #include "store/table.h"
 

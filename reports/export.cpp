@@ -1,7 +1,7 @@
 #include "export.h"
 
-#include "framework/platform/messagebox.h"
-#include "framework/platform/printing.h"
+#include "platform/messagebox.h"
+#include "platform/printing.h"
 #include "reports/Printm.h"
 #include "reports/exportcsv.h"
 #include "reports/exportpdf.h"

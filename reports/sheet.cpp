@@ -1,7 +1,7 @@
 #include "sheet.h"
 
-#include "framework/platform/printing.h"
-#include "framework/platform/version.h"
+#include "platform/printing.h"
+#include "platform/version.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/table.h"

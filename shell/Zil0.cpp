@@ -9,7 +9,7 @@
 #include "browser/supplierbrowser.h"
 #include "framework/databinding.h"
 #include "framework/picture.h"
-#include "framework/platform/help.h"
+#include "platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"

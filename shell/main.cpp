@@ -2,7 +2,7 @@
 #include "Zil0.h"
 
 #include "framework/application.h"
-#include "framework/platform/environment.h"
+#include "platform/environment.h"
 
 #include <QTimer>
 #include <cstdio>

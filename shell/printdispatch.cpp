@@ -6,8 +6,8 @@
 #include "shell/Zil0.h"
 
 #include "browser/searchclass.h"
-#include "framework/platform/messagebox.h"
-#include "framework/platform/printing.h"
+#include "platform/messagebox.h"
+#include "platform/printing.h"
 #include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"

@@ -1,6 +1,6 @@
 #include "updatefollower.h"
 
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "store/dbupdate.h"
 
 #include <QApplication>

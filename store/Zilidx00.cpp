@@ -1,7 +1,7 @@
 #include "Zilidx00.h"
 
-#include "framework/platform/filelock.h"
-#include "framework/platform/messagebox.h"
+#include "platform/filelock.h"
+#include "platform/messagebox.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"
 #include "store/table.h"

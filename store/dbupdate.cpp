@@ -2,7 +2,7 @@
 
 #include "fileformat.h"
 #include "filenames.h"
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "schema.h"
 #include "storeerror.h"
 #include "tablefile.h"

@@ -4,7 +4,7 @@
 // another program has replaced or written into the tables.
 #pragma once
 
-#include "framework/platform/scopedhook.h"
+#include "platform/scopedhook.h"
 
 #include <QString>
 #include <functional>

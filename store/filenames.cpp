@@ -1,6 +1,6 @@
 #include "filenames.h"
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "session.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "fileformat.h"
 #include "filenames.h"
-#include "framework/platform/filelock.h"
-#include "framework/platform/files.h"
+#include "platform/filelock.h"
+#include "platform/files.h"
 #include "schema.h"
 #include "session.h"
 #include "storeerror.h"

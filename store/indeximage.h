@@ -30,7 +30,7 @@
 // at a time, as the store is.
 #pragma once
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "tablefile.h"
 
 #include "fileformat.h"
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "session.h"
 #include "storeerror.h"
 #include "tablekey.h"

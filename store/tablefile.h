@@ -5,9 +5,9 @@
 
 #include "dbupdate.h"
 #include "filenames.h"
-#include "framework/platform/filelock.h"
-#include "framework/platform/filestamp.h"
-#include "framework/platform/scopedhook.h"
+#include "platform/filelock.h"
+#include "platform/filestamp.h"
+#include "platform/scopedhook.h"
 #include "indexfile.h"
 #include "schema.h"
 #include "storeerror.h"

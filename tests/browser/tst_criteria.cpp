@@ -7,7 +7,7 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "criteriamaterials.h"
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/datasource.h"

@@ -3,7 +3,7 @@
 #include "browser/progressreporter.h"
 #include "browser/searchclass.h"
 #include "common/testdb.h"
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "store/database.h"
 #include "store/datasource.h"

@@ -2,8 +2,8 @@
 
 #include "testdb.h"
 
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "shell/Zil0.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // directory, then StartUp. Message boxes are caught and kept.
 #pragma once
 
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 // The application object: an error raised inside a reaction is shown in an
 // error box and the program goes on handling events.
 #include "framework/application.h"
-#include "framework/platform/messagebox.h"
+#include "platform/messagebox.h"
 #include "store/storeerror.h"
 
 #include <QPushButton>

@@ -4,7 +4,7 @@
 // name, and nothing touched that is not the maker's own, also when an earlier
 // run was killed at any point or another one is still running.
 
-#include "framework/platform/filelock.h"
+#include "platform/filelock.h"
 #include "makedbtest.h"
 #include "store/fileformat.h"
 #include "store/filenames.h"

@@ -8,8 +8,8 @@
 
 #include "browser/Search.h"
 #include "browser/searchclass.h"
-#include "framework/platform/messagebox.h"
-#include "framework/platform/printing.h"
+#include "platform/messagebox.h"
+#include "platform/printing.h"
 #include "framework/usersettings.h"
 #include "reports/export.h"
 #include "shell/Zil0.h"

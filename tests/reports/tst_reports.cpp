@@ -7,8 +7,8 @@
 #include "pdftext.h"
 
 #include "browser/searchclass.h"
-#include "framework/platform/printing.h"
-#include "framework/platform/version.h"
+#include "platform/printing.h"
+#include "platform/version.h"
 #include "framework/report.h"
 #include "framework/usersettings.h"
 #include "reports/Printm.h"

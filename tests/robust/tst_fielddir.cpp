@@ -3,7 +3,7 @@
 // starts at once, the database replaced while a workstation reads, index
 // files left behind by an interrupted rebuild or by an update.
 #include "common/testdb.h"
-#include "framework/platform/filelock.h"
+#include "platform/filelock.h"
 #include "store/fileformat.h"
 #include "store/indexfile.h"
 #include "workstation.h"

@@ -9,7 +9,7 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "framework/datagrid.h"
-#include "framework/platform/printing.h"
+#include "platform/printing.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/indexfile.h"

@@ -4,8 +4,8 @@
 // final separator. Each start ends on the main window with the data of the
 // named directory, or with the fixed message and no main window.
 #include "common/testdb.h"
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/indexfile.h"

@@ -2,8 +2,8 @@
 // button bar's tab order, the proportional layout on the real window with its
 // docked panels, the minimum size, the window's cursors, the About box and the
 // Help menu, and ending the program from the File menu.
-#include "framework/platform/help.h"
-#include "framework/platform/messagebox.h"
+#include "platform/help.h"
+#include "platform/messagebox.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"

@@ -6,7 +6,7 @@
 
 #include "browser/searchclass.h"
 #include "framework/datagrid.h"
-#include "framework/platform/help.h"
+#include "platform/help.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/field.h"

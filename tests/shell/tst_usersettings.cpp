@@ -5,7 +5,7 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 
-#include "framework/platform/printing.h"
+#include "platform/printing.h"
 #include "framework/usersettings.h"
 #include "shell/Zil0.h"
 

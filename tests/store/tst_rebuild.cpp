@@ -2,8 +2,8 @@
 // which files it deletes, which indexes it creates, and what it reports when
 // it cannot do either.
 #include "common/testdb.h"
-#include "framework/platform/files.h"
-#include "framework/platform/messagebox.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "store/Zilidx00.h"
 #include "store/indexfile.h"
 #include "store/schema.h"

@@ -2,7 +2,7 @@
 // orders and lookups, links and change notices, refresh, passwords, locks and
 // the refusal of files that are not sound tables.
 #include "common/testdb.h"
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/dbupdate.h"

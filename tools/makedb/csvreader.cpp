@@ -1,6 +1,6 @@
 #include "csvreader.h"
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 
 #include <cstring>
 #include <csv.h>

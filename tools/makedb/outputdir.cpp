@@ -1,6 +1,6 @@
 #include "outputdir.h"
 
-#include "framework/platform/filestamp.h"
+#include "platform/filestamp.h"
 #include "store/fileformat.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"

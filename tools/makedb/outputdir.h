@@ -10,8 +10,8 @@
 // run before anything is moved.
 #pragma once
 
-#include "framework/platform/filelock.h"
-#include "framework/platform/files.h"
+#include "platform/filelock.h"
+#include "platform/files.h"
 #include "store/fileformat.h"
 
 #include <QString>

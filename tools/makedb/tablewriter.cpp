@@ -1,6 +1,6 @@
 #include "tablewriter.h"
 
-#include "framework/platform/files.h"
+#include "platform/files.h"
 #include "outputdir.h"
 #include "store/fileformat.h"
 #include "store/indexfile.h"

@@ -5,7 +5,7 @@
 // "\n") and goes on as if OK had been clicked.
 #pragma once
 
-#include "framework/platform/scopedhook.h"
+#include "platform/scopedhook.h"
 
 #include <QString>
 #include <functional>

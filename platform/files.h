@@ -5,7 +5,7 @@
 // program file.
 #pragma once
 
-#include "framework/platform/scopedhook.h"
+#include "platform/scopedhook.h"
 
 #include <QString>
 #include <QStringList>

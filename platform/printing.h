@@ -4,7 +4,7 @@
 // print run through hooks.
 #pragma once
 
-#include "framework/platform/scopedhook.h"
+#include "platform/scopedhook.h"
 
 #include <QObject>
 #include <QStringList>

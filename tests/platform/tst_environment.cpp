@@ -1,7 +1,7 @@
 // The environment variables the program answers to, and a message written to
 // the message log instead of a box while the program runs.
-#include "framework/platform/environment.h"
-#include "framework/platform/messagebox.h"
+#include "platform/environment.h"
+#include "platform/messagebox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -3,7 +3,7 @@
 // dialog is asked first.
 #pragma once
 
-#include "framework/platform/scopedhook.h"
+#include "platform/scopedhook.h"
 
 #include <functional>
 

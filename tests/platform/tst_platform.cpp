@@ -1,10 +1,10 @@
 // The operating-system seam: wildcard search, deletion, the case-blind
 // existence test and reads at offsets on real files, and the stand-ins for
 // message boxes, the help viewer and the version query.
-#include "framework/platform/files.h"
-#include "framework/platform/help.h"
-#include "framework/platform/messagebox.h"
-#include "framework/platform/version.h"
+#include "platform/files.h"
+#include "platform/help.h"
+#include "platform/messagebox.h"
+#include "platform/version.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -92,8 +92,8 @@ QList<MarkRange> criterionRanges(const QString &text, const QString &criterion, 
     return ranges;
 }
 
-CriteriaMarks::CriteriaMarks(const Controls &controls, Shared shared)
-    : m_shared(shared)
+CriteriaMarks::CriteriaMarks(const Controls &controls, std::shared_ptr<ListContext> context)
+    : m_context(std::move(context))
 {
     auto add = [this](QWidget *edit, Source source) {
         if (edit)
@@ -126,16 +126,10 @@ CriteriaMarks::CriteriaMarks(const Controls &controls, Shared shared)
     }
 }
 
-void CriteriaMarks::SelectionDone()
-{
-    if (m_shared.searchWindow)
-        Chosen(m_shared.searchWindow->Choice);
-}
-
 void CriteriaMarks::Chosen(int choice)
 {
-    if (choice == 1 && m_shared.searchWindow)
-        m_chosen = m_shared.searchWindow->criteria();
+    if (choice == 1 && m_context->SearchWindow)
+        m_chosen = m_context->SearchWindow->criteria();
     else if (choice == 2)
         m_chosen = Criteria();
     Refresh();
@@ -143,7 +137,7 @@ void CriteriaMarks::Chosen(int choice)
 
 bool CriteriaMarks::listNarrowed() const
 {
-    const TSearchClass *list = m_shared.searchClass.get();
+    const TSearchClass *list = m_context->SearchClass.get();
     // While a run that found nothing reports it, no material is selected and
     // the full list is about to come back.
     return list && list->SelectedCount > 0 && list->SelectedCount < list->MaterialCount;

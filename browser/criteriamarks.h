@@ -5,6 +5,7 @@
 #pragma once
 
 #include "criteria.h"
+#include "listcontext.h"
 
 #include <QList>
 #include <QString>
@@ -63,25 +64,15 @@ public:
         QPlainTextEdit *linkedSynonyms = nullptr;
     };
 
-    // What the marks share with the window: the selection set, made when the
-    // database opens, and the criteria dialog, made at start-up.
-    struct Shared
-    {
-        const std::unique_ptr<TSearchClass> &searchClass;
-        TSearchWindow *const &searchWindow;
-    };
-
     // Marks each text again whenever it changes and whenever its data source
-    // moves to another material.
-    CriteriaMarks(const Controls &controls, Shared shared);
+    // moves to another material. The selection set and the criteria dialog
+    // are the context's.
+    CriteriaMarks(const Controls &controls, std::shared_ptr<ListContext> context);
     Q_DISABLE_COPY_MOVE(CriteriaMarks)
 
-    // After the criteria dialog has ended and its choice has been carried
-    // out: a selection by criteria keeps the dialog's criteria for marking,
-    // "Select all" drops them, a close changes nothing.
-    void SelectionDone();
-    // The same for a choice made otherwise: 1 narrowed the list by the
-    // dialog's criteria, 2 listed every material again.
+    // After a choice has been carried out: 1 narrowed the list by the
+    // criteria dialog's criteria, which are kept for marking; 2 listed every
+    // material again, which drops them.
     void Chosen(int choice);
     // Marks every text as the criteria and the list now stand: the criteria
     // of the last selection while the list is narrowed by it, nothing once
@@ -104,7 +95,7 @@ private:
     bool listNarrowed() const;
 
     QList<Target> m_targets;
-    Shared m_shared;
+    const std::shared_ptr<ListContext> m_context;
     // The criteria marked: those of the last selection by criteria while
     // the list it made is shown, none after "Select all".
     Criteria m_chosen;

@@ -13,12 +13,7 @@ DetailPane::DetailPane(const Controls &controls)
     // A table read again for a sheet run moves the synonyms of the material
     // in view without a change of material; the memo follows them.
     , m_synonyms(controls.synonyms)
-{
-    // Tied to the memo it fills: the window's cursors close after its
-    // controls are gone, and their notices then find no reaction.
-    QObject::connect(m_synonyms.material(), &store::DataSource::dataChange, m_synonyms.memo(),
-        [this] { UpdateMaterialDetails(); });
-}
+{ }
 
 void DetailPane::UpdateMaterialDetails()
 {

@@ -20,8 +20,9 @@ public:
         LinkList::Controls suppliers;
     };
 
-    // Connects the pane to its cursors and controls; before the cursors
-    // open, whose first notices it receives.
+    // Sets up the pane's lists on their cursors; before the cursors open,
+    // whose first notices it receives. The window's event map ties the
+    // controls' events to the pane's reactions.
     explicit DetailPane(const Controls &controls);
     Q_DISABLE_COPY_MOVE(DetailPane)
 

@@ -1,7 +1,6 @@
 #include "findwindow.h"
 
 #include "materiallist.h"
-#include "searchclass.h"
 
 #include "platform/messagebox.h"
 #include "store/field.h"
@@ -264,47 +263,26 @@ void FindWindow::Search()
 bool FindWindow::OpenRow(int row)
 {
     const std::vector<FindHit> &hits = m_model->result().hits;
-    if (row < 0 || size_t(row) >= hits.size() || !m_shared.list || !m_shared.searchClass
-        || !*m_shared.searchClass)
+    if (row < 0 || size_t(row) >= hits.size() || !m_shared.list)
         return false;
     const qint32 id = hits[size_t(row)].id;
     const QString name = m_index.name(id);
     // A database replaced since the list was made may give the id to another
     // material: the list is made anew and nothing is opened or restored.
-    if (!stillNames(id, name)) {
+    if (!m_shared.list->Names(id, name)) {
         searchedAgain();
         return false;
     }
     if (m_shared.showMaterialsTab)
         m_shared.showMaterialsTab();
-    MaterialList &list = *m_shared.list;
-    if (!(*m_shared.searchClass)->IsSelected(id)) {
-        // As "Select all" does in the criteria dialog.
-        list.RestoreAll();
-        list.UpdateListCaption();
-        list.UpdateSearchEnabled();
-        // Bringing back the full list reads the tables again, which may by
-        // then be those of a database taken up meanwhile; it is checked
-        // again there.
-        if (!stillNames(id, name)) {
-            searchedAgain();
-            return false;
-        }
+    if (!m_shared.list->Reveal(id, name)) {
+        searchedAgain();
+        return false;
     }
-    list.ShowLinkedMaterial(id);
     close();
     if (QWidget *main = parentWidget() ? parentWidget()->window() : nullptr)
         main->activateWindow();
     return true;
-}
-
-bool FindWindow::stillNames(qint32 id, const QString &name) const
-{
-    store::Table *lookup = m_shared.lookup;
-    if (!lookup || !lookup->active())
-        return false;
-    lookup->setIndexName(QString());
-    return lookup->findKey({id}) && lookup->fieldByName(QStringLiteral("name")).asString() == name;
 }
 
 void FindWindow::searchedAgain()

@@ -15,7 +15,6 @@ class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QTreeView;
-class TSearchClass;
 
 namespace zil::store {
 class Table;
@@ -36,13 +35,11 @@ public:
     struct Shared
     {
         // The cursors on MATERIAL.DB and SYNON.DB whose tables the search
-        // data are read from, and one on MATERIAL.DB for lookups by id.
+        // data are read from.
         store::Table *materials = nullptr;
         store::Table *synonyms = nullptr;
-        store::Table *lookup = nullptr;
+        // The material list, in which a material found is opened.
         MaterialList *list = nullptr;
-        // The selection set, made when the database opens.
-        const std::unique_ptr<TSearchClass> *searchClass = nullptr;
         // Brings the Materials tab into view.
         std::function<void()> showMaterialsTab;
     };
@@ -71,8 +68,6 @@ protected:
 private:
     void placeOverParent();
     bool ensureIndex();
-    // Whether id still names the material called name in the database.
-    bool stillNames(qint32 id, const QString &name) const;
     // Makes the list anew after a change of database and says so.
     void searchedAgain();
 

@@ -152,14 +152,11 @@ LinkList::LinkList(const Controls &controls, const QString &idField, const QStri
     framework::DataGrid &grid = *m_c.grid;
     grid.setDataSource(m_c.links);
     grid.setColumns({{idField, 200, caption}});
-    grid.setOnDrawDataCell(
-        [this](QPainter &canvas, const QRect &rect, const framework::CellField &field) {
-            drawName(canvas, rect, field);
-        });
+    // The names it shows, for copying and sizing; the window's event map
+    // ties the drawing of the names and the double click to their reactions.
     grid.setOnCellText([this](const framework::CellField &field) {
         return nameById(field, m_idField, *m_c.lookup);
     });
-    grid.setOnDblClick([this] { toggleSubPane(); });
     // Tied to the grid it titles: the window's cursors close after its
     // controls are gone, and their notices then find no reaction.
     QObject::connect(m_c.links, &store::DataSource::dataChange, m_c.grid, [this] { showTitle(); });

@@ -1,6 +1,7 @@
 #include "materiallist.h"
 
 #include "Search.h"
+#include "criteriamarks.h"
 #include "searchclass.h"
 
 #include "framework/datagrid.h"
@@ -14,33 +15,17 @@
 
 namespace zil::browser {
 
-MaterialList::MaterialList(const Controls &controls, Shared shared)
+MaterialList::MaterialList(const Controls &controls, std::shared_ptr<ListContext> context)
     : m_c(controls)
-    , m_shared(std::move(shared))
-{
-    // The reactions are tied to the controls they come from; the window's
-    // controls go before this list does.
-    QObject::connect(
-        m_c.searchField, &QLineEdit::textChanged, m_c.searchField, [this] { SearchMaterial(); });
-    QObject::connect(
-        m_c.orderButton, &QPushButton::clicked, m_c.orderButton, [this] { OrderButtonClick(); });
-    QObject::connect(
-        m_c.selectButton, &QPushButton::clicked, m_c.selectButton, [this] { SearchButtonClick(); });
-    m_c.grid->setOnSelectCell(
-        [this](int col, int row, bool &canSelect) { MaterialGridSelectCell(col, row, canSelect); });
-    m_c.grid->setOnDrawCell([this](QPainter &painter, int col, int row, const QRect &rect,
-                                framework::GridDrawState state) {
-        MaterialGridDrawCell(painter, col, row, rect, state);
-    });
-    m_c.grid->setOnTopLeftChanged([this] { MaterialGridTopLeftChanged(); });
-}
+    , m_context(std::move(context))
+{ }
 
 void MaterialList::SearchMaterial()
 {
-    if (!m_shared.eventsEnabled || !m_shared.searchClass)
+    if (!m_context->EventsEnabled || !m_context->SearchClass)
         return;
-    TSearchClass &list = *m_shared.searchClass;
-    const qint32 materialCount = m_shared.materialCount;
+    TSearchClass &list = *m_context->SearchClass;
+    const qint32 materialCount = m_context->MaterialCount;
     const QString text = m_c.searchField->text();
     if (list.GetOrder() == QLatin1String("Name")) {
         m_c.scan->setIndexName(QStringLiteral("NameOrder"));
@@ -80,9 +65,9 @@ void MaterialList::OrderButtonClick()
 
 void MaterialList::ToggleOrder()
 {
-    if (!m_shared.searchClass)
+    if (!m_context->SearchClass)
         return;
-    if (m_shared.searchClass->GetOrder() == QLatin1String("CAS")) {
+    if (m_context->SearchClass->GetOrder() == QLatin1String("CAS")) {
         SetListOrder(QStringLiteral("Name"));
         m_c.orderButton->setText(QStringLiteral("&Order by CAS"));
     } else {
@@ -90,9 +75,8 @@ void MaterialList::ToggleOrder()
         m_c.orderButton->setText(QStringLiteral("&Order by name"));
     }
     // The field is emptied without a search, so the current material stays.
-    m_shared.eventsEnabled = false;
+    const HeldEvents held(*m_context);
     m_c.searchField->clear();
-    m_shared.eventsEnabled = true;
 }
 
 void MaterialList::NavigateMaterials(const QString &word)
@@ -114,9 +98,9 @@ void MaterialList::NavigateMaterials(const QString &word)
 
 void MaterialList::MaterialGridTopLeftChanged()
 {
-    if (!m_shared.searchClass)
+    if (!m_context->SearchClass)
         return;
-    TSearchClass &list = *m_shared.searchClass;
+    TSearchClass &list = *m_context->SearchClass;
     const int visible = m_c.grid->visibleRowCount();
     // A grid with no room for a row shows nothing to keep in view.
     if (visible < 1)
@@ -135,9 +119,9 @@ void MaterialList::MaterialGridTopLeftChanged()
 
 void MaterialList::ShowLinkedMaterial(qint32 id)
 {
-    if (!m_shared.searchClass)
+    if (!m_context->SearchClass)
         return;
-    TSearchClass &list = *m_shared.searchClass;
+    TSearchClass &list = *m_context->SearchClass;
     if (list.IsSelected(id)) {
         list.GotoMaterial(id);
         list.ShowCurrent();
@@ -149,9 +133,9 @@ void MaterialList::ShowLinkedMaterial(qint32 id)
 
 void MaterialList::SearchButtonClick()
 {
-    if (!m_shared.searchWindow || !m_shared.searchClass)
+    if (!m_context->SearchWindow || !m_context->SearchClass)
         return;
-    const int choice = m_shared.searchWindow->Execute();
+    const int choice = m_context->SearchWindow->Execute();
     if (choice == 1)
         ApplySelection();
     else if (choice == 2)
@@ -164,10 +148,10 @@ void MaterialList::SetListOrder(const QString &order)
 {
     if (order == QLatin1String("Name")) {
         m_c.searchLabel->setText(QStringLiteral("S&earch name:"));
-        m_shared.searchClass->SetOrder(QStringLiteral("Name"));
+        m_context->SearchClass->SetOrder(QStringLiteral("Name"));
     } else {
         m_c.searchLabel->setText(QStringLiteral("S&earch CAS:"));
-        m_shared.searchClass->SetOrder(QStringLiteral("CAS"));
+        m_context->SearchClass->SetOrder(QStringLiteral("CAS"));
     }
     UpdateListCaption();
     UpdateSearchEnabled();
@@ -175,9 +159,9 @@ void MaterialList::SetListOrder(const QString &order)
 
 void MaterialList::UpdateSearchEnabled()
 {
-    const TSearchClass &list = *m_shared.searchClass;
-    const bool enabled
-        = list.SelectedCount == m_shared.materialCount || list.GetOrder() == QLatin1String("Name");
+    const TSearchClass &list = *m_context->SearchClass;
+    const bool enabled = list.SelectedCount == m_context->MaterialCount
+        || list.GetOrder() == QLatin1String("Name");
     m_c.searchLabel->setEnabled(enabled);
     m_c.searchField->setEnabled(enabled);
     const QPalette &colours = m_c.grid->window()->palette();
@@ -194,7 +178,7 @@ void MaterialList::UpdateListCaption()
     QString caption = n == m_c.materials->recordCount()
         ? QStringLiteral("List of all materials (%1)").arg(n)
         : QStringLiteral("%1 materials selected").arg(n);
-    if (m_shared.searchClass->GetOrder() == QLatin1String("CAS"))
+    if (m_context->SearchClass->GetOrder() == QLatin1String("CAS"))
         caption += QStringLiteral(" - sorted by CAS");
     m_c.grid->setCell(0, 0, caption);
 }
@@ -215,10 +199,10 @@ void MaterialList::MaterialGridDrawCell(
     QString name;
     if (state.fixed) {
         name = m_c.grid->cell(0, 0);
-    } else if (m_shared.searchClass) {
+    } else if (m_context->SearchClass) {
         // A row outside the list, or an id the table no longer has, stays
         // empty rather than showing the scan cursor's record.
-        const qint32 id = m_shared.searchClass->IdOfRow(row);
+        const qint32 id = m_context->SearchClass->IdOfRow(row);
         m_c.scan->setIndexName(QString());
         if (id > 0 && m_c.scan->findKey({id}))
             name = m_c.scan->fieldByName(QStringLiteral("name")).asString();
@@ -231,10 +215,10 @@ void MaterialList::MaterialGridDrawCell(
     canvas.restore();
 }
 
-void MaterialList::FollowNewDatabase()
+bool MaterialList::FollowNewDatabase()
 {
-    if (!m_shared.searchClass || !m_c.materials->active())
-        return;
+    if (!m_context->SearchClass || !m_c.materials->active())
+        return false;
     RestoreAll();
     UpdateListCaption();
     UpdateSearchEnabled();
@@ -243,23 +227,25 @@ void MaterialList::FollowNewDatabase()
     // current, as if it had been typed now.
     if (!m_c.searchField->text().isEmpty())
         SearchMaterial();
-    m_shared.searchAgainElsewhere();
+    return true;
 }
 
 void MaterialList::MaterialGridSelectCell(int, int row, bool &)
 {
-    m_shared.searchClass->SelectRow(row);
+    m_context->SearchClass->SelectRow(row);
 }
 
 void MaterialList::ApplySelection()
 {
-    m_shared.searchClass->ApplyCriteria();
-    m_shared.searchClass->ShowCurrent();
+    m_context->SearchClass->ApplyCriteria();
+    m_context->SearchClass->ShowCurrent();
+    if (m_c.marks)
+        m_c.marks->Chosen(1);
 }
 
 void MaterialList::RestoreAll()
 {
-    TSearchClass &list = *m_shared.searchClass;
+    TSearchClass &list = *m_context->SearchClass;
     // Listing every material again reads the tables afresh, all four of them,
     // so that a database taken up meanwhile shows its new data throughout:
     // never new materials beside old synonyms, suppliers, counts or CAS order.
@@ -269,13 +255,80 @@ void MaterialList::RestoreAll()
     for (store::Table *t : std::as_const(m_c.readWithList))
         t->refresh();
     list.SelectAll();
-    m_shared.materialCount = list.SelectedCount;
-    list.MaterialCount = m_shared.materialCount;
+    m_context->MaterialCount = list.SelectedCount;
     const QString index = m_c.scan->indexName();
     list.BuildAllCASList();
     m_c.scan->setIndexName(index);
     list.Rebuild();
     list.ShowCurrent();
+    if (m_c.marks)
+        m_c.marks->Chosen(2);
+}
+
+std::optional<qint32> MaterialList::Reveal(qint32 id, const QString &name)
+{
+    // A database replaced since the material was picked may give the id to
+    // another material: nothing is opened or restored then.
+    if (!m_context->SearchClass || !Names(id, name))
+        return std::nullopt;
+    if (!m_context->SearchClass->IsSelected(id)) {
+        // Listing every material again reads the tables anew; should they
+        // be those of a database taken up meanwhile, whose ids follow the
+        // new name order, the material is looked up again there by its name.
+        const QString key = SortKeyOf(id, name);
+        RestoreAll();
+        UpdateListCaption();
+        UpdateSearchEnabled();
+        if (!Names(id, name)) {
+            const std::optional<qint32> moved = IdByName(name, key);
+            if (!moved)
+                return std::nullopt;
+            id = *moved;
+        }
+    }
+    ShowLinkedMaterial(id);
+    return id;
+}
+
+bool MaterialList::Names(qint32 id, const QString &name) const
+{
+    store::Table *lookup = m_c.lookup;
+    if (!lookup || !lookup->active())
+        return false;
+    lookup->setIndexName(QString());
+    return lookup->findKey({id}) && lookup->fieldByName(QStringLiteral("name")).asString() == name;
+}
+
+QString MaterialList::SortKeyOf(qint32 id, const QString &name) const
+{
+    if (!Names(id, name))
+        return {};
+    return m_c.lookup->fieldByName(QStringLiteral("sf")).asString();
+}
+
+std::optional<qint32> MaterialList::IdByName(const QString &name, const QString &key) const
+{
+    store::Table *lookup = m_c.lookup;
+    if (key.isEmpty() || !lookup || !lookup->active())
+        return std::nullopt;
+    const QString saved = lookup->indexName();
+    lookup->setIndexName(QStringLiteral("NameOrder"));
+    lookup->findNearest(key);
+    std::optional<qint32> found;
+    // Materials of one sort key lie together in name order.
+    while (!lookup->isEmpty() && !lookup->eof()
+        && lookup->fieldByName(QStringLiteral("sf")).asString().compare(key, Qt::CaseInsensitive)
+            == 0) {
+        qint32 id = 0;
+        if (lookup->fieldByName(QStringLiteral("name")).asString() == name
+            && lookup->fieldByName(QStringLiteral("id")).asId(id)) {
+            found = id;
+            break;
+        }
+        lookup->next();
+    }
+    lookup->setIndexName(saved);
+    return found;
 }
 
 } // namespace zil::browser

@@ -1,14 +1,20 @@
 #include "searchclass.h"
 
-#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
+#include "platform/messagebox.h"
 #include "progressreporter.h"
 #include "store/field.h"
 #include "store/table.h"
 
 #include <algorithm>
 
-TSearchClass::TSearchClass() = default;
+TSearchClass::TSearchClass()
+    : MaterialCount(m_ownCount)
+{ }
+
+TSearchClass::TSearchClass(qint32 &materialCount)
+    : MaterialCount(materialCount)
+{ }
 
 bool TSearchClass::IsReady() const
 {

@@ -61,7 +61,12 @@ private:
 class TSearchClass
 {
 public:
+    // A set that counts its materials itself.
     TSearchClass();
+    // A set whose count of materials is materialCount, held by the list that
+    // shows it.
+    explicit TSearchClass(qint32 &materialCount);
+    Q_DISABLE_COPY_MOVE(TSearchClass)
 
     qint32 CurrentId = 0;
     qint32 SelectedCount = 0;
@@ -78,8 +83,8 @@ public:
     std::vector<qint32> NameList;
 
     // The record count of MATERIAL.DB taken at opening, the bound of every
-    // id loop; assigned by the creator with the other references.
-    qint32 MaterialCount = 0;
+    // id loop.
+    qint32 &MaterialCount;
     // The progress window of a criteria scan; none shows no progress.
     ProgressReporter *Gauge = nullptr;
 
@@ -110,4 +115,6 @@ private:
     void ensureCapacity(qint32 count);
     // The flags of a criteria run while it tests the materials.
     std::vector<uint8_t> m_scan;
+    // The count of a set that counts its materials itself.
+    qint32 m_ownCount = 0;
 };

@@ -9,30 +9,22 @@
 
 namespace zil::browser {
 
-SupplierBrowser::SupplierBrowser(const Controls &controls, bool &eventsEnabled)
+SupplierBrowser::SupplierBrowser(const Controls &controls, std::shared_ptr<ListContext> context)
     : m_searchField(controls.searchField)
     , m_supplierRows(controls.supplierRows)
     , m_materials(controls.materials, QStringLiteral("materialid"), QStringLiteral("Material name"),
           QStringLiteral("material"), QStringLiteral(" from: "))
     , m_synonyms(controls.synonyms)
-    , m_eventsEnabled(eventsEnabled)
+    , m_context(std::move(context))
 {
-    // Each reaction is tied to the control it comes from or fills, as the
-    // detail pane's are.
-    QObject::connect(
-        m_searchField, &QLineEdit::textChanged, m_searchField, [this] { FindSupplierName(); });
     controls.supplierGrid->setDataSource(controls.suppliers);
     controls.supplierGrid->setColumns(
         {{QStringLiteral("name"), 100, QStringLiteral("Supplier name")}});
-    QObject::connect(controls.suppliers, &store::DataSource::dataChange, controls.materials.grid,
-        [this] { SourceSupplierNameDataChange(); });
-    QObject::connect(m_synonyms.material(), &store::DataSource::dataChange, m_synonyms.memo(),
-        [this] { UpdateLinkedSynonyms(); });
 }
 
 void SupplierBrowser::FindSupplierName()
 {
-    if (!m_eventsEnabled)
+    if (!m_context->EventsEnabled)
         return;
     // The key holds no more than the field does: typing past the width of a
     // supplier name changes nothing.

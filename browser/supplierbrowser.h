@@ -4,6 +4,9 @@
 #pragma once
 
 #include "linkedlists.h"
+#include "listcontext.h"
+
+#include <memory>
 
 class QLineEdit;
 
@@ -26,10 +29,11 @@ public:
         SynonymsMemo::Controls synonyms;
     };
 
-    // Connects the browser to its cursors and controls; before the cursors
-    // open, whose first notices it receives. The search field searches while
-    // eventsEnabled is set.
-    SupplierBrowser(const Controls &controls, bool &eventsEnabled);
+    // Sets up the browser's lists on their cursors; before the cursors open,
+    // whose first notices it receives. The window's event map ties the
+    // controls' events to the browser's reactions; the search field searches
+    // while the context's EventsEnabled is set.
+    SupplierBrowser(const Controls &controls, std::shared_ptr<ListContext> context);
     Q_DISABLE_COPY_MOVE(SupplierBrowser)
 
     void FindSupplierName();
@@ -52,7 +56,7 @@ private:
     store::Table *m_supplierRows;
     LinkList m_materials;
     SynonymsMemo m_synonyms;
-    bool &m_eventsEnabled;
+    const std::shared_ptr<ListContext> m_context;
 };
 
 } // namespace zil::browser

@@ -468,12 +468,12 @@ TMainForm::TMainForm(QWidget *parent)
 
     createCursors();
     bindDataFields();
-    createControllers();
-
-    connect(ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
-    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
-    connect(Contents1, &QAction::triggered, this, &TMainForm::Contents1Click);
     createPrintDispatch();
+    // The reactions are tied to their controls before the controllers that
+    // follow what the reactions did (the criteria marks, the history) tie
+    // their own, so that theirs run after.
+    connectReactions();
+    createControllers();
 
     FormCreate();
     RestorePaneStates();
@@ -551,70 +551,50 @@ void TMainForm::createControllers()
                 .lookup = TableMaterialSearch},
             .synonyms = {SourceMaterial2, TableSinon2, MemoSynonyms},
         },
-        EventsEnabled);
+        Context);
+    m_criteriaMarks = std::make_unique<zil::browser::CriteriaMarks>(
+        zil::browser::CriteriaMarks::Controls {SourceMaterial, DBName, synonyms, DBOccurence,
+            DBFlavour, DBApplication, SourceMaterial2, DBMaterialName, MemoSynonyms},
+        Context);
     m_materialList = std::make_unique<MaterialList>(
         MaterialList::Controls {
             .searchLabel = SearchLabel,
             .searchField = SearchField,
             .grid = MaterialGrid,
             .orderButton = OrderButton,
-            .selectButton = SearchButton,
             .materials = TableMaterial,
             .scan = TableMaterialSelect,
+            .lookup = TableMaterialSearch,
             .readWithList = {TableSupplier, TableSupLink, TableSinon},
+            .marks = m_criteriaMarks.get(),
         },
-        MaterialList::Shared {
-            .eventsEnabled = EventsEnabled,
-            .materialCount = MaterialCount,
-            .searchClass = SearchClass,
-            .searchWindow = SearchWindow,
-            .databasePath = DatabasePath,
-            .searchAgainElsewhere = [this] { m_supplierBrowser->SearchAgain(); },
-        });
+        Context);
     m_tabState = std::make_unique<zil::shell::TabState>(
         zil::shell::TabState::Controls {
             .mainNotebook = MainTabNotebook,
             .materialPages = DetailTabNotebook,
             .supplierPages = SuppliersDetailTabNotebook,
             .printButton = PrintButton,
-            .firstButton = FirstButton,
-            .priorButton = PriorButton,
-            .nextButton = NextButton,
-            .lastButton = LastButton,
             .orderButton = OrderButton,
             .selectButton = SearchButton,
             .hideShow = hideShow,
             .printMaterialItem = MenuPrintMaterial,
             .printSupplierItem = MenuPrintSupplier,
-            .showMaterialsItem = Materials1,
-            .showSuppliersItem = Suppliers1,
             .materialSearch = SearchField,
             .supplierSearch = EditSupplierName,
             .supplierLinks = TableSupLink,
             .materialLinks = TableSupLink2,
         },
-        zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser},
-        EventsEnabled);
-    // Made after the material list, whose reaction to the "&Select" button
-    // carries out the dialog's choice before the marks follow it.
-    m_criteriaMarks = std::make_unique<zil::browser::CriteriaMarks>(
-        zil::browser::CriteriaMarks::Controls {SourceMaterial, DBName, synonyms, DBOccurence,
-            DBFlavour, DBApplication, SourceMaterial2, DBMaterialName, MemoSynonyms},
-        zil::browser::CriteriaMarks::Shared {SearchClass, SearchWindow});
-    connect(
-        SearchButton, &QPushButton::clicked, this, [this] { m_criteriaMarks->SelectionDone(); });
+        zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser}, Context);
     new CaptionKeysFirst(MainMenu, {SearchLabel, LabelSearchSupplier});
     m_copy = std::make_unique<zil::browser::CopyController>(zil::browser::CopyController::Controls {
         this, MenuCopy, MaterialGrid, TableMaterial, DBGrid1, TableSupplierName});
     m_history = std::make_unique<zil::shell::HistoryWiring>(
         zil::shell::HistoryWiring::Controls {
-            .mainNotebook = MainTabNotebook,
+            .tabState = m_tabState.get(),
             .materialSource = SourceMaterial,
-            .materials = TableMaterial,
             .supplierSource = SourceSupplierName,
-            .suppliers = TableSupplierName,
-            .materialLookup = TableMaterialSearch,
-            .supplierLookup = TableSupplierSearch,
+            .mainNotebook = MainTabNotebook,
             .materialGrid = MaterialGrid,
             .supplierGrid = DBGrid1,
             .moveButtons = {FirstButton, PriorButton, NextButton, LastButton},
@@ -622,23 +602,19 @@ void TMainForm::createControllers()
             .backItem = MenuBack,
             .forwardItem = MenuForward,
         },
-        zil::shell::HistoryWiring::Tabs {*m_materialList, *m_supplierBrowser, *m_tabState},
-        zil::shell::HistoryWiring::Shared {
-            .eventsEnabled = EventsEnabled,
-            .searchClass = SearchClass,
-            .restoreAll =
-                [this] {
-                    RestoreAll();
-                    UpdateListCaption();
-                    UpdateSearchEnabled();
-                },
+        zil::browser::HistoryWalk::Controls {
+            .mainNotebook = MainTabNotebook,
+            .materials = TableMaterial,
+            .suppliers = TableSupplierName,
+            .supplierLookup = TableSupplierSearch,
+            .materialSearch = SearchField,
+            .materialList = m_materialList.get(),
+            .supplierBrowser = m_supplierBrowser.get(),
         });
     FindWindow = new zil::browser::FindWindow(this,
         {.materials = TableMaterialSelect,
             .synonyms = TableSinonSelect,
-            .lookup = TableMaterialSearch,
             .list = m_materialList.get(),
-            .searchClass = &SearchClass,
             .showMaterialsTab = [this] {
                 if (MainTabNotebook->currentIndex() != 0)
                     SelectMainPage(0);

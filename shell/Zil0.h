@@ -7,6 +7,7 @@
 // reactions passes on to the controller it belongs to.
 #pragma once
 
+#include "browser/listcontext.h"
 #include "framework/datagrid.h"
 #include "framework/stringgrid.h"
 
@@ -164,8 +165,6 @@ public:
     TPrintMaterial *PrintMaterial = nullptr;
     TPrintSupplier *PrintSupplier = nullptr;
     QAction *MenuSavePdf = nullptr;
-    // The folder of the last PDF file written in this run; empty before.
-    QString PdfFolder;
     // The Report menu's export of the material list as CSV or PDF.
     zil::reports::SelectionExport *ExportSelection = nullptr;
     // Set while a new database waits for the running export to end.
@@ -184,27 +183,31 @@ public:
     bool RestoreWindowPlace();
     void RememberUserState();
 
-    QString ProgramDir;
-    QString ProgramBaseName;
-    QString DatabasePath;
+    // What the window's controllers share, held once; the fields below that
+    // they share are its parts, under their names in the window.
+    const std::shared_ptr<zil::browser::ListContext> Context
+        = std::make_shared<zil::browser::ListContext>();
+    QString &ProgramDir = Context->ProgramDir;
+    QString &ProgramBaseName = Context->ProgramBaseName;
+    QString &DatabasePath = Context->DatabasePath;
     // The settings file read, whether found or not, and whether it named a
     // database directory; start-up's failure message says which was tried.
     QString SettingsFileName;
     bool DatabasePathNamed = false;
-    QString HelpFileName;
-    bool EventsEnabled = false;
-    qint32 MaterialCount = 0;
+    QString &HelpFileName = Context->HelpFileName;
+    bool &EventsEnabled = Context->EventsEnabled;
+    qint32 &MaterialCount = Context->MaterialCount;
     // The proportional layout, made by FormCreate.
     std::unique_ptr<TSizerData> Sizer;
 
     // Made by start-up when the database opens.
-    std::unique_ptr<TSearchClass> SearchClass;
+    std::unique_ptr<TSearchClass> &SearchClass = Context->SearchClass;
     // The program's other windows; start-up creates them as the window's
     // children.
     TLogoDialog *LogoDialog = nullptr;
     TAboutBox *AboutBox = nullptr;
     TGaugeWindow *GaugeWindow = nullptr;
-    TSearchWindow *SearchWindow = nullptr;
+    TSearchWindow *&SearchWindow = Context->SearchWindow;
     class TIndexForm *IndexForm = nullptr;
     QWidget *SizerWindow = nullptr;
     // Finds materials by name, synonym or number; made with the controllers.
@@ -332,9 +335,11 @@ private:
     void createMaterialSuppliers(QWidget *page);
     void createSuppliersPage(QWidget *page);
     void createCursors();
-    // Hands the controls and cursors to the controllers, which connect them
-    // to their reactions; before the cursors open, whose first notices they
-    // receive.
+    // Ties each control's events to the window's named reactions, in
+    // shell/reactions.cpp.
+    void connectReactions();
+    // Hands the controls and cursors to the controllers; before the cursors
+    // open, whose first notices they receive.
     void createControllers();
 
     std::unique_ptr<zil::browser::DetailPane> m_detailPane;

@@ -7,30 +7,21 @@
 // window).
 #pragma once
 
-#include "browser/history.h"
+#include "browser/historywalk.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTimer>
-#include <functional>
-#include <memory>
 
 class QAbstractItemView;
 class QAction;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class TSearchClass;
 
-namespace zil::browser {
-class MaterialList;
-class SupplierBrowser;
-} // namespace zil::browser
 namespace zil::store {
 class DataSource;
-class Table;
-} // namespace zil::store
+}
 
 namespace zil::shell {
 
@@ -43,20 +34,16 @@ public:
     // settled on.
     static constexpr int PauseMs = 500;
 
-    // The controls and cursors the history works on; the window owns them.
+    // The controls the history watches; the window owns them.
     struct Controls
     {
-        QTabWidget *mainNotebook = nullptr;
-        // The current material and the current supplier, with the cursors
-        // they are read from.
+        // The tab switched to a place's tab, as the View menu switches it.
+        TabState *tabState = nullptr;
+        // The current material and the current supplier, whose changes are
+        // the user's moves.
         store::DataSource *materialSource = nullptr;
-        store::Table *materials = nullptr;
         store::DataSource *supplierSource = nullptr;
-        store::Table *suppliers = nullptr;
-        // Cursors of their own on which a place is looked up by id, so that
-        // checking a place moves no list.
-        store::Table *materialLookup = nullptr;
-        store::Table *supplierLookup = nullptr;
+        QTabWidget *mainNotebook = nullptr;
         // The two lists, whose clicks settle at once.
         QAbstractItemView *materialGrid = nullptr;
         QAbstractItemView *supplierGrid = nullptr;
@@ -68,38 +55,17 @@ public:
         QAction *forwardItem = nullptr;
     };
 
-    struct Tabs
-    {
-        browser::MaterialList &materials;
-        browser::SupplierBrowser &suppliers;
-        TabState &tabState;
-    };
-
-    struct Shared
-    {
-        bool &eventsEnabled;
-        const std::unique_ptr<TSearchClass> &searchClass;
-        // Lists every material again, as the criteria dialog's "Select all"
-        // does.
-        std::function<void()> restoreAll;
-    };
-
-    HistoryWiring(const Controls &controls, Tabs tabs, Shared shared);
+    HistoryWiring(const Controls &controls, const browser::HistoryWalk::Controls &walk);
 
     // Records the item in view now, as the user's settled place.
     void settle();
     void GoBack();
     void GoForward();
 
-    const browser::History &history() const { return m_history; }
+    const browser::History &history() const { return m_walk.history(); }
 
-    // Before a new database is taken up: the sort key of each material
-    // place, read while the database it names is still the one in use.
+    // Around the taking up of a new database (browser::HistoryWalk).
     void DatabaseChanging();
-    // Once it is taken up: each material place stands for the material of
-    // its name in the new database, whose ids may be others, and a place
-    // whose material is gone is forgotten. Unless a search text decides the
-    // current material, the material in view before is shown again.
     void DatabaseChanged();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -109,29 +75,16 @@ private:
     void settleSoon();
     // Records the item in view once it stayed unchanged for a pause.
     void settleAfterPause();
-    std::optional<browser::History::Place> placeInView() const;
-    bool exists(const browser::History::Place &place) const;
-    // Goes to place, reached by a step in direction (-1 Back, +1 Forward).
+    // Goes to place on its tab, reached by a step in direction.
     void go(const browser::History::Place &place, int direction);
-    // The sort key of a material place on the database it names now; empty
-    // when the place is gone.
-    QString sortKeyOf(const browser::History::Place &place) const;
-    // The id of the material called name, whose sort key is key.
-    std::optional<qint32> idByName(const QString &name, const QString &key) const;
     void updateItems();
 
     Controls m_c;
-    Tabs m_tabs;
-    Shared m_shared;
-    browser::History m_history;
-    // While a new database is taken up: the sort keys of the material
-    // places, and the material in view.
-    QHash<qint32, QString> m_keys;
-    std::optional<browser::History::Place> m_inView;
+    browser::HistoryWalk m_walk;
     QTimer m_soon;
     QTimer m_pause;
-    // Set while Back or Forward moves the lists, whose changes are not
-    // places the user settled on.
+    // Set while Back, Forward or a new database moves the lists, whose
+    // changes are not places the user settled on.
     bool m_going = false;
 };
 

@@ -6,9 +6,9 @@
 #include "shell/Zil0.h"
 
 #include "browser/searchclass.h"
+#include "framework/usersettings.h"
 #include "platform/messagebox.h"
 #include "platform/printing.h"
-#include "framework/usersettings.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "reports/export.h"
@@ -74,15 +74,11 @@ void TMainForm::createPrintDispatch()
         return ids;
     });
     // The export and "Save as PDF..." open in the folder a file was last
-    // written to, by either of them, in this run or an earlier one.
+    // written to, by either of them, in this run or an earlier one: the
+    // export holds it for both and the user's settings keep it.
     ExportSelection->setLastFolder(zil::framework::UserSettings().outputFolder());
     connect(ExportSelection, &zil::reports::SelectionExport::lastFolderChanged, this,
         [](const QString &folder) { zil::framework::UserSettings().setOutputFolder(folder); });
-
-    connect(PrintButton, &QPushButton::clicked, this, &TMainForm::PrintButtonClick);
-    connect(MenuPrintMaterial, &QAction::triggered, this, &TMainForm::MenuPrintMaterialClick);
-    connect(MenuPrintSupplier, &QAction::triggered, this, &TMainForm::MenuPrintSupplierClick);
-    connect(MenuSavePdf, &QAction::triggered, this, &TMainForm::MenuSavePdfClick);
 }
 
 void TMainForm::PrintCurrent()
@@ -124,11 +120,12 @@ void TMainForm::MenuSavePdfClick()
                       : QStringLiteral("There is no supplier to save."));
         return;
     }
-    // The dialog opens in the folder a file was last written to, in this run
-    // or an earlier one, the home folder before that.
-    QString folder = zil::framework::UserSettings().outputFolder();
-    if (folder.isEmpty())
-        folder = PdfFolder.isEmpty() ? QDir::homePath() : PdfFolder;
+    // The dialog opens in the folder a file was last written to, by the
+    // export or here, in this run or an earlier one; the home folder before
+    // that, or when that folder is gone.
+    QString folder = ExportSelection->lastFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     QString path = zil::platform::askSaveFileName(this, QStringLiteral("Save as PDF"),
         proposedFileName(current, folder), QStringLiteral("PDF files (*.pdf)"));
     path = zil::platform::completedSaveName(this, path, QStringLiteral("pdf"));
@@ -137,11 +134,9 @@ void TMainForm::MenuSavePdfClick()
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
-        if (written) {
-            PdfFolder = QFileInfo(path).absolutePath();
-            zil::framework::UserSettings().setOutputFolder(PdfFolder);
-            ExportSelection->setLastFolder(PdfFolder);
-        } else
+        if (written)
+            ExportSelection->setLastFolder(QFileInfo(path).absolutePath());
+        else
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")
                     .arg(QDir::toNativeSeparators(path)));

@@ -9,10 +9,10 @@
 #include "browser/Progres.h"
 #include "browser/Search.h"
 #include "browser/searchclass.h"
-#include "platform/files.h"
-#include "platform/messagebox.h"
 #include "framework/settings.h"
 #include "framework/stringgrid.h"
+#include "platform/files.h"
+#include "platform/messagebox.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "store/Zilidx00.h"
@@ -183,11 +183,10 @@ bool TMainForm::OpenDatabase()
         });
         MaterialCount = TableMaterial->recordCount();
 
-        SearchClass = std::make_unique<TSearchClass>();
+        SearchClass = std::make_unique<TSearchClass>(MaterialCount);
         SearchClass->MaterialTable = TableMaterial;
         SearchClass->SelectTable = TableMaterialSelect;
         SearchClass->Grid = MaterialGrid;
-        SearchClass->MaterialCount = MaterialCount;
         SearchClass->Gauge = GaugeWindow;
         if (SearchWindow) {
             SearchWindow->SetScanCursors(TableMaterialSelect, TableSinonSelect);

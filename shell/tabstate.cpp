@@ -3,7 +3,6 @@
 #include "browser/detailpane.h"
 #include "browser/materiallist.h"
 #include "browser/supplierbrowser.h"
-#include "framework/notebook.h"
 #include "store/table.h"
 
 #include <QAction>
@@ -13,30 +12,12 @@
 
 namespace zil::shell {
 
-TabState::TabState(const Controls &controls, Tabs tabs, bool &eventsEnabled)
+TabState::TabState(
+    const Controls &controls, Tabs tabs, std::shared_ptr<browser::ListContext> context)
     : m_c(controls)
     , m_tabs(tabs)
-    , m_eventsEnabled(eventsEnabled)
-{
-    QObject::connect(m_c.hideShow.button, &QPushButton::clicked, m_c.hideShow.button,
-        [this] { HideShowButtonClick(); });
-    framework::onUserPageChange(m_c.materialPages, [this](int) { DetailClick(); });
-    framework::onUserPageChange(m_c.supplierPages, [this](int) { DetailClick(); });
-    framework::onUserPageChange(m_c.mainNotebook, [this](int page) { MainTabNotebookClick(page); });
-    QObject::connect(m_c.showMaterialsItem, &QAction::triggered, m_c.showMaterialsItem,
-        [this] { Materials1Click(); });
-    QObject::connect(m_c.showSuppliersItem, &QAction::triggered, m_c.showSuppliersItem,
-        [this] { Suppliers1Click(); });
-    const std::pair<QPushButton *, QLatin1String> moves[] = {
-        {m_c.firstButton, QLatin1String("first")},
-        {m_c.priorButton, QLatin1String("prior")},
-        {m_c.nextButton, QLatin1String("next")},
-        {m_c.lastButton, QLatin1String("last")},
-    };
-    for (const auto &[button, word] : moves)
-        QObject::connect(
-            button, &QPushButton::clicked, button, [this, word = word] { Navigate(word); });
-}
+    , m_context(std::move(context))
+{ }
 
 bool TabState::materialsInView() const
 {
@@ -65,12 +46,18 @@ void TabState::SelectMainPage(int page)
     // with the change reactions held back: a search with the empty text would
     // move the lists to their first items before the cross-positioning below
     // brings the tab entered to what was picked on the other tab.
-    const bool events = m_eventsEnabled;
-    m_eventsEnabled = false;
-    m_c.materialSearch->clear();
-    m_c.supplierSearch->clear();
-    m_eventsEnabled = events;
+    {
+        const browser::HeldEvents held(*m_context);
+        m_c.materialSearch->clear();
+        m_c.supplierSearch->clear();
+    }
     UpdateTabState();
+}
+
+void TabState::SelectPageWithoutFollowing(int page)
+{
+    const browser::HeldEvents held(*m_context);
+    SelectMainPage(page);
 }
 
 void TabState::UpdateTabState()
@@ -83,13 +70,13 @@ void TabState::UpdateTabState()
     m_c.hideShow.button->setEnabled(
         (materials ? m_c.materialPages : m_c.supplierPages)->currentIndex() == 1);
 
-    if (m_eventsEnabled && materials && !m_c.materialLinks->eof()) {
+    if (m_context->EventsEnabled && materials && !m_c.materialLinks->eof()) {
         // The material picked in the supplier's list, if the list holds it.
         // A link to a material that does not exist is not in the list either.
         qint32 id = 0;
         m_c.materialLinks->fieldByName(QStringLiteral("materialid")).asId(id);
         m_tabs.materials.ShowLinkedMaterial(id);
-    } else if (m_eventsEnabled && !materials && !m_c.supplierLinks->eof()) {
+    } else if (m_context->EventsEnabled && !materials && !m_c.supplierLinks->eof()) {
         // The supplier picked in the material's list; the list stays where
         // it was when there is no such supplier.
         qint32 id = 0;
@@ -123,9 +110,8 @@ void TabState::HideShowButtonClick()
 void TabState::DetailClick()
 {
     // Only the button bar follows the page; no list moves.
-    m_eventsEnabled = false;
+    const browser::HeldEvents held(*m_context);
     UpdateTabState();
-    m_eventsEnabled = true;
 }
 
 } // namespace zil::shell

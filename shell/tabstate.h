@@ -6,8 +6,10 @@
 #pragma once
 
 #include "browser/linkedlists.h"
+#include "browser/listcontext.h"
 
 #include <QString>
+#include <memory>
 
 class QAction;
 class QLineEdit;
@@ -37,18 +39,11 @@ public:
         QTabWidget *materialPages = nullptr;
         QTabWidget *supplierPages = nullptr;
         QPushButton *printButton = nullptr;
-        // The navigation buttons, which move the list of the tab in view.
-        QPushButton *firstButton = nullptr;
-        QPushButton *priorButton = nullptr;
-        QPushButton *nextButton = nullptr;
-        QPushButton *lastButton = nullptr;
         QPushButton *orderButton = nullptr;
         QPushButton *selectButton = nullptr;
         browser::HideShowButton hideShow;
         QAction *printMaterialItem = nullptr;
         QAction *printSupplierItem = nullptr;
-        QAction *showMaterialsItem = nullptr;
-        QAction *showSuppliersItem = nullptr;
         // The search fields of the two tabs, emptied at a tab switch.
         QLineEdit *materialSearch = nullptr;
         QLineEdit *supplierSearch = nullptr;
@@ -66,16 +61,18 @@ public:
         browser::SupplierBrowser &suppliers;
     };
 
-    // Connects the notebooks, the View menu, the navigation buttons and the
-    // Hide/Show button to the tab state's reactions; the search reactions are
-    // held back while eventsEnabled is cleared.
-    TabState(const Controls &controls, Tabs tabs, bool &eventsEnabled);
+    // The window's event map ties the notebooks, the View menu, the
+    // navigation buttons and the Hide/Show button to the tab state.
+    TabState(const Controls &controls, Tabs tabs, std::shared_ptr<browser::ListContext> context);
     Q_DISABLE_COPY_MOVE(TabState)
 
     void MainTabNotebookClick(int page);
     void Materials1Click();
     void Suppliers1Click();
     void SelectMainPage(int page);
+    // Switches to page as SelectMainPage does, without bringing its list to
+    // the item picked on the other tab.
+    void SelectPageWithoutFollowing(int page);
     void UpdateTabState();
     // Moves the list of the tab in view: "first", "prior", "next" or "last".
     void Navigate(const QString &word);
@@ -87,7 +84,7 @@ private:
 
     Controls m_c;
     Tabs m_tabs;
-    bool &m_eventsEnabled;
+    const std::shared_ptr<browser::ListContext> m_context;
 };
 
 } // namespace zil::shell

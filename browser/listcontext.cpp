@@ -1,0 +1,10 @@
+#include "listcontext.h"
+
+#include "searchclass.h"
+
+namespace zil::browser {
+
+ListContext::ListContext() = default;
+ListContext::~ListContext() = default;
+
+} // namespace zil::browser

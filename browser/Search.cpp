@@ -1,6 +1,7 @@
 #include "Search.h"
 
 #include "framework/picture.h"
+#include "platform/font.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -11,14 +12,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QFont arial(int pixels, bool bold)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 enum class Picture { Select, SelectAll, Clear, Close };
 
@@ -63,7 +56,7 @@ TSearchWindow::TSearchWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("SearchWindow"));
     setWindowTitle(QStringLiteral("Search"));
-    setFont(arial(12, false));
+    setFont(zil::platform::arialPixels(12));
     setFixedSize(444, 171);
     setSizeGripEnabled(false);
 
@@ -118,7 +111,7 @@ QLabel *TSearchWindow::addRow(
     field->setObjectName(QString::fromLatin1(name));
     field->setGeometry(x, top, width, 22);
     auto *label = new QLabel(caption, this);
-    label->setFont(arial(11, true));
+    label->setFont(zil::platform::arialPixels(11, true));
     label->setBuddy(field);
     label->adjustSize();
     label->move(x == 78 ? 8 : x - 4 - label->width(), top + (22 - label->height()) / 2);

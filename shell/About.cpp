@@ -1,5 +1,6 @@
 #include "shell/About.h"
 
+#include "platform/font.h"
 #include "shell/LogoDlg.h"
 
 #include <QKeyEvent>
@@ -17,7 +18,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
     setFixedSize(355, 252);
-    setFont(QFont(QStringLiteral("Arial"), 8));
+    setFont(zil::platform::arialPoints(8));
 
     Panel2 = new BevelPanel(Bevel::Lowered, Bevel::Raised, this);
     Panel2->setObjectName(QStringLiteral("Panel2"));

@@ -1,5 +1,7 @@
 #include "shell/LogoDlg.h"
 
+#include "platform/font.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,14 +24,6 @@ const QColor kLeaf(64, 160, 48);
 const QColor kLiquid(224, 176, 48);
 const QColor kGlass(96, 96, 96);
 const QColor kGrey(112, 112, 112);
-
-QFont arial(int pixelSize, bool bold)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
 
 // An Erlenmeyer flask with a leaf growing out of its neck, drawn into a box
 // of the given height whose top-left corner is origin.
@@ -151,7 +145,7 @@ QPixmap programPicture()
 
     // The word mark, with a thin rule between it and the two-line tag.
     p.setPen(kGreen);
-    p.setFont(arial(50, true));
+    p.setFont(platform::arialPixels(50, true));
     const QRect mark(76, 6, 104, 60);
     p.drawText(mark, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ZIL"));
     const int markRight = mark.left() + p.fontMetrics().horizontalAdvance(QStringLiteral("ZIL"));
@@ -161,11 +155,11 @@ QPixmap programPicture()
 
     const int tagLeft = markRight + 20;
     p.setPen(kInk);
-    p.setFont(arial(13, true));
+    p.setFont(platform::arialPixels(13, true));
     p.drawText(QPoint(tagLeft, 29), QStringLiteral("Flavour and"));
     p.drawText(QPoint(tagLeft, 45), QStringLiteral("fragrance"));
     p.setPen(kGrey);
-    p.setFont(arial(13, false));
+    p.setFont(platform::arialPixels(13));
     p.drawText(QPoint(tagLeft, 61), QStringLiteral("raw materials"));
     return pixmap;
 }
@@ -210,9 +204,7 @@ TLogoDialog::TLogoDialog(QWidget *parent)
 {
     setObjectName(QStringLiteral("LogoDialog"));
     setFixedSize(356, 215);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(zil::platform::arialPixels(11));
 
     UpperPanel = new BevelPanel(Bevel::Lowered, Bevel::Raised, this);
     UpperPanel->setObjectName(QStringLiteral("UpperPanel"));
@@ -233,10 +225,7 @@ TLogoDialog::TLogoDialog(QWidget *parent)
         auto *label = new QLabel(text, LowerPanel);
         label->setObjectName(QString::fromLatin1(name));
         label->setTextFormat(Qt::PlainText);
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(bold ? 13 : 11);
-        f.setBold(bold);
-        label->setFont(f);
+        label->setFont(zil::platform::arialPixels(bold ? 13 : 11, bold));
         label->move(12, y);
         label->adjustSize();
         return label;

@@ -9,6 +9,7 @@
 #include "browser/supplierbrowser.h"
 #include "framework/databinding.h"
 #include "framework/picture.h"
+#include "platform/font.h"
 #include "platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
@@ -215,16 +216,11 @@ protected:
     }
 };
 
-// The window's face. Its Latin text is set glyph by glyph without the
-// shaping pass, as the classic controls draw it: a change of material lays
-// out four memos anew, and shaping was a third of that work.
+// The window's face, unshaped: a change of material lays out four memos
+// anew, and shaping was a third of that work.
 QFont arialFont(bool bold = false)
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    font.setBold(bold);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
+    return zil::platform::arialPixels(11, bold, zil::platform::Shaping::Unshaped);
 }
 
 template<typename W>

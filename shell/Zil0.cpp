@@ -33,8 +33,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcutEvent>
@@ -44,6 +42,9 @@
 
 #include <vector>
 
+using zil::framework::Glyph;
+using zil::framework::glyphIcon;
+using zil::framework::glyphStrip;
 using zil::shell::Bevel;
 using zil::shell::BevelPanel;
 
@@ -286,128 +287,6 @@ QWidget *addPage(QTabWidget *notebook, const QString &caption)
     auto *page = new QWidget;
     notebook->addTab(page, caption);
     return page;
-}
-
-// ---- Pictures of the buttons ------------------------------------------------
-
-enum class Glyph { First, Prior, Next, Last, Order, Select, Print, Hide, Show };
-
-const QColor kGlyphInk(0, 0, 128);
-
-void triangle(QPainter &p, QPointF a, QPointF b, QPointF c, const QColor &colour)
-{
-    QPainterPath path;
-    path.moveTo(a);
-    path.lineTo(b);
-    path.lineTo(c);
-    path.closeSubpath();
-    p.fillPath(path, colour);
-}
-
-// A small detail window: a frame whose lower part is the sub-pane.
-void detailWindow(QPainter &p)
-{
-    p.setPen(Qt::black);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(1.5, 1.5, 13, 13));
-    p.fillRect(QRectF(2, 10, 12, 4), QColor(0, 128, 128));
-}
-
-QImage drawGlyph(Glyph glyph)
-{
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (glyph) {
-    case Glyph::First:
-        p.fillRect(QRectF(3, 3, 2, 10), kGlyphInk);
-        triangle(p, {12, 3}, {12, 13}, {6, 8}, kGlyphInk);
-        break;
-    case Glyph::Prior:
-        triangle(p, {10.5, 3}, {10.5, 13}, {4.5, 8}, kGlyphInk);
-        break;
-    case Glyph::Next:
-        triangle(p, {5.5, 3}, {5.5, 13}, {11.5, 8}, kGlyphInk);
-        break;
-    case Glyph::Last:
-        triangle(p, {4, 3}, {4, 13}, {10, 8}, kGlyphInk);
-        p.fillRect(QRectF(11, 3, 2, 10), kGlyphInk);
-        break;
-    case Glyph::Order:
-        p.fillRect(QRectF(1, 3, 8, 2), Qt::black);
-        p.fillRect(QRectF(1, 7, 6, 2), Qt::black);
-        p.fillRect(QRectF(1, 11, 4, 2), Qt::black);
-        p.fillRect(QRectF(11.5, 2, 2, 9), kGlyphInk);
-        triangle(p, {9, 10}, {16, 10}, {12.5, 14.5}, kGlyphInk);
-        break;
-    case Glyph::Select:
-        zil::framework::paintFunnel(p);
-        break;
-    case Glyph::Print:
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 1.5, 7, 5));
-        p.setBrush(QColor(192, 192, 192));
-        p.drawRect(QRectF(1.5, 6.5, 13, 5));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 10.5, 7, 4));
-        p.fillRect(QRectF(11, 8, 2, 1.5), QColor(0, 160, 0));
-        break;
-    case Glyph::Hide:
-        detailWindow(p);
-        triangle(p, {4.5, 4}, {11.5, 4}, {8, 8}, QColor(192, 0, 0));
-        break;
-    case Glyph::Show:
-        detailWindow(p);
-        triangle(p, {4.5, 8}, {11.5, 8}, {8, 4}, QColor(192, 0, 0));
-        break;
-    }
-    return image;
-}
-
-// The disabled image: the glyph's dark parts in grey, embossed with white;
-// its light parts drop out.
-QImage disabledGlyph(const QImage &normal)
-{
-    QImage out(normal.size(), QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    auto ink = [&normal](int x, int y) {
-        const QRgb c = normal.pixel(x, y);
-        return qAlpha(c) >= 128 && qGray(c) < 160;
-    };
-    for (int y = 0; y + 1 < normal.height(); ++y)
-        for (int x = 0; x + 1 < normal.width(); ++x)
-            if (ink(x, y))
-                out.setPixel(x + 1, y + 1, qRgb(255, 255, 255));
-    for (int y = 0; y < normal.height(); ++y)
-        for (int x = 0; x < normal.width(); ++x)
-            if (ink(x, y))
-                out.setPixel(x, y, qRgb(128, 128, 128));
-    return out;
-}
-
-QIcon glyphIcon(Glyph glyph)
-{
-    const QImage normal = drawGlyph(glyph);
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-    icon.addPixmap(QPixmap::fromImage(disabledGlyph(normal)), QIcon::Disabled);
-    return icon;
-}
-
-// A 32 × 16 picture holding the normal image on the left and the disabled
-// one on the right.
-QPixmap glyphStrip(Glyph glyph)
-{
-    const QImage normal = drawGlyph(glyph);
-    QImage strip(32, 16, QImage::Format_ARGB32_Premultiplied);
-    strip.fill(Qt::transparent);
-    QPainter p(&strip);
-    p.drawImage(0, 0, normal);
-    p.drawImage(16, 0, disabledGlyph(normal));
-    p.end();
-    return QPixmap::fromImage(strip);
 }
 
 } // namespace

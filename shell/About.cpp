@@ -1,5 +1,7 @@
 #include "shell/About.h"
 
+#include "framework/bevelpanel.h"
+#include "framework/windowplace.h"
 #include "platform/font.h"
 #include "shell/LogoDlg.h"
 
@@ -8,8 +10,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
 
 TAboutBox::TAboutBox(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -81,7 +83,7 @@ void TAboutBox::FormCreate()
 void TAboutBox::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    zil::shell::centreOnScreen(this);
+    zil::framework::centreOnScreen(this);
     OKButton->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,13 +1,13 @@
 #include "shell/LogoDlg.h"
 
+#include "framework/bevelpanel.h"
+#include "framework/windowplace.h"
 #include "platform/font.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 
 #ifndef ZIL_VERSION
 #define ZIL_VERSION ""
@@ -80,59 +80,6 @@ void drawFlask(QPainter &p, QPointF origin, qreal height)
 
 } // namespace
 
-BevelPanel::BevelPanel(Bevel outer, Bevel inner, QWidget *parent)
-    : QWidget(parent)
-    , m_outer(outer)
-    , m_inner(inner)
-{
-    const int w = bevelWidth();
-    setContentsMargins(w, w, w, w);
-}
-
-int BevelPanel::bevelWidth() const
-{
-    return (m_outer != Bevel::None ? 1 : 0) + (m_inner != Bevel::None ? 1 : 0);
-}
-
-void BevelPanel::setFillColor(const QColor &colour)
-{
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, colour);
-    setPalette(pal);
-    setAutoFillBackground(true);
-}
-
-void BevelPanel::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    QRect r = rect();
-    if (m_outer != Bevel::None) {
-        drawBevel(painter, r, m_outer, palette());
-        r.adjust(1, 1, -1, -1);
-    }
-    if (m_inner != Bevel::None)
-        drawBevel(painter, r, m_inner, palette());
-}
-
-void drawBevel(QPainter &painter, const QRect &rect, Bevel bevel, const QPalette &palette)
-{
-    if (bevel == Bevel::None || rect.isEmpty())
-        return;
-    const QColor light = palette.color(QPalette::Light);
-    const QColor shadow = palette.color(QPalette::Dark);
-    const QColor &topLeft = bevel == Bevel::Raised ? light : shadow;
-    const QColor &bottomRight = bevel == Bevel::Raised ? shadow : light;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(topLeft);
-    painter.drawLine(rect.topLeft(), rect.topRight());
-    painter.drawLine(rect.topLeft(), rect.bottomLeft());
-    painter.setPen(bottomRight);
-    painter.drawLine(rect.bottomLeft(), rect.bottomRight());
-    painter.drawLine(rect.topRight(), rect.bottomRight());
-    painter.restore();
-}
-
 QPixmap programPicture()
 {
     QPixmap pixmap(288, 72);
@@ -183,21 +130,10 @@ QString programVersion()
     return declared.isEmpty() ? QStringLiteral(ZIL_VERSION) : declared;
 }
 
-void centreOnScreen(QWidget *window)
-{
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize outer = window->frameGeometry().size();
-    window->move(area.left() + (area.width() - outer.width()) / 2,
-        area.top() + (area.height() - outer.height()) / 2);
-}
-
 } // namespace zil::shell
 
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
 
 TLogoDialog::TLogoDialog(QWidget *parent)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
@@ -240,11 +176,11 @@ TLogoDialog::TLogoDialog(QWidget *parent)
 void TLogoDialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    zil::shell::drawBevel(painter, rect(), Bevel::Raised, palette());
+    zil::framework::drawBevel(painter, rect(), Bevel::Raised, palette());
 }
 
 void TLogoDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    zil::shell::centreOnScreen(this);
+    zil::framework::centreOnScreen(this);
 }

@@ -7,8 +7,10 @@
 #include "browser/materiallist.h"
 #include "browser/searchclass.h"
 #include "browser/supplierbrowser.h"
+#include "framework/bevelpanel.h"
 #include "framework/databinding.h"
 #include "framework/picture.h"
+#include "framework/windowplace.h"
 #include "platform/font.h"
 #include "platform/help.h"
 #include "shell/About.h"
@@ -42,11 +44,11 @@
 
 #include <vector>
 
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
 using zil::framework::Glyph;
 using zil::framework::glyphIcon;
 using zil::framework::glyphStrip;
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
 
 namespace {
 
@@ -890,7 +892,7 @@ void TMainForm::showEvent(QShowEvent *event)
     if (!m_placed) {
         m_placed = true;
         if (!RestoreWindowPlace())
-            zil::shell::centreOnScreen(this);
+            zil::framework::centreOnScreen(this);
     }
     QMainWindow::showEvent(event);
 }

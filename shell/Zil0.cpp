@@ -9,6 +9,8 @@
 #include "browser/supplierbrowser.h"
 #include "framework/bevelpanel.h"
 #include "framework/databinding.h"
+#include "framework/docklayout.h"
+#include "framework/focus.h"
 #include "framework/picture.h"
 #include "framework/windowplace.h"
 #include "platform/font.h"
@@ -27,197 +29,28 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcutEvent>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 
-#include <vector>
-
 using zil::framework::Bevel;
 using zil::framework::BevelPanel;
+using zil::framework::CaptionKeysFirst;
+using zil::framework::DetailField;
+using zil::framework::DockLayout;
 using zil::framework::Glyph;
 using zil::framework::glyphIcon;
 using zil::framework::glyphStrip;
 
 namespace {
-
-// Docks widgets along the edges of their parent the way the designer placed
-// them: top and bottom widgets keep their height, right-aligned ones their
-// width, and the client widget fills what is left. The kept extent is the
-// widget's current one, so a widget that the proportional layout widens stays
-// docked at its new width: any move or resize of a docked widget from outside
-// docks everything again at once. Hidden widgets give up their place.
-class DockLayout : public QLayout
-{
-public:
-    enum Align { Top, Bottom, Right, Client };
-
-    explicit DockLayout(QWidget *parent)
-        : QLayout(parent)
-    {
-        setContentsMargins(0, 0, 0, 0);
-        setSpacing(0);
-    }
-
-    ~DockLayout() override
-    {
-        for (const Entry &e : m_entries)
-            delete e.item;
-    }
-
-    // Docks widget; extent is its height for Top and Bottom, its width for
-    // Right, and unused for Client.
-    void dock(QWidget *widget, Align align, int extent = 0)
-    {
-        addChildWidget(widget);
-        if (align == Top || align == Bottom)
-            widget->resize(widget->width(), extent);
-        else if (align == Right)
-            widget->resize(extent, widget->height());
-        if (align != Client)
-            widget->installEventFilter(this);
-        m_entries.push_back({new QWidgetItem(widget), align});
-        invalidate();
-    }
-
-    void addItem(QLayoutItem *item) override { m_entries.push_back({item, Client}); }
-    int count() const override { return int(m_entries.size()); }
-    QLayoutItem *itemAt(int index) const override
-    {
-        return index >= 0 && index < count() ? m_entries[size_t(index)].item : nullptr;
-    }
-    QLayoutItem *takeAt(int index) override
-    {
-        if (index < 0 || index >= count())
-            return nullptr;
-        QLayoutItem *item = m_entries[size_t(index)].item;
-        if (QWidget *w = item->widget())
-            w->removeEventFilter(this);
-        m_entries.erase(m_entries.begin() + index);
-        return item;
-    }
-    // The window's minimum size is set on the window itself; docking asks for
-    // no room of its own.
-    QSize sizeHint() const override { return QSize(0, 0); }
-    QSize minimumSize() const override { return QSize(0, 0); }
-    Qt::Orientations expandingDirections() const override { return Qt::Horizontal | Qt::Vertical; }
-
-    void setGeometry(const QRect &rect) override
-    {
-        QLayout::setGeometry(rect);
-        place(rect);
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (!m_placing && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
-            if (QWidget *parent = parentWidget())
-                place(parent->contentsRect());
-        }
-        return QLayout::eventFilter(watched, event);
-    }
-
-private:
-    struct Entry
-    {
-        QLayoutItem *item;
-        Align align;
-    };
-
-    void place(const QRect &rect)
-    {
-        m_placing = true;
-        QRect free = rect.marginsRemoved(contentsMargins());
-        for (Align align : {Top, Bottom, Right, Client}) {
-            for (const Entry &e : m_entries) {
-                QWidget *w = e.item->widget();
-                if (e.align != align || !w || e.item->isEmpty())
-                    continue;
-                switch (align) {
-                case Top:
-                    w->setGeometry(free.left(), free.top(), free.width(), w->height());
-                    free.setTop(free.top() + w->height());
-                    break;
-                case Bottom:
-                    w->setGeometry(
-                        free.left(), free.bottom() + 1 - w->height(), free.width(), w->height());
-                    free.setBottom(free.bottom() - w->height());
-                    break;
-                case Right:
-                    w->setGeometry(
-                        free.right() + 1 - w->width(), free.top(), w->width(), free.height());
-                    free.setRight(free.right() - w->width());
-                    break;
-                case Client:
-                    w->setGeometry(free);
-                    break;
-                }
-            }
-        }
-        m_placing = false;
-    }
-
-    std::vector<Entry> m_entries;
-    bool m_placing = false;
-};
-
-// The search captions' accelerator keeps moving the focus to the search field
-// of the tab in view although the Edit menu's title underlines the same
-// letter: the menu bar hands that key to the caption shown, and the menu
-// opens from the bar.
-class CaptionKeysFirst : public QObject
-{
-public:
-    CaptionKeysFirst(QMenuBar *bar, QList<QLabel *> captions)
-        : QObject(bar)
-        , m_captions(std::move(captions))
-    {
-        bar->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() != QEvent::Shortcut)
-            return false;
-        const QKeySequence key = static_cast<QShortcutEvent *>(event)->key();
-        for (QLabel *caption : std::as_const(m_captions)) {
-            if (caption->isVisible() && caption->isEnabled() && caption->buddy()
-                && QKeySequence::mnemonic(caption->text()) == key) {
-                caption->buddy()->setFocus(Qt::ShortcutFocusReason);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    QList<QLabel *> m_captions;
-};
-
-// A read-only one-line field; taking the focus does not select its text.
-class DetailField : public QLineEdit
-{
-public:
-    using QLineEdit::QLineEdit;
-
-protected:
-    void focusInEvent(QFocusEvent *event) override
-    {
-        QLineEdit::focusInEvent(event);
-        deselect();
-    }
-};
 
 // The window's face, unshaped: a change of material lays out four memos
 // anew, and shaping was a third of that work.

@@ -1,59 +1,24 @@
 #include "Search.h"
 
 #include "framework/picture.h"
+#include "platform/font.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 
+using zil::framework::Glyph;
+
 namespace {
 
-QFont arial(int pixels, bool bold)
+// The dialog's buttons show their glyphs as they are; the style greys a
+// disabled one.
+QIcon buttonIcon(Glyph glyph)
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-enum class Picture { Select, SelectAll, Clear, Close };
-
-// The small pictures of the four buttons.
-QIcon buttonIcon(Picture picture)
-{
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor teal(0, 128, 128);
-    switch (picture) {
-    case Picture::Select:
-        zil::framework::paintFunnel(p);
-        break;
-    case Picture::SelectAll:
-        for (int y : {3, 7, 11}) {
-            p.fillRect(QRectF(1, y, 2, 2), teal);
-            p.fillRect(QRectF(5, y, 10, 2), Qt::black);
-        }
-        break;
-    case Picture::Clear:
-        p.setPen(QPen(QColor(192, 0, 0), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(4, 4), QPointF(12, 12));
-        p.drawLine(QPointF(12, 4), QPointF(4, 12));
-        break;
-    case Picture::Close:
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(QColor(160, 96, 32));
-        p.drawRect(QRectF(3.5, 1.5, 8, 13));
-        p.fillRect(QRectF(8.5, 7.5, 1.5, 1.5), QColor(255, 215, 0));
-        break;
-    }
-    p.end();
-    return QIcon(QPixmap::fromImage(image));
+    return QIcon(QPixmap::fromImage(zil::framework::glyphImage(glyph)));
 }
 
 } // namespace
@@ -63,7 +28,7 @@ TSearchWindow::TSearchWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("SearchWindow"));
     setWindowTitle(QStringLiteral("Search"));
-    setFont(arial(12, false));
+    setFont(zil::platform::arialPixels(12));
     setFixedSize(444, 171);
     setSizeGripEnabled(false);
 
@@ -86,18 +51,18 @@ TSearchWindow::TSearchWindow(QWidget *parent)
     // The button bar along the bottom edge.
     const int barTop = height() - 35;
     auto button = [this, barTop](QPushButton *&b, const char *name, const QString &caption, int x,
-                      int width, Picture picture) {
-        b = new QPushButton(buttonIcon(picture), caption, this);
+                      int width, Glyph glyph) {
+        b = new QPushButton(buttonIcon(glyph), caption, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, barTop + 2, width, 30);
         b->setAutoDefault(false);
     };
-    button(SearchButton, "SearchButton", QStringLiteral("&Select"), 8, 83, Picture::Select);
+    button(SearchButton, "SearchButton", QStringLiteral("&Select"), 8, 83, Glyph::Select);
     button(SearchAllButton, "SearchAllButton", QStringLiteral("Select &all"), 95, 83,
-        Picture::SelectAll);
-    button(ClearButton, "ClearButton", QStringLiteral("C&lear"), 182, 83, Picture::Clear);
+        Glyph::SelectAll);
+    button(ClearButton, "ClearButton", QStringLiteral("C&lear"), 182, 83, Glyph::Clear);
     button(
-        CloseButton, "CloseButton", QStringLiteral("&Close"), width() - 8 - 75, 75, Picture::Close);
+        CloseButton, "CloseButton", QStringLiteral("&Close"), width() - 8 - 75, 75, Glyph::Close);
     // Enter anywhere selects; Esc closes without a choice.
     SearchButton->setDefault(true);
     setTabOrder(Application, SearchButton);
@@ -118,7 +83,7 @@ QLabel *TSearchWindow::addRow(
     field->setObjectName(QString::fromLatin1(name));
     field->setGeometry(x, top, width, 22);
     auto *label = new QLabel(caption, this);
-    label->setFont(arial(11, true));
+    label->setFont(zil::platform::arialPixels(11, true));
     label->setBuddy(field);
     label->adjustSize();
     label->move(x == 78 ? 8 : x - 4 - label->width(), top + (22 - label->height()) / 2);

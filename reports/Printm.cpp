@@ -1,5 +1,6 @@
 #include "Printm.h"
 
+#include "platform/font.h"
 #include "reports/sheet.h"
 #include "store/table.h"
 
@@ -39,14 +40,14 @@ void TPrintMaterial::createBands()
     PageHeaderBand1->setTopRule(true);
     QRDBText2 = makeFieldText(
         PageHeaderBand1, "QRDBText2", TableMaterial, QStringLiteral("name"), 0, 6.61);
-    QRDBText2->setFont(arial(14, true));
+    QRDBText2->setFont(zil::platform::arialPoints(14, true));
     // A long name wraps short of the CAS number beside it.
     QRDBText2->setMaxWidth(140);
     QRDBText4 = makeFieldText(
         PageHeaderBand1, "QRDBText4", TableMaterial, QStringLiteral("cas"), 0, 6.61);
     QRDBText4->setEdge(BandEdge::Right);
     QRDBText4->setAlignment(Qt::AlignRight);
-    QRDBText4->setFont(arial(14, true));
+    QRDBText4->setFont(zil::platform::arialPoints(14, true));
     QRShape1 = makeRule(PageHeaderBand1, "QRShape1", 19.84, 0.53, 5);
 
     DetailBand1 = makeBand(*Report, BandKind::Detail, "DetailBand1", 14.82);

@@ -1,5 +1,6 @@
 #include "Prints.h"
 
+#include "platform/font.h"
 #include "reports/sheet.h"
 #include "store/table.h"
 
@@ -35,7 +36,7 @@ void TPrintSupplier::createBands()
     PageHeaderBand1->setTopRule(true);
     QRDBText1 = makeFieldText(
         PageHeaderBand1, "QRDBText1", TableSupplier, QStringLiteral("name"), 0, 6.61);
-    QRDBText1->setFont(arial(14, true));
+    QRDBText1->setFont(zil::platform::arialPoints(14, true));
     QRShape1 = makeRule(PageHeaderBand1, "QRShape1", 19.84, 0.66, 5);
 
     DetailBand1 = makeBand(*Report, BandKind::Detail, "DetailBand1", 42.86);

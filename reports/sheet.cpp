@@ -1,5 +1,6 @@
 #include "sheet.h"
 
+#include "platform/font.h"
 #include "platform/printing.h"
 #include "platform/version.h"
 #include "store/datasource.h"
@@ -21,20 +22,12 @@ QString productLine()
     return QStringLiteral("ZIL \u2013 reference data on flavour and fragrance raw materials");
 }
 
-QFont arial(double pointSize, bool bold)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(pointSize);
-    font.setBold(bold);
-    return font;
-}
-
 void setUpPage(Report &report)
 {
     report.setPageSize(QPageSize(QPageSize::A4));
     report.setLandscape(false);
     report.setMargins(20, 10, 20, 10);
-    report.setFont(arial(10));
+    report.setFont(platform::arialPoints(10));
     report.setPrintIfEmpty(false);
 }
 
@@ -77,7 +70,7 @@ framework::ReportLabel *makeHeading(
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(left, top, 0, 0);
     label->setEdge(left == 0 ? BandEdge::Left : BandEdge::None);
-    label->setFont(arial(11, true));
+    label->setFont(platform::arialPoints(11, true));
     return label;
 }
 
@@ -123,13 +116,13 @@ ReportBand *makePageFooter(Report &report, const char *productName, const char *
     product->setObjectName(QString::fromLatin1(productName));
     product->setGeometry(0, 2.65, 0, 0);
     product->setEdge(BandEdge::Left);
-    product->setFont(arial(8));
+    product->setFont(platform::arialPoints(8));
     auto *page = new framework::ReportSysData(footer);
     page->setObjectName(QString::fromLatin1(pageName));
     page->setGeometry(0, 2.65, 0, 0);
     page->setEdge(BandEdge::Right);
     page->setAlignment(Qt::AlignRight);
-    page->setFont(arial(8));
+    page->setFont(platform::arialPoints(8));
     page->setOnPrint(std::move(hook));
     return footer;
 }

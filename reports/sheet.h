@@ -25,10 +25,6 @@ namespace zil::reports {
 // The line at the foot of every sheet.
 QString productLine();
 
-// Arial at the given size; headings are 11 pt bold, page titles 14 pt bold,
-// the footer 8 pt.
-QFont arial(double pointSize, bool bold = false);
-
 // A4 portrait, margins top 20, bottom 10, left 20, right 10 mm, Arial 10 pt,
 // no report when the master cursor is empty.
 void setUpPage(framework::Report &report);

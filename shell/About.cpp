@@ -1,5 +1,8 @@
 #include "shell/About.h"
 
+#include "framework/bevelpanel.h"
+#include "framework/windowplace.h"
+#include "platform/font.h"
 #include "shell/LogoDlg.h"
 
 #include <QKeyEvent>
@@ -7,8 +10,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
 
 TAboutBox::TAboutBox(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -17,7 +20,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
     setFixedSize(355, 252);
-    setFont(QFont(QStringLiteral("Arial"), 8));
+    setFont(zil::platform::arialPoints(8));
 
     Panel2 = new BevelPanel(Bevel::Lowered, Bevel::Raised, this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -80,7 +83,7 @@ void TAboutBox::FormCreate()
 void TAboutBox::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    zil::shell::centreOnScreen(this);
+    zil::framework::centreOnScreen(this);
     OKButton->setFocus(Qt::OtherFocusReason);
 }
 

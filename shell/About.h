@@ -7,7 +7,7 @@
 class QLabel;
 class QPushButton;
 
-namespace zil::shell {
+namespace zil::framework {
 class BevelPanel;
 }
 
@@ -17,9 +17,9 @@ class TAboutBox : public QDialog
 public:
     explicit TAboutBox(QWidget *parent = nullptr);
 
-    zil::shell::BevelPanel *Panel2 = nullptr;
+    zil::framework::BevelPanel *Panel2 = nullptr;
     QLabel *ProgramIcon = nullptr;
-    zil::shell::BevelPanel *Panel1 = nullptr;
+    zil::framework::BevelPanel *Panel1 = nullptr;
     QLabel *ProductName = nullptr;
     QLabel *Version = nullptr;
     QLabel *Copyright = nullptr;

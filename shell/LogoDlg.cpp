@@ -1,11 +1,13 @@
 #include "shell/LogoDlg.h"
 
+#include "framework/bevelpanel.h"
+#include "framework/windowplace.h"
+#include "platform/font.h"
+
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 
 #ifndef ZIL_VERSION
 #define ZIL_VERSION ""
@@ -22,14 +24,6 @@ const QColor kLeaf(64, 160, 48);
 const QColor kLiquid(224, 176, 48);
 const QColor kGlass(96, 96, 96);
 const QColor kGrey(112, 112, 112);
-
-QFont arial(int pixelSize, bool bold)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
 
 // An Erlenmeyer flask with a leaf growing out of its neck, drawn into a box
 // of the given height whose top-left corner is origin.
@@ -86,59 +80,6 @@ void drawFlask(QPainter &p, QPointF origin, qreal height)
 
 } // namespace
 
-BevelPanel::BevelPanel(Bevel outer, Bevel inner, QWidget *parent)
-    : QWidget(parent)
-    , m_outer(outer)
-    , m_inner(inner)
-{
-    const int w = bevelWidth();
-    setContentsMargins(w, w, w, w);
-}
-
-int BevelPanel::bevelWidth() const
-{
-    return (m_outer != Bevel::None ? 1 : 0) + (m_inner != Bevel::None ? 1 : 0);
-}
-
-void BevelPanel::setFillColor(const QColor &colour)
-{
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, colour);
-    setPalette(pal);
-    setAutoFillBackground(true);
-}
-
-void BevelPanel::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    QRect r = rect();
-    if (m_outer != Bevel::None) {
-        drawBevel(painter, r, m_outer, palette());
-        r.adjust(1, 1, -1, -1);
-    }
-    if (m_inner != Bevel::None)
-        drawBevel(painter, r, m_inner, palette());
-}
-
-void drawBevel(QPainter &painter, const QRect &rect, Bevel bevel, const QPalette &palette)
-{
-    if (bevel == Bevel::None || rect.isEmpty())
-        return;
-    const QColor light = palette.color(QPalette::Light);
-    const QColor shadow = palette.color(QPalette::Dark);
-    const QColor &topLeft = bevel == Bevel::Raised ? light : shadow;
-    const QColor &bottomRight = bevel == Bevel::Raised ? shadow : light;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(topLeft);
-    painter.drawLine(rect.topLeft(), rect.topRight());
-    painter.drawLine(rect.topLeft(), rect.bottomLeft());
-    painter.setPen(bottomRight);
-    painter.drawLine(rect.bottomLeft(), rect.bottomRight());
-    painter.drawLine(rect.topRight(), rect.bottomRight());
-    painter.restore();
-}
-
 QPixmap programPicture()
 {
     QPixmap pixmap(288, 72);
@@ -151,7 +92,7 @@ QPixmap programPicture()
 
     // The word mark, with a thin rule between it and the two-line tag.
     p.setPen(kGreen);
-    p.setFont(arial(50, true));
+    p.setFont(platform::arialPixels(50, true));
     const QRect mark(76, 6, 104, 60);
     p.drawText(mark, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ZIL"));
     const int markRight = mark.left() + p.fontMetrics().horizontalAdvance(QStringLiteral("ZIL"));
@@ -161,11 +102,11 @@ QPixmap programPicture()
 
     const int tagLeft = markRight + 20;
     p.setPen(kInk);
-    p.setFont(arial(13, true));
+    p.setFont(platform::arialPixels(13, true));
     p.drawText(QPoint(tagLeft, 29), QStringLiteral("Flavour and"));
     p.drawText(QPoint(tagLeft, 45), QStringLiteral("fragrance"));
     p.setPen(kGrey);
-    p.setFont(arial(13, false));
+    p.setFont(platform::arialPixels(13));
     p.drawText(QPoint(tagLeft, 61), QStringLiteral("raw materials"));
     return pixmap;
 }
@@ -189,30 +130,17 @@ QString programVersion()
     return declared.isEmpty() ? QStringLiteral(ZIL_VERSION) : declared;
 }
 
-void centreOnScreen(QWidget *window)
-{
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize outer = window->frameGeometry().size();
-    window->move(area.left() + (area.width() - outer.width()) / 2,
-        area.top() + (area.height() - outer.height()) / 2);
-}
-
 } // namespace zil::shell
 
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
 
 TLogoDialog::TLogoDialog(QWidget *parent)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("LogoDialog"));
     setFixedSize(356, 215);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(zil::platform::arialPixels(11));
 
     UpperPanel = new BevelPanel(Bevel::Lowered, Bevel::Raised, this);
     UpperPanel->setObjectName(QStringLiteral("UpperPanel"));
@@ -233,10 +161,7 @@ TLogoDialog::TLogoDialog(QWidget *parent)
         auto *label = new QLabel(text, LowerPanel);
         label->setObjectName(QString::fromLatin1(name));
         label->setTextFormat(Qt::PlainText);
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(bold ? 13 : 11);
-        f.setBold(bold);
-        label->setFont(f);
+        label->setFont(zil::platform::arialPixels(bold ? 13 : 11, bold));
         label->move(12, y);
         label->adjustSize();
         return label;
@@ -251,11 +176,11 @@ TLogoDialog::TLogoDialog(QWidget *parent)
 void TLogoDialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    zil::shell::drawBevel(painter, rect(), Bevel::Raised, palette());
+    zil::framework::drawBevel(painter, rect(), Bevel::Raised, palette());
 }
 
 void TLogoDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    zil::shell::centreOnScreen(this);
+    zil::framework::centreOnScreen(this);
 }

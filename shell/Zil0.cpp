@@ -7,8 +7,13 @@
 #include "browser/materiallist.h"
 #include "browser/searchclass.h"
 #include "browser/supplierbrowser.h"
+#include "framework/bevelpanel.h"
 #include "framework/databinding.h"
+#include "framework/docklayout.h"
+#include "framework/focus.h"
 #include "framework/picture.h"
+#include "framework/windowplace.h"
+#include "platform/font.h"
 #include "platform/help.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
@@ -24,207 +29,34 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcutEvent>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 
-#include <vector>
-
-using zil::shell::Bevel;
-using zil::shell::BevelPanel;
+using zil::framework::Bevel;
+using zil::framework::BevelPanel;
+using zil::framework::CaptionKeysFirst;
+using zil::framework::DetailField;
+using zil::framework::DockLayout;
+using zil::framework::Glyph;
+using zil::framework::glyphIcon;
+using zil::framework::glyphStrip;
 
 namespace {
 
-// Docks widgets along the edges of their parent the way the designer placed
-// them: top and bottom widgets keep their height, right-aligned ones their
-// width, and the client widget fills what is left. The kept extent is the
-// widget's current one, so a widget that the proportional layout widens stays
-// docked at its new width: any move or resize of a docked widget from outside
-// docks everything again at once. Hidden widgets give up their place.
-class DockLayout : public QLayout
-{
-public:
-    enum Align { Top, Bottom, Right, Client };
-
-    explicit DockLayout(QWidget *parent)
-        : QLayout(parent)
-    {
-        setContentsMargins(0, 0, 0, 0);
-        setSpacing(0);
-    }
-
-    ~DockLayout() override
-    {
-        for (const Entry &e : m_entries)
-            delete e.item;
-    }
-
-    // Docks widget; extent is its height for Top and Bottom, its width for
-    // Right, and unused for Client.
-    void dock(QWidget *widget, Align align, int extent = 0)
-    {
-        addChildWidget(widget);
-        if (align == Top || align == Bottom)
-            widget->resize(widget->width(), extent);
-        else if (align == Right)
-            widget->resize(extent, widget->height());
-        if (align != Client)
-            widget->installEventFilter(this);
-        m_entries.push_back({new QWidgetItem(widget), align});
-        invalidate();
-    }
-
-    void addItem(QLayoutItem *item) override { m_entries.push_back({item, Client}); }
-    int count() const override { return int(m_entries.size()); }
-    QLayoutItem *itemAt(int index) const override
-    {
-        return index >= 0 && index < count() ? m_entries[size_t(index)].item : nullptr;
-    }
-    QLayoutItem *takeAt(int index) override
-    {
-        if (index < 0 || index >= count())
-            return nullptr;
-        QLayoutItem *item = m_entries[size_t(index)].item;
-        if (QWidget *w = item->widget())
-            w->removeEventFilter(this);
-        m_entries.erase(m_entries.begin() + index);
-        return item;
-    }
-    // The window's minimum size is set on the window itself; docking asks for
-    // no room of its own.
-    QSize sizeHint() const override { return QSize(0, 0); }
-    QSize minimumSize() const override { return QSize(0, 0); }
-    Qt::Orientations expandingDirections() const override { return Qt::Horizontal | Qt::Vertical; }
-
-    void setGeometry(const QRect &rect) override
-    {
-        QLayout::setGeometry(rect);
-        place(rect);
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (!m_placing && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
-            if (QWidget *parent = parentWidget())
-                place(parent->contentsRect());
-        }
-        return QLayout::eventFilter(watched, event);
-    }
-
-private:
-    struct Entry
-    {
-        QLayoutItem *item;
-        Align align;
-    };
-
-    void place(const QRect &rect)
-    {
-        m_placing = true;
-        QRect free = rect.marginsRemoved(contentsMargins());
-        for (Align align : {Top, Bottom, Right, Client}) {
-            for (const Entry &e : m_entries) {
-                QWidget *w = e.item->widget();
-                if (e.align != align || !w || e.item->isEmpty())
-                    continue;
-                switch (align) {
-                case Top:
-                    w->setGeometry(free.left(), free.top(), free.width(), w->height());
-                    free.setTop(free.top() + w->height());
-                    break;
-                case Bottom:
-                    w->setGeometry(
-                        free.left(), free.bottom() + 1 - w->height(), free.width(), w->height());
-                    free.setBottom(free.bottom() - w->height());
-                    break;
-                case Right:
-                    w->setGeometry(
-                        free.right() + 1 - w->width(), free.top(), w->width(), free.height());
-                    free.setRight(free.right() - w->width());
-                    break;
-                case Client:
-                    w->setGeometry(free);
-                    break;
-                }
-            }
-        }
-        m_placing = false;
-    }
-
-    std::vector<Entry> m_entries;
-    bool m_placing = false;
-};
-
-// The search captions' accelerator keeps moving the focus to the search field
-// of the tab in view although the Edit menu's title underlines the same
-// letter: the menu bar hands that key to the caption shown, and the menu
-// opens from the bar.
-class CaptionKeysFirst : public QObject
-{
-public:
-    CaptionKeysFirst(QMenuBar *bar, QList<QLabel *> captions)
-        : QObject(bar)
-        , m_captions(std::move(captions))
-    {
-        bar->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() != QEvent::Shortcut)
-            return false;
-        const QKeySequence key = static_cast<QShortcutEvent *>(event)->key();
-        for (QLabel *caption : std::as_const(m_captions)) {
-            if (caption->isVisible() && caption->isEnabled() && caption->buddy()
-                && QKeySequence::mnemonic(caption->text()) == key) {
-                caption->buddy()->setFocus(Qt::ShortcutFocusReason);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    QList<QLabel *> m_captions;
-};
-
-// A read-only one-line field; taking the focus does not select its text.
-class DetailField : public QLineEdit
-{
-public:
-    using QLineEdit::QLineEdit;
-
-protected:
-    void focusInEvent(QFocusEvent *event) override
-    {
-        QLineEdit::focusInEvent(event);
-        deselect();
-    }
-};
-
-// The window's face. Its Latin text is set glyph by glyph without the
-// shaping pass, as the classic controls draw it: a change of material lays
-// out four memos anew, and shaping was a third of that work.
+// The window's face, unshaped: a change of material lays out four memos
+// anew, and shaping was a third of that work.
 QFont arialFont(bool bold = false)
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    font.setBold(bold);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
+    return zil::platform::arialPixels(11, bold, zil::platform::Shaping::Unshaped);
 }
 
 template<typename W>
@@ -290,128 +122,6 @@ QWidget *addPage(QTabWidget *notebook, const QString &caption)
     auto *page = new QWidget;
     notebook->addTab(page, caption);
     return page;
-}
-
-// ---- Pictures of the buttons ------------------------------------------------
-
-enum class Glyph { First, Prior, Next, Last, Order, Select, Print, Hide, Show };
-
-const QColor kGlyphInk(0, 0, 128);
-
-void triangle(QPainter &p, QPointF a, QPointF b, QPointF c, const QColor &colour)
-{
-    QPainterPath path;
-    path.moveTo(a);
-    path.lineTo(b);
-    path.lineTo(c);
-    path.closeSubpath();
-    p.fillPath(path, colour);
-}
-
-// A small detail window: a frame whose lower part is the sub-pane.
-void detailWindow(QPainter &p)
-{
-    p.setPen(Qt::black);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(1.5, 1.5, 13, 13));
-    p.fillRect(QRectF(2, 10, 12, 4), QColor(0, 128, 128));
-}
-
-QImage drawGlyph(Glyph glyph)
-{
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (glyph) {
-    case Glyph::First:
-        p.fillRect(QRectF(3, 3, 2, 10), kGlyphInk);
-        triangle(p, {12, 3}, {12, 13}, {6, 8}, kGlyphInk);
-        break;
-    case Glyph::Prior:
-        triangle(p, {10.5, 3}, {10.5, 13}, {4.5, 8}, kGlyphInk);
-        break;
-    case Glyph::Next:
-        triangle(p, {5.5, 3}, {5.5, 13}, {11.5, 8}, kGlyphInk);
-        break;
-    case Glyph::Last:
-        triangle(p, {4, 3}, {4, 13}, {10, 8}, kGlyphInk);
-        p.fillRect(QRectF(11, 3, 2, 10), kGlyphInk);
-        break;
-    case Glyph::Order:
-        p.fillRect(QRectF(1, 3, 8, 2), Qt::black);
-        p.fillRect(QRectF(1, 7, 6, 2), Qt::black);
-        p.fillRect(QRectF(1, 11, 4, 2), Qt::black);
-        p.fillRect(QRectF(11.5, 2, 2, 9), kGlyphInk);
-        triangle(p, {9, 10}, {16, 10}, {12.5, 14.5}, kGlyphInk);
-        break;
-    case Glyph::Select:
-        zil::framework::paintFunnel(p);
-        break;
-    case Glyph::Print:
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 1.5, 7, 5));
-        p.setBrush(QColor(192, 192, 192));
-        p.drawRect(QRectF(1.5, 6.5, 13, 5));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 10.5, 7, 4));
-        p.fillRect(QRectF(11, 8, 2, 1.5), QColor(0, 160, 0));
-        break;
-    case Glyph::Hide:
-        detailWindow(p);
-        triangle(p, {4.5, 4}, {11.5, 4}, {8, 8}, QColor(192, 0, 0));
-        break;
-    case Glyph::Show:
-        detailWindow(p);
-        triangle(p, {4.5, 8}, {11.5, 8}, {8, 4}, QColor(192, 0, 0));
-        break;
-    }
-    return image;
-}
-
-// The disabled image: the glyph's dark parts in grey, embossed with white;
-// its light parts drop out.
-QImage disabledGlyph(const QImage &normal)
-{
-    QImage out(normal.size(), QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    auto ink = [&normal](int x, int y) {
-        const QRgb c = normal.pixel(x, y);
-        return qAlpha(c) >= 128 && qGray(c) < 160;
-    };
-    for (int y = 0; y + 1 < normal.height(); ++y)
-        for (int x = 0; x + 1 < normal.width(); ++x)
-            if (ink(x, y))
-                out.setPixel(x + 1, y + 1, qRgb(255, 255, 255));
-    for (int y = 0; y < normal.height(); ++y)
-        for (int x = 0; x < normal.width(); ++x)
-            if (ink(x, y))
-                out.setPixel(x, y, qRgb(128, 128, 128));
-    return out;
-}
-
-QIcon glyphIcon(Glyph glyph)
-{
-    const QImage normal = drawGlyph(glyph);
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-    icon.addPixmap(QPixmap::fromImage(disabledGlyph(normal)), QIcon::Disabled);
-    return icon;
-}
-
-// A 32 × 16 picture holding the normal image on the left and the disabled
-// one on the right.
-QPixmap glyphStrip(Glyph glyph)
-{
-    const QImage normal = drawGlyph(glyph);
-    QImage strip(32, 16, QImage::Format_ARGB32_Premultiplied);
-    strip.fill(Qt::transparent);
-    QPainter p(&strip);
-    p.drawImage(0, 0, normal);
-    p.drawImage(16, 0, disabledGlyph(normal));
-    p.end();
-    return QPixmap::fromImage(strip);
 }
 
 } // namespace
@@ -991,7 +701,7 @@ void TMainForm::showEvent(QShowEvent *event)
     if (!m_placed) {
         m_placed = true;
         if (!RestoreWindowPlace())
-            zil::shell::centreOnScreen(this);
+            zil::framework::centreOnScreen(this);
     }
     QMainWindow::showEvent(event);
 }

@@ -49,8 +49,10 @@ class FindWindow;
 class MaterialList;
 class SupplierBrowser;
 } // namespace zil::browser
-namespace zil::shell {
+namespace zil::framework {
 class BevelPanel;
+}
+namespace zil::shell {
 class HistoryWiring;
 class TabState;
 class UpdateFollower;
@@ -232,7 +234,7 @@ public:
     QAction *About1 = nullptr;
 
     // Button bar.
-    zil::shell::BevelPanel *Panel1 = nullptr;
+    zil::framework::BevelPanel *Panel1 = nullptr;
     QPushButton *FirstButton = nullptr;
     QPushButton *PriorButton = nullptr;
     QPushButton *NextButton = nullptr;
@@ -240,7 +242,7 @@ public:
     QPushButton *OrderButton = nullptr;
     QPushButton *SearchButton = nullptr;
     QPushButton *PrintButton = nullptr;
-    zil::shell::BevelPanel *Panel2 = nullptr;
+    zil::framework::BevelPanel *Panel2 = nullptr;
     QPushButton *HideShowButton = nullptr;
     QLabel *ShowBmp = nullptr;
     QLabel *HideBmp = nullptr;
@@ -248,14 +250,14 @@ public:
     QTabWidget *MainTabNotebook = nullptr;
 
     // Materials tab: the list.
-    zil::shell::BevelPanel *PanelList = nullptr;
-    zil::shell::BevelPanel *PanelSearch = nullptr;
+    zil::framework::BevelPanel *PanelList = nullptr;
+    zil::framework::BevelPanel *PanelSearch = nullptr;
     QLabel *SearchLabel = nullptr;
     QLineEdit *SearchField = nullptr;
     zil::framework::StringGrid *MaterialGrid = nullptr;
 
     // Materials tab: the detail pane, page "Details".
-    zil::shell::BevelPanel *PanelDetail = nullptr;
+    zil::framework::BevelPanel *PanelDetail = nullptr;
     QTabWidget *DetailTabNotebook = nullptr;
     QLineEdit *DBCas = nullptr;
     QLineEdit *DBCE = nullptr;
@@ -281,7 +283,7 @@ public:
     QLineEdit *DBPhone = nullptr;
 
     // Suppliers tab.
-    zil::shell::BevelPanel *PanelSuppliersList = nullptr;
+    zil::framework::BevelPanel *PanelSuppliersList = nullptr;
     QLabel *LabelSearchSupplier = nullptr;
     QLineEdit *EditSupplierName = nullptr;
     zil::framework::DataGrid *DBGrid1 = nullptr;

@@ -1,6 +1,7 @@
 #include "Zilidx00.h"
 
 #include "platform/filelock.h"
+#include "platform/font.h"
 #include "platform/messagebox.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
@@ -23,10 +23,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int x,
     auto *label = new QLabel(parent);
     if (name)
         label->setObjectName(QString::fromLatin1(name));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    font.setBold(bold);
-    label->setFont(font);
+    label->setFont(zil::platform::arialPixels(11, bold));
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(pal);

@@ -2,6 +2,7 @@
 // button bar's tab order, the proportional layout on the real window with its
 // docked panels, the minimum size, the window's cursors, the About box and the
 // Help menu, and ending the program from the File menu.
+#include "framework/bevelpanel.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
 #include "shell/About.h"
@@ -506,8 +507,8 @@ void TestFrame::aboutBoxLayout()
 
     QCOMPARE(box.Panel2->geometry(), QRect(8, 8, 340, 76));
     QCOMPARE(box.Panel2->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(box.Panel2->outerBevel(), zil::shell::Bevel::Lowered);
-    QCOMPARE(box.Panel2->innerBevel(), zil::shell::Bevel::Raised);
+    QCOMPARE(box.Panel2->outerBevel(), zil::framework::Bevel::Lowered);
+    QCOMPARE(box.Panel2->innerBevel(), zil::framework::Bevel::Raised);
     QCOMPARE(box.ProgramIcon->parentWidget(), box.Panel2);
     QCOMPARE(box.ProgramIcon->geometry(), QRect(25, 2, 288, 72));
     QCOMPARE(box.ProgramIcon->pixmap().size(), QSize(288, 72));

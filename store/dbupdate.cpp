@@ -2,6 +2,7 @@
 
 #include "fileformat.h"
 #include "filenames.h"
+#include "generation.h"
 #include "platform/files.h"
 #include "schema.h"
 #include "storeerror.h"
@@ -143,6 +144,15 @@ bool allWhole(const QString &dir)
 bool databaseChanged(const QString &dir)
 {
     return !openTablesIntact(dir);
+}
+
+bool tableFoundWrittenInto()
+{
+    for (const std::shared_ptr<TableFile> &file : TableFile::openFiles()) {
+        if (file->foundChangedUnder())
+            return true;
+    }
+    return false;
 }
 
 QString interruptedUpdate(const QString &dir)

@@ -3,12 +3,10 @@
 // searched in its index file, whose blocks are read into the store's cache.
 #pragma once
 
-#include "dbupdate.h"
 #include "filenames.h"
+#include "indexfile.h"
 #include "platform/filelock.h"
 #include "platform/filestamp.h"
-#include "platform/scopedhook.h"
-#include "indexfile.h"
 #include "schema.h"
 #include "storeerror.h"
 
@@ -108,6 +106,9 @@ public:
     static std::shared_ptr<TableFile> acquire(
         const QString &path, const QString &lockPath, Lock lock, bool *reread = nullptr);
     ~TableFile();
+
+    // The table files that cursors of this process have open.
+    static std::vector<std::shared_ptr<TableFile>> openFiles();
 
     const QString &path() const { return m_path; }
     // Its directory as the bookkeeping of generations names it.
@@ -224,7 +225,6 @@ private:
     // read fetched pages from it.
     bool changedUnderRead();
     int pagesReadFromFile() const;
-    void announceChange();
     // Whether an index file describes an index over this table's fields, of
     // their kinds.
     bool fitsColumns(const IndexInfo &info) const;
@@ -279,33 +279,6 @@ private:
     // Why the file could not be opened at all, when it could not.
     QString m_openProblem;
 };
-
-// What the store keeps of the database in use in a directory.
-struct DirectoryGenerations
-{
-    // The generation its tables may be re-read to.
-    std::optional<qint64> adopted;
-    // The stamps of the four table files when a change was last told of.
-    std::vector<platform::FileStamp> announced;
-    // The stamps of the four table files at the last look for a new
-    // database, and those of a state found not to be one sound database,
-    // with the reason.
-    std::vector<platform::FileStamp> lastLook;
-    std::vector<platform::FileStamp> refused;
-    QString refusedReason;
-    // Those of a state found to hold tables of two databases.
-    std::vector<platform::FileStamp> underWay;
-    // Those of the database last accepted whole, not checked again.
-    std::vector<platform::FileStamp> accepted;
-};
-DirectoryGenerations &directoryGenerations(const QString &dir);
-
-// The stamps of the four table files of dir at their names, in the schema's
-// order.
-std::vector<platform::FileStamp> tableStamps(const QString &dir);
-
-// The table files of dir that cursors of this process have open.
-std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir);
 
 template<typename F>
 auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))

@@ -117,7 +117,7 @@ void Table::open()
     }
 
     m_file = file;
-    m_generation = file->generation();
+    m_rereadCount = file->rereadCount();
     try {
         chooseOrder();
     } catch (...) {
@@ -300,13 +300,13 @@ void Table::applyRange()
 
 void Table::sync() const
 {
-    if (!m_file || m_generation == m_file->generation())
+    if (!m_file || m_rereadCount == m_file->rereadCount())
         return;
     // The table was re-read: places in the orders have moved. Find the
     // active order again, redo the link and range, and find the current
     // record by its row.
     auto *self = const_cast<Table *>(this);
-    m_generation = m_file->generation();
+    m_rereadCount = m_file->rereadCount();
     int chosen = m_file->findIndex(m_orderName);
     if (m_orderName == m_file->indexes().back().info.name || chosen < 0)
         chosen = m_file->naturalOrder();

@@ -180,7 +180,7 @@ private:
     // the places in it in view after the master link and the key range.
     QString m_orderName;
     mutable int m_orderIndex = -1;
-    mutable quint64 m_generation = 0;
+    mutable quint64 m_rereadCount = 0; // the file's rereadCount() when it was last followed
     mutable qsizetype m_lo = 0;
     mutable qsizetype m_hi = 0;
     bool m_hasRange = false;

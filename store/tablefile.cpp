@@ -334,7 +334,7 @@ void TableFile::openConnection()
     readIndexFiles(false);
     // Bytes held from the file as it was are dropped with it.
     m_held.clear();
-    ++m_generation;
+    ++m_rereadCount;
 }
 
 sqlite3_stmt *TableFile::prepare(const QString &sql)
@@ -546,7 +546,7 @@ void TableFile::declareIndexes()
         const auto at = d.primary ? m_indexes.begin() : m_indexes.end() - 1;
         m_indexes.insert(at, std::move(order));
     }
-    ++m_generation;
+    ++m_rereadCount;
 }
 
 IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &columns)
@@ -933,7 +933,7 @@ bool TableFile::reload()
     // stays right and is kept unless a file made from this table now stands
     // for one that was made in memory.
     readIndexFiles(true);
-    ++m_generation;
+    ++m_rereadCount;
     return true;
 }
 

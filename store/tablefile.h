@@ -134,7 +134,7 @@ public:
 
     // Counts every re-read of the table; cursors compare it to notice that
     // places in the orders have moved.
-    quint64 generation() const { return m_generation; }
+    quint64 rereadCount() const { return m_rereadCount; }
 
     // Index 0 is the primary index when the table has one; an order without
     // fields (the store's order) is always available as naturalOrder().
@@ -271,7 +271,7 @@ private:
     int m_lookedAtMisses = -1; // pages read from the file when it was last found unchanged
     platform::FileStamp m_indexDirStamp;
     std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
-    quint64 m_generation = 0;
+    quint64 m_rereadCount = 0;
     qint64 m_stampGeneration = 0;
     platform::FileLock m_lock;
     QString m_registryKey;

@@ -511,7 +511,6 @@ void TMainForm::bindDataFields()
 
 TMainForm::~TMainForm()
 {
-    zil::store::setDatabaseChangedHook({});
     m_updates.reset();
     // The history watches the controls; it goes first.
     m_history.reset();

@@ -176,10 +176,9 @@ bool TMainForm::OpenDatabase()
             FollowNewDatabase();
             return !m_followAfterExport;
         });
-        QPointer<TMainForm> self(this);
-        zil::store::setDatabaseChangedHook([self](const QString &) {
-            if (self && self->m_updates)
-                self->m_updates->request();
+        connect(MainData, &zil::store::Database::changedByAnotherProgram, this, [this] {
+            if (m_updates)
+                m_updates->request();
         });
         MaterialCount = TableMaterial->recordCount();
 

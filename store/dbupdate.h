@@ -4,8 +4,6 @@
 // another program has replaced or written into the tables.
 #pragma once
 
-#include "platform/scopedhook.h"
-
 #include <QString>
 #include <functional>
 
@@ -15,13 +13,6 @@ namespace zil::store {
 // *generation). When they do, that generation is the one in use for dir: a
 // refresh re-reads its tables only to it.
 bool openTablesAgree(const QString &dir, qint64 *generation = nullptr);
-
-// Called when a refresh finds a table file of dir replaced by one of another
-// database, or a read finds one written into while it was open; an empty
-// function removes the hook.
-void setDatabaseChangedHook(std::function<void(const QString &dir)> hook);
-// Sets the hook for the guard's lifetime.
-using ScopedDatabaseChangedHook = platform::ScopedHook<setDatabaseChangedHook>;
 
 // Whether a table file of dir that cursors have open was replaced at its
 // name or written into since it was opened: a few status reads, cheap enough

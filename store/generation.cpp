@@ -1,23 +1,30 @@
 #include "generation.h"
 
+#include "database.h"
 #include "dbupdate.h"
 #include "platform/files.h"
 #include "schema.h"
+#include "session.h"
+#include "storeerror.h"
 #include "tablefile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <functional>
+#include <QPointer>
 
 namespace zil::store {
 
 namespace {
 
-std::function<void(const QString &)> &databaseChangedHook()
+// The directory a connection points at; empty while it is not configured.
+QString directoryOf(const Database &db)
 {
-    static std::function<void(const QString &)> hook;
-    return hook;
+    try {
+        return db.directory();
+    } catch (const StoreError &) {
+        return QString();
+    }
 }
 
 } // namespace
@@ -87,13 +94,18 @@ void announceDatabaseChange(const QString &dir)
     if (state.announced == stamps)
         return;
     state.announced = std::move(stamps);
-    if (databaseChangedHook())
-        databaseChangedHook()(dir);
-}
-
-void setDatabaseChangedHook(std::function<void(const QString &dir)> hook)
-{
-    databaseChangedHook() = std::move(hook);
+    const QString key = directoryKey(dir);
+    // Gathered first: a connection told may close or delete others.
+    QList<QPointer<Database>> told;
+    for (Database *db : Session::instance().databases()) {
+        const QString of = directoryOf(*db);
+        if (!of.isEmpty() && directoryKey(of) == key)
+            told << db;
+    }
+    for (const QPointer<Database> &db : std::as_const(told)) {
+        if (db)
+            emit db->changedByAnotherProgram(dir);
+    }
 }
 
 } // namespace zil::store

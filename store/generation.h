@@ -57,8 +57,8 @@ std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir);
 // generation.
 bool ofAnotherDatabase(const QString &dir, qint64 openGeneration, qint64 fileGeneration);
 
-// Tells the database-changed hook (setDatabaseChangedHook) that another
-// program changed a table file of dir: replaced it by one of another
+// Tells the connections of dir (Database::changedByAnotherProgram) that
+// another program changed a table file of it: replaced it by one of another
 // database, or wrote into it while it was open. Told once for each state of
 // the four table files, so that an update still under way is told of again
 // when it has moved on.

@@ -1284,7 +1284,10 @@ private slots:
         QVERIFY(!firstSynonym.isEmpty() && firstSynonym != QLatin1String("Renamed"));
         QVERIFY(store::openTablesAgree(live.path()));
         int told = 0;
-        const store::ScopedDatabaseChangedHook counting([&](const QString &) { ++told; });
+        store::Database database;
+        database.setDriverName(store::Database::standardDriver());
+        database.params() << "Path=" + live.path();
+        QObject::connect(&database, &store::Database::changedByAnotherProgram, [&] { ++told; });
         const auto moveIn = [&](const QString &t) {
             QVERIFY(std::rename(QFile::encodeName(next.filePath(t)).constData(),
                         QFile::encodeName(live.filePath(t)).constData())

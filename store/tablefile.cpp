@@ -211,12 +211,12 @@ std::shared_ptr<TableFile> TableFile::acquire(
         // reading waits for that briefly before it gives up.
         QElapsedTimer waited;
         waited.start();
-        while (lock == Lock::Shared && result == platform::FileLock::Result::Busy
+        while (lock == Lock::Shared && result == platform::LockResult::Busy
             && waited.elapsed() < 3000) {
             QThread::msleep(50);
             result = file->m_lock.lockShared(lockPath);
         }
-        if (result == platform::FileLock::Result::Busy) {
+        if (result == platform::LockResult::Busy) {
             file->fail(StoreError::Kind::Busy,
                 lock == Lock::Shared
                     ? QStringLiteral("Table %1 is in exclusive use by another user").arg(name)
@@ -224,7 +224,7 @@ std::shared_ptr<TableFile> TableFile::acquire(
         }
         // A database on a medium the workstation cannot write to cannot hold
         // lock files; reading it still works, so only exclusive use fails.
-        if (result == platform::FileLock::Result::Unavailable && lock == Lock::Exclusive)
+        if (result == platform::LockResult::Unavailable && lock == Lock::Exclusive)
             file->fail(StoreError::Kind::IO,
                 QStringLiteral("Cannot lock table %1 for exclusive use").arg(name));
     }

@@ -195,15 +195,15 @@ public:
     // when anything was re-read. A file of another database generation is
     // only re-read once that generation is accepted for the directory
     // (awaitNewDatabase); until then the old file stays in use and the
-    // database-changed hook is told, once for each state of the four table
-    // files. A file that cannot be read as a whole table is not re-read.
+    // directory's connections are told (announceDatabaseChange). A file that
+    // cannot be read as a whole table is not re-read.
     bool reload();
 
     // Whether another program wrote into the very file open here since it
     // was opened (a copy over it, an edit in place, a touch). From then on
     // its records read as nothing and bulk reads raise StoreError of kind
-    // Changing, until a refresh opens the file anew; the database-changed
-    // hook is told.
+    // Changing, until a refresh opens the file anew; the directory's
+    // connections are told.
     bool changedUnder();
     // The same as last found, without looking again.
     bool foundChangedUnder() const { return m_changedUnder; }

@@ -9,22 +9,36 @@
 
 namespace zil::platform {
 
+LockResult lockDescriptor(int fd, bool exclusive, bool wait, int *error)
+{
+    const int operation = (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB);
+    for (;;) {
+        if (::flock(fd, operation) == 0)
+            return LockResult::Locked;
+        if (errno == EINTR)
+            continue;
+        if (error)
+            *error = errno;
+        return errno == EWOULDBLOCK ? LockResult::Busy : LockResult::Unavailable;
+    }
+}
+
 FileLock::~FileLock()
 {
     unlock();
 }
 
-FileLock::Result FileLock::lockShared(const QString &path)
+LockResult FileLock::lockShared(const QString &path)
 {
     return lock(path, false);
 }
 
-FileLock::Result FileLock::lockExclusive(const QString &path)
+LockResult FileLock::lockExclusive(const QString &path)
 {
     return lock(path, true);
 }
 
-FileLock::Result FileLock::lock(const QString &path, bool exclusive)
+LockResult FileLock::lock(const QString &path, bool exclusive)
 {
     unlock();
     const QByteArray name = QFile::encodeName(path);
@@ -36,25 +50,21 @@ FileLock::Result FileLock::lock(const QString &path, bool exclusive)
     if (fd < 0 && errno != ELOOP)
         fd = ::open(name.constData(), O_RDONLY | flags);
     if (fd < 0)
-        return Result::Unavailable;
+        return LockResult::Unavailable;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Result::Unavailable;
+        return LockResult::Unavailable;
     }
-    // flock locks belong to the open file, so two cursors of one process that
-    // each hold a lock file open conflict just as two processes would.
-    int rc;
-    do {
-        rc = ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const bool busy = errno == EWOULDBLOCK;
+    // Two cursors of one process that each hold a lock file open conflict
+    // just as two processes would.
+    const LockResult result = lockDescriptor(fd, exclusive, false);
+    if (result != LockResult::Locked) {
         ::close(fd);
-        return busy ? Result::Busy : Result::Unavailable;
+        return result;
     }
     m_fd = fd;
-    return Result::Locked;
+    return result;
 }
 
 void FileLock::unlock()

@@ -417,19 +417,6 @@ EntryKind kindOfMode(mode_t mode)
     return EntryKind::Other;
 }
 
-LockResult lockDescriptor(int fd, bool exclusive, bool wait, int *error)
-{
-    const int operation = (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB);
-    for (;;) {
-        if (::flock(fd, operation) == 0)
-            return LockResult::Locked;
-        if (errno == EINTR && wait)
-            continue;
-        *error = errno;
-        return errno == EWOULDBLOCK ? LockResult::Busy : LockResult::Failed;
-    }
-}
-
 // Removes the directory `name` of parentFd and everything in it without
 // following any link.
 bool removeTreeAt(int parentFd, const char *name)

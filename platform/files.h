@@ -5,6 +5,7 @@
 // program file.
 #pragma once
 
+#include "platform/filelock.h"
 #include "platform/scopedhook.h"
 
 #include <QString>
@@ -131,13 +132,6 @@ struct WholeFile
 // opened so that it cannot block, and the opened file decides again, as the
 // name may have been pointed elsewhere in between.
 WholeFile readWholeRegularFile(const QString &path, qint64 limit);
-
-// How taking a lock on an open file or directory turned out.
-enum class LockResult {
-    Locked,
-    Busy, // another holder has a conflicting lock
-    Failed, // the file system cannot lock it; the error says why
-};
 
 // An open descriptor of the system, closed when the object goes; it moves,
 // never copies.

@@ -221,7 +221,6 @@ void TMainForm::bindDataFields()
 
 TMainForm::~TMainForm()
 {
-    zil::store::setDatabaseChangedHook({});
     m_updates.reset();
     // The history watches the controls; it goes first.
     m_history.reset();

@@ -143,43 +143,21 @@ bool TMainForm::OpenDatabase()
     bool interrupted = false;
     try {
         zil::store::Session::instance().setNetFileDir(DatabasePath);
-        // The four tables must be of one database. While an update replaces
-        // them one by one they are opened again after a moment; a directory
-        // whose tables still disagree then is refused.
-        const std::initializer_list<zil::store::Table *> cursors {TableSupplier, TableSupLink,
-            TableSinon, TableSinon2, TableMaterial, TableSupLink2, TableSupplierName,
-            TableSupplierSearch, TableMaterialSearch, TableMaterial2, TableSinonSelect,
-            TableMaterialSelect};
-        for (int attempt = 1;; ++attempt) {
-            for (zil::store::Table *t : cursors)
-                t->open();
-            if (zil::store::openTablesAgree(DatabasePath))
-                break;
-            for (zil::store::Table *t : cursors)
-                t->close();
-            // An update that the database maker left half-done is not waited
-            // for: nobody is finishing it.
-            if (!zil::store::interruptedUpdate(DatabasePath).isEmpty()) {
-                interrupted = true;
-                throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
-                    zil::store::interruptedUpdateText(DatabasePath));
-            }
-            if (attempt == 50)
-                throw zil::store::StoreError(zil::store::StoreError::Kind::Corrupt,
-                    QStringLiteral("The tables of the database belong to different updates"));
-            QThread::msleep(200);
-        }
-        zil::store::checkDatabase(DatabasePath, true);
+        // The twelve cursors in their fixed order, on tables of one database.
+        zil::store::openDatabaseTables(DatabasePath,
+            {TableSupplier, TableSupLink, TableSinon, TableSinon2, TableMaterial, TableSupLink2,
+                TableSupplierName, TableSupplierSearch, TableMaterialSearch, TableMaterial2,
+                TableSinonSelect, TableMaterialSelect},
+            &interrupted);
         // When another program changes the tables, the new database is taken
         // up whole once it is, after the current reaction has ended.
         m_updates = std::make_unique<zil::shell::UpdateFollower>(this, DatabasePath, [this] {
             FollowNewDatabase();
             return !m_followAfterExport;
         });
-        QPointer<TMainForm> self(this);
-        zil::store::setDatabaseChangedHook([self](const QString &) {
-            if (self && self->m_updates)
-                self->m_updates->request();
+        connect(MainData, &zil::store::Database::changedByAnotherProgram, this, [this] {
+            if (m_updates)
+                m_updates->request();
         });
         MaterialCount = TableMaterial->recordCount();
 

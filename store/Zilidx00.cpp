@@ -157,7 +157,7 @@ bool TIndexForm::EnsureIndexes(int waitMs)
     for (;;) {
         zil::platform::FileLock rebuildLock;
         const auto result = rebuildLock.lockExclusive(lockPath);
-        if (result != zil::platform::FileLock::Result::Busy) {
+        if (result != zil::platform::LockResult::Busy) {
             // Another workstation may have finished just before the lock was
             // taken; a directory that cannot hold the lock (a read-only
             // medium) is rebuilt as it stands.

@@ -37,6 +37,14 @@ public:
     void open();
     void close();
 
+signals:
+    // Another program changed a table file of the directory: a refresh found
+    // it replaced by one of another database, or a read found it written
+    // into while it was open. Told to every connection whose directory that
+    // is, once for each state of the four table files; awaitNewDatabase
+    // tells when the new database can be taken up.
+    void changedByAnotherProgram(const QString &directory);
+
 private:
     friend class Table;
     void attach(Table *table);

@@ -2,9 +2,11 @@
 
 #include "fileformat.h"
 #include "filenames.h"
+#include "generation.h"
 #include "platform/files.h"
 #include "schema.h"
 #include "storeerror.h"
+#include "table.h"
 #include "tablefile.h"
 
 #include <QDir>
@@ -145,6 +147,15 @@ bool databaseChanged(const QString &dir)
     return !openTablesIntact(dir);
 }
 
+bool tableFoundWrittenInto()
+{
+    for (const std::shared_ptr<TableFile> &file : TableFile::openFiles()) {
+        if (file->foundChangedUnder())
+            return true;
+    }
+    return false;
+}
+
 QString interruptedUpdate(const QString &dir)
 {
     platform::Directory d;
@@ -172,6 +183,30 @@ QString interruptedUpdate(const QString &dir)
         return QDir(dir).filePath(name);
     }
     return QString();
+}
+
+void openDatabaseTables(const QString &dir, const QList<Table *> &cursors, bool *interrupted)
+{
+    if (interrupted)
+        *interrupted = false;
+    for (int attempt = 1;; ++attempt) {
+        for (Table *t : cursors)
+            t->open();
+        if (openTablesAgree(dir))
+            break;
+        for (Table *t : cursors)
+            t->close();
+        // Nobody is finishing an update left half-done.
+        if (!interruptedUpdate(dir).isEmpty()) {
+            if (interrupted)
+                *interrupted = true;
+            throw StoreError(StoreError::Kind::Corrupt, interruptedUpdateText(dir));
+        }
+        if (attempt == 50)
+            throw TwoDatabases();
+        QThread::msleep(200);
+    }
+    checkDatabase(dir, true);
 }
 
 QString interruptedUpdateText(const QString &dir)

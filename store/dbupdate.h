@@ -1,27 +1,22 @@
-// The database of a directory as a whole: checking that its four tables make
-// one database that the material list can be built on, telling an update
-// that the database maker left half-done, and taking up a new database once
-// another program has replaced or written into the tables.
+// The database of a directory as a whole: opening its tables as one
+// database, checking that its four tables make one database that the material
+// list can be built on, telling an update that the database maker left
+// half-done, and taking up a new database once another program has replaced
+// or written into the tables.
 #pragma once
 
-#include "platform/scopedhook.h"
-
+#include <QList>
 #include <QString>
 #include <functional>
 
 namespace zil::store {
 
+class Table;
+
 // Whether the table files open in dir all carry one stamp generation (given in
 // *generation). When they do, that generation is the one in use for dir: a
 // refresh re-reads its tables only to it.
 bool openTablesAgree(const QString &dir, qint64 *generation = nullptr);
-
-// Called when a refresh finds a table file of dir replaced by one of another
-// database, or a read finds one written into while it was open; an empty
-// function removes the hook.
-void setDatabaseChangedHook(std::function<void(const QString &dir)> hook);
-// Sets the hook for the guard's lifetime.
-using ScopedDatabaseChangedHook = platform::ScopedHook<setDatabaseChangedHook>;
 
 // Whether a table file of dir that cursors have open was replaced at its
 // name or written into since it was opened: a few status reads, cheap enough
@@ -40,6 +35,17 @@ bool tableFoundWrittenInto();
 // each is opened anew for the check. Raises StoreError saying what is wrong;
 // returns the generation of the database.
 qint64 checkDatabase(const QString &dir, bool inUse);
+
+// Opens the cursors on the tables of dir, in their order, as one database.
+// While an update replaces the tables one by one, they are opened again after
+// a moment, up to 50 times, until the tables open agree on one generation
+// (openTablesAgree); then the database is checked as it is in use
+// (checkDatabase). An update that the database maker left half-done is not
+// waited for: *interrupted, when given, tells that the failure was one, and
+// the error's message says how to finish it. Raises StoreError; the cursors
+// are closed again only while the tables disagree.
+void openDatabaseTables(
+    const QString &dir, const QList<Table *> &cursors, bool *interrupted = nullptr);
 
 // The working directory of an update of dir that the database maker began
 // and did not end: stopped while it moved the new files into place, so the

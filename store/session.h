@@ -26,6 +26,8 @@ public:
     const QString &netFileDir() const { return m_netFileDir; }
 
     Database *findDatabase(const QString &name) const;
+    // Every connection, named or not, in the order of creation.
+    const QList<Database *> &databases() const { return m_databases; }
 
 private:
     friend class Database;

@@ -1,12 +1,12 @@
 #include "tablefile.h"
 
 #include "fileformat.h"
+#include "generation.h"
 #include "platform/files.h"
 #include "session.h"
 #include "storeerror.h"
 #include "tablekey.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -129,12 +129,6 @@ std::optional<qint64> stampOf(sqlite3 *db)
     return application == tableApplicationId ? generation : 0;
 }
 
-std::function<void(const QString &)> &databaseChangedHook()
-{
-    static std::function<void(const QString &)> hook;
-    return hook;
-}
-
 } // namespace
 
 std::optional<qint64> TableFile::readStampGeneration(const QString &path)
@@ -180,75 +174,14 @@ std::optional<TableIdentity> TableFile::readIdentity(const QString &path)
     return TableIdentity {stamp.size, stamp.modifiedNs, *generation, changeCounterOf(path)};
 }
 
-namespace {
-
-// The directory of a table file as the generation bookkeeping names it.
-QString directoryKeyOf(const QString &tablePath)
+std::vector<std::shared_ptr<TableFile>> TableFile::openFiles()
 {
-    const QFileInfo info(tablePath);
-    const QString canonical = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return canonical.isEmpty() ? info.absolutePath() : canonical;
-}
-
-} // namespace
-
-DirectoryGenerations &directoryGenerations(const QString &dir)
-{
-    static QHash<QString, DirectoryGenerations> dirs;
-    return dirs[directoryKeyOf(QDir(dir).filePath(QStringLiteral("x")))];
-}
-
-std::vector<platform::FileStamp> tableStamps(const QString &dir)
-{
-    std::vector<platform::FileStamp> stamps;
-    for (const schema::TableDef &t : schema::tables())
-        stamps.push_back(
-            platform::fileStamp(QDir(dir).filePath(platform::findEntryNoCase(dir, t.fileName))));
-    return stamps;
-}
-
-std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir)
-{
-    const QString key = directoryKeyOf(QDir(dir).filePath(QStringLiteral("x")));
     std::vector<std::shared_ptr<TableFile>> open;
     for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
-        if (auto file = weak.lock(); file && file->directoryKey() == key)
+        if (auto file = weak.lock())
             open.push_back(std::move(file));
     }
     return open;
-}
-
-bool tableFoundWrittenInto()
-{
-    for (const std::weak_ptr<TableFile> &weak : std::as_const(registry())) {
-        if (auto file = weak.lock(); file && file->foundChangedUnder())
-            return true;
-    }
-    return false;
-}
-
-bool openTablesAgree(const QString &dir, qint64 *generation)
-{
-    std::optional<qint64> seen;
-    for (const std::shared_ptr<TableFile> &file : openTablesIn(dir)) {
-        if (seen && *seen != file->stampGeneration())
-            return false;
-        seen = file->stampGeneration();
-    }
-    if (generation)
-        *generation = seen.value_or(0);
-    // The tables open now are the database in use: a refresh re-reads them
-    // to this generation only.
-    DirectoryGenerations &state = directoryGenerations(dir);
-    state.adopted = seen.value_or(0);
-    state.announced.clear();
-    state.accepted = tableStamps(dir);
-    return true;
-}
-
-void setDatabaseChangedHook(std::function<void(const QString &dir)> hook)
-{
-    databaseChangedHook() = std::move(hook);
 }
 
 std::shared_ptr<TableFile> TableFile::acquire(
@@ -268,7 +201,7 @@ std::shared_ptr<TableFile> TableFile::acquire(
     }
     std::shared_ptr<TableFile> file(new TableFile);
     file->m_path = path;
-    file->m_directoryKey = directoryKeyOf(path);
+    file->m_directoryKey = store::directoryKey(QFileInfo(path).absolutePath());
     const QString name = QFileInfo(path).fileName();
     if (lock != Lock::None) {
         auto result = lock == Lock::Shared ? file->m_lock.lockShared(lockPath)
@@ -278,12 +211,12 @@ std::shared_ptr<TableFile> TableFile::acquire(
         // reading waits for that briefly before it gives up.
         QElapsedTimer waited;
         waited.start();
-        while (lock == Lock::Shared && result == platform::FileLock::Result::Busy
+        while (lock == Lock::Shared && result == platform::LockResult::Busy
             && waited.elapsed() < 3000) {
             QThread::msleep(50);
             result = file->m_lock.lockShared(lockPath);
         }
-        if (result == platform::FileLock::Result::Busy) {
+        if (result == platform::LockResult::Busy) {
             file->fail(StoreError::Kind::Busy,
                 lock == Lock::Shared
                     ? QStringLiteral("Table %1 is in exclusive use by another user").arg(name)
@@ -291,7 +224,7 @@ std::shared_ptr<TableFile> TableFile::acquire(
         }
         // A database on a medium the workstation cannot write to cannot hold
         // lock files; reading it still works, so only exclusive use fails.
-        if (result == platform::FileLock::Result::Unavailable && lock == Lock::Exclusive)
+        if (result == platform::LockResult::Unavailable && lock == Lock::Exclusive)
             file->fail(StoreError::Kind::IO,
                 QStringLiteral("Cannot lock table %1 for exclusive use").arg(name));
     }
@@ -401,7 +334,7 @@ void TableFile::openConnection()
     readIndexFiles(false);
     // Bytes held from the file as it was are dropped with it.
     m_held.clear();
-    ++m_generation;
+    ++m_rereadCount;
 }
 
 sqlite3_stmt *TableFile::prepare(const QString &sql)
@@ -613,7 +546,7 @@ void TableFile::declareIndexes()
         const auto at = d.primary ? m_indexes.begin() : m_indexes.end() - 1;
         m_indexes.insert(at, std::move(order));
     }
-    ++m_generation;
+    ++m_rereadCount;
 }
 
 IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &columns)
@@ -975,20 +908,16 @@ bool TableFile::reload()
     // written into in place shows in the stamp of the file held open.
     const bool inPlace = changedUnder();
     if (inPlace || platform::fileStamp(m_path) != m_stamp) {
+        const QString dir = QFileInfo(m_path).absolutePath();
         const std::optional<qint64> now = readStampGeneration(m_path);
-        const DirectoryGenerations &dir = directoryGenerations(QFileInfo(m_path).absolutePath());
-        // A file of another database (another stamp generation) is taken up
-        // only together with the other tables of the directory, once all
-        // four carry it and the new database is accepted (awaitNewDatabase);
-        // only a directory whose tables are in use as one database
-        // (openTablesAgree) keeps to its generation. A file that cannot be
-        // read now (removed, or still being written) is not opened either.
-        // Until then a file replaced by another is read on as it was, and one
-        // written into reads as nothing; so no view mixes two databases.
-        const bool otherDatabase
-            = now && *now != m_stampGeneration && dir.adopted && dir.adopted != now;
-        if (!now || otherDatabase || !looksWhole(m_path)) {
-            announceChange();
+        // A file of another database is taken up only together with the
+        // other tables of the directory (ofAnotherDatabase), and one that
+        // cannot be read now (removed, or still being written) is not opened
+        // either. Until then a file replaced by another is read on as it was,
+        // and one written into reads as nothing; so no view mixes two
+        // databases.
+        if (!now || ofAnotherDatabase(dir, m_stampGeneration, *now) || !looksWhole(m_path)) {
+            announceDatabaseChange(dir);
             return false;
         }
         openConnection();
@@ -1004,7 +933,7 @@ bool TableFile::reload()
     // stays right and is kept unless a file made from this table now stands
     // for one that was made in memory.
     readIndexFiles(true);
-    ++m_generation;
+    ++m_rereadCount;
     return true;
 }
 
@@ -1045,7 +974,7 @@ bool TableFile::changedUnder()
     qWarning("zil: table file %s was written into by another program while it was open; it is "
              "read again once the database is whole",
         qPrintable(m_path));
-    announceChange();
+    announceDatabaseChange(QFileInfo(m_path).absolutePath());
     return true;
 }
 
@@ -1055,20 +984,6 @@ void TableFile::failIfChangedUnder()
         fail(StoreError::Kind::Changing,
             QStringLiteral("Table %1 is being changed by another program")
                 .arg(QFileInfo(m_path).fileName()));
-}
-
-void TableFile::announceChange()
-{
-    // Told once for each state of the four files: an update still under way
-    // is told of again when it has moved on.
-    const QString where = QFileInfo(m_path).absolutePath();
-    DirectoryGenerations &dir = directoryGenerations(where);
-    std::vector<platform::FileStamp> stamps = tableStamps(where);
-    if (dir.announced == stamps)
-        return;
-    dir.announced = std::move(stamps);
-    if (databaseChangedHook())
-        databaseChangedHook()(where);
 }
 
 void TableFile::stampIndexFiles()

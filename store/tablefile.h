@@ -3,12 +3,10 @@
 // searched in its index file, whose blocks are read into the store's cache.
 #pragma once
 
-#include "dbupdate.h"
 #include "filenames.h"
+#include "indexfile.h"
 #include "platform/filelock.h"
 #include "platform/filestamp.h"
-#include "platform/scopedhook.h"
-#include "indexfile.h"
 #include "schema.h"
 #include "storeerror.h"
 
@@ -109,6 +107,9 @@ public:
         const QString &path, const QString &lockPath, Lock lock, bool *reread = nullptr);
     ~TableFile();
 
+    // The table files that cursors of this process have open.
+    static std::vector<std::shared_ptr<TableFile>> openFiles();
+
     const QString &path() const { return m_path; }
     // Its directory as the bookkeeping of generations names it.
     const QString &directoryKey() const { return m_directoryKey; }
@@ -133,7 +134,7 @@ public:
 
     // Counts every re-read of the table; cursors compare it to notice that
     // places in the orders have moved.
-    quint64 generation() const { return m_generation; }
+    quint64 rereadCount() const { return m_rereadCount; }
 
     // Index 0 is the primary index when the table has one; an order without
     // fields (the store's order) is always available as naturalOrder().
@@ -194,15 +195,15 @@ public:
     // when anything was re-read. A file of another database generation is
     // only re-read once that generation is accepted for the directory
     // (awaitNewDatabase); until then the old file stays in use and the
-    // database-changed hook is told, once for each state of the four table
-    // files. A file that cannot be read as a whole table is not re-read.
+    // directory's connections are told (announceDatabaseChange). A file that
+    // cannot be read as a whole table is not re-read.
     bool reload();
 
     // Whether another program wrote into the very file open here since it
     // was opened (a copy over it, an edit in place, a touch). From then on
     // its records read as nothing and bulk reads raise StoreError of kind
-    // Changing, until a refresh opens the file anew; the database-changed
-    // hook is told.
+    // Changing, until a refresh opens the file anew; the directory's
+    // connections are told.
     bool changedUnder();
     // The same as last found, without looking again.
     bool foundChangedUnder() const { return m_changedUnder; }
@@ -224,7 +225,6 @@ private:
     // read fetched pages from it.
     bool changedUnderRead();
     int pagesReadFromFile() const;
-    void announceChange();
     // Whether an index file describes an index over this table's fields, of
     // their kinds.
     bool fitsColumns(const IndexInfo &info) const;
@@ -271,7 +271,7 @@ private:
     int m_lookedAtMisses = -1; // pages read from the file when it was last found unchanged
     platform::FileStamp m_indexDirStamp;
     std::vector<std::pair<QString, platform::FileStamp>> m_indexFileStamps; // path, stamp
-    quint64 m_generation = 0;
+    quint64 m_rereadCount = 0;
     qint64 m_stampGeneration = 0;
     platform::FileLock m_lock;
     QString m_registryKey;
@@ -279,33 +279,6 @@ private:
     // Why the file could not be opened at all, when it could not.
     QString m_openProblem;
 };
-
-// What the store keeps of the database in use in a directory.
-struct DirectoryGenerations
-{
-    // The generation its tables may be re-read to.
-    std::optional<qint64> adopted;
-    // The stamps of the four table files when a change was last told of.
-    std::vector<platform::FileStamp> announced;
-    // The stamps of the four table files at the last look for a new
-    // database, and those of a state found not to be one sound database,
-    // with the reason.
-    std::vector<platform::FileStamp> lastLook;
-    std::vector<platform::FileStamp> refused;
-    QString refusedReason;
-    // Those of a state found to hold tables of two databases.
-    std::vector<platform::FileStamp> underWay;
-    // Those of the database last accepted whole, not checked again.
-    std::vector<platform::FileStamp> accepted;
-};
-DirectoryGenerations &directoryGenerations(const QString &dir);
-
-// The stamps of the four table files of dir at their names, in the schema's
-// order.
-std::vector<platform::FileStamp> tableStamps(const QString &dir);
-
-// The table files of dir that cursors of this process have open.
-std::vector<std::shared_ptr<TableFile>> openTablesIn(const QString &dir);
 
 template<typename F>
 auto IndexOrder::read(F &&f) const -> decltype(f(std::declval<const IndexImage &>()))

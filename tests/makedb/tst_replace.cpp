@@ -4,8 +4,8 @@
 // name, and nothing touched that is not the maker's own, also when an earlier
 // run was killed at any point or another one is still running.
 
-#include "platform/filelock.h"
 #include "makedbtest.h"
+#include "platform/filelock.h"
 #include "store/fileformat.h"
 #include "store/filenames.h"
 #include "store/indexfile.h"
@@ -706,8 +706,7 @@ void TestReplace::movesWaitForARebuildingWorkstation()
     const QMap<QString, QString> before = database();
     // As a starting workstation holds it while it rebuilds the index files.
     platform::FileLock rebuild;
-    QCOMPARE(
-        rebuild.lockExclusive(store::rebuildLockFile(out())), platform::FileLock::Result::Locked);
+    QCOMPARE(rebuild.lockExclusive(store::rebuildLockFile(out())), platform::LockResult::Locked);
     QProcess maker;
     maker.start(qEnvironmentVariable("ZIL_MAKEDB"), {"--synthetic", "15", out()});
     QByteArray said;

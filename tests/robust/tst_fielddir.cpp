@@ -314,8 +314,8 @@ private slots:
         store::indexDatabase(db);
         QVERIFY(QFile::remove(QDir(db).filePath("synon.px")));
         platform::FileLock other;
-        QCOMPARE(other.lockExclusive(QDir(db).filePath("zilindex.lck")),
-            platform::FileLock::Result::Locked);
+        QCOMPARE(
+            other.lockExclusive(QDir(db).filePath("zilindex.lck")), platform::LockResult::Locked);
 
         QProcess d;
         d.setProgram(qEnvironmentVariable("ZIL_DRIVER"));

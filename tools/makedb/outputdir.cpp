@@ -555,14 +555,14 @@ void OutputDir::lockRebuild()
     waited.start();
     for (;;) {
         switch (m_rebuildLock.lockExclusive(path)) {
-        case platform::FileLock::Result::Locked:
+        case platform::LockResult::Locked:
             return;
-        case platform::FileLock::Result::Unavailable:
+        case platform::LockResult::Unavailable:
             m_notes << QStringLiteral("cannot take the index rebuild lock %1; a workstation "
                                       "starting while the files move may rebuild the indexes")
                            .arg(QDir::toNativeSeparators(path));
             return;
-        case platform::FileLock::Result::Busy:
+        case platform::LockResult::Busy:
             if (waited.elapsed() >= kRebuildWaitMs) {
                 m_notes << QStringLiteral("a workstation held the index rebuild lock %1 for %2 "
                                           "seconds; the files were moved without it")

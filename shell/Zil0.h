@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QAction;
@@ -187,8 +188,10 @@ public:
     QString ProgramDir;
     QString ProgramBaseName;
     QString DatabasePath;
-    // The settings file read, whether found or not, and whether it named a
-    // database directory; start-up's failure message says which was tried.
+    // The places a settings file was looked for, the one read (empty when
+    // none held one), and whether it named a database directory; start-up's
+    // failure message says which was tried.
+    QStringList SettingsPlaces;
     QString SettingsFileName;
     bool DatabasePathNamed = false;
     QString HelpFileName;

@@ -170,6 +170,8 @@ QPixmap programPicture()
     return pixmap;
 }
 
+// packaging/zil.svg draws the same picture for the desktop's menus: a change
+// here belongs there too.
 QPixmap programIcon()
 {
     QPixmap pixmap(32, 32);

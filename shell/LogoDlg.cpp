@@ -111,6 +111,8 @@ QPixmap programPicture()
     return pixmap;
 }
 
+// packaging/zil.svg draws the same picture for the desktop's menus: a change
+// here belongs there too.
 QPixmap programIcon()
 {
     QPixmap pixmap(32, 32);

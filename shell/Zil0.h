@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QAction;
@@ -192,8 +193,10 @@ public:
     QString &ProgramDir = Context->ProgramDir;
     QString &ProgramBaseName = Context->ProgramBaseName;
     QString &DatabasePath = Context->DatabasePath;
-    // The settings file read, whether found or not, and whether it named a
-    // database directory; start-up's failure message says which was tried.
+    // The places a settings file was looked for, the one read (empty when
+    // none held one), and whether it named a database directory; start-up's
+    // failure message says which was tried.
+    QStringList SettingsPlaces;
     QString SettingsFileName;
     bool DatabasePathNamed = false;
     QString &HelpFileName = Context->HelpFileName;

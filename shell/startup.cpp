@@ -10,6 +10,7 @@
 #include "browser/Search.h"
 #include "browser/searchclass.h"
 #include "framework/settings.h"
+#include "framework/settingsplaces.h"
 #include "framework/stringgrid.h"
 #include "platform/files.h"
 #include "platform/messagebox.h"
@@ -29,6 +30,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QThread>
 #include <algorithm>
@@ -120,8 +122,13 @@ bool TMainForm::StartUp()
 
 void TMainForm::ReadSettings()
 {
-    SettingsFileName
-        = QFileInfo(zil::findSettingsFile(ProgramDir, ProgramBaseName)).absoluteFilePath();
+    // Beside the program, then the user's configuration, then the machine's.
+    SettingsPlaces = zil::settingsPlaces(ProgramDir, ProgramBaseName,
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+        QStringLiteral("/etc"));
+    SettingsFileName = zil::firstSettingsFile(SettingsPlaces);
+    if (!SettingsFileName.isEmpty())
+        SettingsFileName = QFileInfo(SettingsFileName).absoluteFilePath();
     zil::SettingsFile settings(SettingsFileName);
     // The settings may name the directory with either separator.
     DatabasePath = settings.value(QStringLiteral("Database"), QStringLiteral("Path"));
@@ -184,12 +191,19 @@ bool TMainForm::OpenDatabase()
     }
     MainData->close();
     // The fixed text, then where the database was looked for: the directory
-    // tried, or the settings file when it named none; or, for a directory
-    // whose update was left half-done, how to finish it.
-    zil::platform::showError(LogoDialog,
-        withReason(QStringLiteral("Database not found or corrupted"),
-            interrupted
-                ? zil::store::interruptedUpdateText(DatabasePath)
-                : QDir::toNativeSeparators(DatabasePathNamed ? DatabasePath : SettingsFileName)));
+    // tried, or the settings file when it named none, or every place of a
+    // settings file when there was none; or, for a directory whose update
+    // was left half-done, how to finish it.
+    QString reason;
+    if (interrupted)
+        reason = zil::store::interruptedUpdateText(DatabasePath);
+    else if (DatabasePathNamed)
+        reason = QDir::toNativeSeparators(DatabasePath);
+    else if (!SettingsFileName.isEmpty())
+        reason = QDir::toNativeSeparators(SettingsFileName);
+    else
+        reason = zil::noSettingsFileText(SettingsPlaces);
+    zil::platform::showError(
+        LogoDialog, withReason(QStringLiteral("Database not found or corrupted"), reason));
     return false;
 }

@@ -1,7 +1,9 @@
 // The settings-file reader: lookups without regard to case, missing parts
-// reading empty, files written on Windows, values kept whole, and finding the
-// file beside the program whatever the case of its name.
+// reading empty, files written on Windows, values kept whole, finding the
+// file beside the program whatever the case of its name, and the order of the
+// places a settings file is looked for.
 #include "framework/settings.h"
+#include "framework/settingsplaces.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +51,7 @@ private slots:
     void inihOptionsAreRestored();
 
     void findsFileInAnyCase();
+    void placesInOrder();
 
 private:
     SettingsFile parse(const QByteArray &content);
@@ -296,6 +299,32 @@ void TestSettings::findsFileInAnyCase()
     const QString found = zil::findSettingsFile(dir + "/", "zil");
     QCOMPARE(found, QDir(dir).filePath("zil.INI"));
     QCOMPARE(SettingsFile(found).value("Database", "Path"), QStringLiteral("/exact/"));
+}
+
+// Beside the program, then the user's configuration, then the machine's: the
+// first place holding a file is read, whatever holds the later ones.
+void TestSettings::placesInOrder()
+{
+    const QString root = m_dir->path();
+    const QString program = root + "/bin", user = root + "/config", system = root + "/etc";
+    const QStringList places = zil::settingsPlaces(program, "zil", user, system);
+    QCOMPARE(places,
+        QStringList({program + "/zil.INI", user + "/zil/zil.INI", system + "/zil/zil.INI"}));
+    // A configuration directory that is not set or not absolute is no place.
+    QCOMPARE(zil::settingsPlaces(program, "zil", "", "etc"), QStringList({program + "/zil.INI"}));
+
+    QVERIFY(
+        QDir().mkpath(program) && QDir().mkpath(user + "/zil") && QDir().mkpath(system + "/zil"));
+    QCOMPARE(zil::firstSettingsFile(places), QString());
+    writeFile(system + "/zil/zil.INI", "");
+    QCOMPARE(zil::firstSettingsFile(places), system + "/zil/zil.INI");
+    // A directory at a place holds no settings file; a name in another case
+    // does, as beside the program.
+    QVERIFY(QDir().mkpath(user + "/zil/zil.INI"));
+    writeFile(user + "/zil/ZIL.ini", "");
+    QCOMPARE(zil::firstSettingsFile(places), user + "/zil/ZIL.ini");
+    writeFile(program + "/zil.INI", "");
+    QCOMPARE(zil::firstSettingsFile(places), program + "/zil.INI");
 }
 
 QTEST_MAIN(TestSettings)

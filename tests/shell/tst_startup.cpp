@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -195,6 +196,34 @@ private slots:
         QCOMPARE(form.DatabasePath, db + "/");
     }
 
+    // Without a settings file beside the program, the user's configuration
+    // directory holds it; one beside the program comes first.
+    void settingsInUserConfiguration()
+    {
+        const QString userDir = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zil";
+        QVERIFY(QDir().mkpath(userDir));
+        const auto removeUserDir = qScopeGuard([&] { QDir(userDir).removeRecursively(); });
+        const QString userDb = freshDatabase();
+        QFile user(userDir + "/zil.INI");
+        QVERIFY(user.open(QIODevice::WriteOnly));
+        user.write("[Database]\nPath=" + userDb.toUtf8() + "\n");
+        user.close();
+
+        installProgram("zil", "zil.INI", QByteArray());
+        {
+            TMainForm form;
+            QVERIFY(form.StartUp());
+            QCOMPARE(form.SettingsFileName, userDir + "/zil.INI");
+            QCOMPARE(form.DatabasePath, userDb + "/");
+        }
+        const QString db = freshDatabase();
+        installProgram("zil", "zil.INI", "[Database]\nPath=" + db.toUtf8() + "\n");
+        TMainForm form;
+        QVERIFY(form.StartUp());
+        QCOMPARE(form.DatabasePath, db + "/");
+        QVERIFY(m_messages.isEmpty());
+    }
+
     void missingSettings_data()
     {
         QTest::addColumn<QByteArray>("settings");
@@ -210,9 +239,13 @@ private slots:
         TMainForm form;
         QVERIFY(!form.StartUp());
         QCOMPARE(form.DatabasePath, QStringLiteral("/"));
-        // The second line names the settings file that named no directory.
-        QCOMPARE(m_messages,
-            QStringList({"Error: Database not found or corrupted\n" + dir + "/zil.INI"}));
+        // The second line names the settings file that named no directory,
+        // or, when there was none, every place where one was looked for.
+        const QString tried = settings.isNull()
+            ? "No settings file in any of these places:\n" + dir + "/zil.INI\n"
+                + qEnvironmentVariable("XDG_CONFIG_HOME") + "/zil/zil.INI\n/etc/zil/zil.INI"
+            : dir + "/zil.INI";
+        QCOMPARE(m_messages, QStringList({"Error: Database not found or corrupted\n" + tried}));
         QVERIFY(!form.isVisible());
     }
 

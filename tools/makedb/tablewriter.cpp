@@ -9,6 +9,9 @@
 #include "store/storeerror.h"
 #include "store/tablekey.h"
 
+#include <QDateTime>
+#include <QFile>
+
 #include <sqlcipher/sqlite3.h>
 
 namespace zil::makedb {
@@ -258,6 +261,23 @@ const QStringList &tableOrder()
     return names;
 }
 
+// Sets the modification time of a table just written back to its whole
+// second. The index files name their table by its time, among other things,
+// and copies made by tar or a Debian package keep no finer time: the index
+// files then still describe the copied tables.
+bool keepWholeSecond(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const qint64 ms = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+        if (file.setFileTime(
+                QDateTime::fromMSecsSinceEpoch(ms - ms % 1000), QFileDevice::FileModificationTime))
+            return true;
+    }
+    *error = QStringLiteral("cannot set the time of %1: %2").arg(path, file.errorString());
+    return false;
+}
+
 } // namespace
 
 WriteResult writeDatabase(const Catalogue &c, const QString &dirPath, bool protect)
@@ -280,6 +300,8 @@ WriteResult writeDatabase(const Catalogue &c, const QString &dirPath, bool prote
     for (qsizetype i = 0; i < tableOrder().size(); ++i) {
         if (!writers[i](
                 c, out.newTablePath(tableOrder()[i]), protect, result.generation, &result.error))
+            return result;
+        if (!keepWholeSecond(out.newTablePath(tableOrder()[i]), &result.error))
             return result;
     }
     // Indexed where they were written: an index file names the table file as

@@ -175,10 +175,11 @@ void TSearchClass::BuildAllCASList()
     // to record, which would announce every one of them; the cursor ends on
     // the last record, where a walk leaves it.
     const int idColumn = SelectTable->fieldByName(QStringLiteral("id")).column();
-    const std::vector<qint64> ids = SelectTable->integersInView(idColumn);
+    const int records = SelectTable->recordCount();
     qint32 k = 0;
     const qint32 last = qint32(AllCASList.size()) - 1;
-    for (const qint64 id : ids) {
+    for (int recNo = 1; recNo <= records; ++recNo) {
+        const qint64 id = SelectTable->integerAt(recNo, idColumn);
         if (id >= 1 && id <= MaterialCount && IsSelected(qint32(id)) && k < last) {
             ++k;
             AllCASList[k] = qint32(id);

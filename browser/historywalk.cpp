@@ -71,19 +71,12 @@ void HistoryWalk::go(const History::Place &place, int direction)
         m_history.replaceCurrent({History::Kind::Material, *shown, place.name});
 }
 
-bool HistoryWalk::canGoBack() const
+HistoryWalk::Offered HistoryWalk::offered() const
 {
     const auto here = placeInView();
     const auto current = m_history.current();
     const bool moved = here && here != current;
-    return m_history.canGoBack() || (moved && current);
-}
-
-bool HistoryWalk::canGoForward() const
-{
-    const auto here = placeInView();
-    const bool moved = here && here != m_history.current();
-    return m_history.canGoForward() && !moved;
+    return {m_history.canGoBack() || (moved && current), m_history.canGoForward() && !moved};
 }
 
 bool HistoryWalk::DatabaseChanging()

@@ -59,8 +59,12 @@ public:
     // Whether Back and Forward lead anywhere: a move not yet settled on
     // counts as settled, so Back leads to the place recorded last and there
     // is nothing ahead of the new place.
-    bool canGoBack() const;
-    bool canGoForward() const;
+    struct Offered
+    {
+        bool back = false;
+        bool forward = false;
+    };
+    Offered offered() const;
 
     // Before a new database is taken up: the item in view is settled on,
     // and the sort key of each material place read, while the database it

@@ -23,7 +23,6 @@
 #include "shell/updatefollower.h"
 #include "store/database.h"
 #include "store/datasource.h"
-#include "store/dbupdate.h"
 #include "store/schema.h"
 #include "store/table.h"
 

@@ -157,8 +157,9 @@ void HistoryWiring::go(const browser::History::Place &place, int direction)
 
 void HistoryWiring::updateItems()
 {
-    m_c.backItem->setEnabled(m_walk.canGoBack());
-    m_c.forwardItem->setEnabled(m_walk.canGoForward());
+    const browser::HistoryWalk::Offered offered = m_walk.offered();
+    m_c.backItem->setEnabled(offered.back);
+    m_c.forwardItem->setEnabled(offered.forward);
 }
 
 } // namespace zil::shell

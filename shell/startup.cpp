@@ -29,10 +29,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QThread>
 #include <algorithm>
 #include <cstdio>
 

@@ -210,6 +210,8 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     const int synSf = synonyms.fieldByName(QStringLiteral("sf")).column();
     const int synLink = synonyms.fieldByName(QStringLiteral("materialid")).column();
     const int synCount = synonyms.recordCount();
+    const std::vector<qint64> synonymLinks = synonyms.integersInView(synLink);
+    const std::vector<quint32> synonymPlaces = synonyms.heldPlacesInView();
 
     store::Table materials;
     openLike(materials, materialDecl);
@@ -222,11 +224,13 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     const int sfColumn = materials.fieldByName(QStringLiteral("sf")).column();
     const int idColumn = materials.fieldByName(QStringLiteral("id")).column();
     const qint32 n = materials.recordCount();
+    const std::vector<qint64> materialIds = materials.integersInView(idColumn);
+    const std::vector<quint32> materialPlaces = materials.heldPlacesInView();
 
     // The record of each id; ids run 1..n, which opening the database checks.
     std::vector<int> recordOf(size_t(n) + 1, 0);
     for (int recNo = 1; recNo <= n; ++recNo) {
-        const qint64 id = materials.integerAt(recNo, idColumn);
+        const qint64 id = materialIds[size_t(recNo) - 1];
         if (id >= 1 && id <= n)
             recordOf[size_t(id)] = recNo;
     }
@@ -234,7 +238,7 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     std::vector<int> firstSynonym(size_t(n) + 2, 0);
     std::vector<qint32> synonymOwner(size_t(synCount) + 1, 0);
     for (int recNo = 1; recNo <= synCount; ++recNo) {
-        const qint64 id = synonyms.integerAt(recNo, synLink);
+        const qint64 id = synonymLinks[size_t(recNo) - 1];
         if (id >= 1 && id <= n) {
             synonymOwner[size_t(recNo)] = qint32(id);
             ++firstSynonym[size_t(id) + 1];
@@ -275,7 +279,8 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     for (qint32 id = 1; id <= n; ++id) {
         const int recNo = recordOf[size_t(id)];
         auto held = [&](int column) {
-            return recNo ? materials.heldBytesAt(recNo, column) : QByteArrayView();
+            return recNo ? materials.heldBytesOf(materialPlaces[size_t(recNo) - 1], column)
+                         : QByteArrayView();
         };
         const QByteArrayView name = held(nameColumn);
         m_names.append(name);
@@ -296,11 +301,11 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
         m_folded.push_back('\n');
         for (int p = firstSynonym[size_t(id)]; p < firstSynonym[size_t(id) + 1]; ++p) {
             const int s = synonymRecords[size_t(p)];
-            const QByteArrayView text = synonyms.heldBytesAt(s, synName);
+            const QByteArrayView text = synonyms.heldBytesOf(synonymPlaces[size_t(s) - 1], synName);
             m_synonyms.append(text);
             const QByteArray folded = foldUtf8(text);
             m_entries.push_back({uint32_t(m_folded.size()), id, synonymIndex++,
-                stemOf(folded, synonyms.heldBytesAt(s, synSf))});
+                stemOf(folded, synonyms.heldBytesOf(synonymPlaces[size_t(s) - 1], synSf))});
             m_folded.append(folded.constData(), size_t(folded.size()));
             m_folded.push_back('\n');
         }

@@ -175,11 +175,10 @@ void TSearchClass::BuildAllCASList()
     // to record, which would announce every one of them; the cursor ends on
     // the last record, where a walk leaves it.
     const int idColumn = SelectTable->fieldByName(QStringLiteral("id")).column();
-    const int records = SelectTable->recordCount();
+    const std::vector<qint64> ids = SelectTable->integersInView(idColumn);
     qint32 k = 0;
     const qint32 last = qint32(AllCASList.size()) - 1;
-    for (int recNo = 1; recNo <= records; ++recNo) {
-        const qint64 id = SelectTable->integerAt(recNo, idColumn);
+    for (const qint64 id : ids) {
         if (id >= 1 && id <= MaterialCount && IsSelected(qint32(id)) && k < last) {
             ++k;
             AllCASList[k] = qint32(id);

@@ -595,20 +595,6 @@ QVariant Table::valueAt(int recNo, int column) const
     return m_file->fetchRow(o.rowid(pos))[size_t(column)];
 }
 
-qint64 Table::integerAt(int recNo, int column) const
-{
-    if (!m_file || column < 0 || size_t(column) >= m_fields.size())
-        return 0;
-    sync();
-    if (recNo < 1 || recNo > m_hi - m_lo)
-        return 0;
-    qint64 value;
-    if (order().integer(m_lo + recNo - 1, column, value))
-        return value;
-    const QVariant v = valueAt(recNo, column);
-    return v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong() : v.toLongLong();
-}
-
 void Table::holdBytes(const QStringList &fields, bool upperAscii)
 {
     requireActive();
@@ -620,25 +606,20 @@ void Table::holdBytes(const QStringList &fields, bool upperAscii)
         columns, upperAscii ? TableFile::HeldCase::UpperAscii : TableFile::HeldCase::Stored);
 }
 
-QByteArrayView Table::heldBytesAt(int recNo, int column) const
-{
-    if (!m_file)
-        return {};
-    sync();
-    if (recNo < 1 || recNo > m_hi - m_lo)
-        return {};
-    return heldBytesOf(order().ordinal(m_lo + recNo - 1), column);
-}
-
 std::vector<qint64> Table::integersInView(int column) const
 {
     if (!m_file || column < 0 || size_t(column) >= m_fields.size())
         return {};
     sync();
     std::vector<qint64> values(size_t(m_hi - m_lo));
+    // A field that the active index does not hold as an integer is read
+    // record by record.
     if (!order().integers(m_lo, m_hi - m_lo, column, values.data())) {
-        for (size_t i = 0; i < values.size(); ++i)
-            values[i] = integerAt(int(i) + 1, column);
+        for (size_t i = 0; i < values.size(); ++i) {
+            const QVariant v = valueAt(int(i) + 1, column);
+            values[i] = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong()
+                                                         : v.toLongLong();
+        }
     }
     return values;
 }

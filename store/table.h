@@ -101,29 +101,25 @@ public:
     // draw its rows; null outside the records in view. Memo fields read as
     // null.
     QVariant valueAt(int recNo, int column) const;
-    // The value of the recNo-th record in view as a 64-bit integer, for
-    // scans over every record: a field of the active index from its index
-    // file, without a value object; any other as valueAt reads it, a
-    // text with its blanks trimmed. 0 outside the records in view.
-    qint64 integerAt(int recNo, int column) const;
 
     // Holds the bytes of the named fields of every record in memory, read in
     // one pass, until the table file is re-read: for scans that test texts
     // of every record. With upperAscii the letters a to z are held as A to
     // Z. Raises StoreError.
     void holdBytes(const QStringList &fields, bool upperAscii = false);
-    // The stored bytes of a held field of the recNo-th record in view
-    // (1-based), read without moving the cursor and without any notice;
-    // empty outside the records in view. The view is valid until the cursor
-    // or its table file is read again.
-    QByteArrayView heldBytesAt(int recNo, int column) const;
 
-    // For a scan of every record in view, read in one pass: integerAt of
-    // each record, and where each record's bytes lie among the held ones
-    // (recNo at [recNo - 1]), to be read with heldBytesOf. Valid until the
-    // cursor or its table file is read again.
+    // For a scan of every record in view, read in one pass without moving
+    // the cursor and without any notice, the recNo-th record at
+    // [recNo - 1]: the value of a field of each record as a 64-bit integer
+    // (a field of the active index from its index file, without a value
+    // object; any other as valueAt reads it, a text with its blanks
+    // trimmed), and where each record's bytes lie among the held ones.
+    // Valid until the cursor or its table file is read again.
     std::vector<qint64> integersInView(int column) const;
     std::vector<quint32> heldPlacesInView() const;
+    // The stored bytes of a held field at a place that heldPlacesInView
+    // gave; valid as long as the place. Raises StoreError when the field is
+    // not held.
     QByteArrayView heldBytesOf(quint32 place, int column) const;
 
 private:

@@ -275,14 +275,16 @@ private slots:
         materials.open();
         synonyms.open();
         const int name = materials.fieldByName("name").column();
-        const int id = materials.fieldByName("id").column();
+        const std::vector<qint64> ids
+            = materials.integersInView(materials.fieldByName("id").column());
         for (int r = 1; r <= materials.recordCount(); ++r)
-            texts[size_t(materials.integerAt(r, id))]
+            texts[size_t(ids[size_t(r) - 1])]
                 += browser::foldForFind(materials.valueAt(r, name).toString()) + '\n';
         const int synName = synonyms.fieldByName("name").column();
-        const int link = synonyms.fieldByName("materialid").column();
+        const std::vector<qint64> links
+            = synonyms.integersInView(synonyms.fieldByName("materialid").column());
         for (int r = 1; r <= synonyms.recordCount(); ++r)
-            texts[size_t(synonyms.integerAt(r, link))]
+            texts[size_t(links[size_t(r) - 1])]
                 += browser::foldForFind(synonyms.valueAt(r, synName).toString()) + '\n';
 
         for (const char *query : {"a", "e", "q", "-", "ol", "yl ", "m", "me", "met", "meth",

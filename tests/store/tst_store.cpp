@@ -607,20 +607,23 @@ private slots:
         const int name = t.fieldByName("name").column();
         const int flavor = t.fieldByName("flavor").column();
         const int count = t.recordCount();
+        const std::vector<quint32> places = t.heldPlacesInView();
+        QCOMPARE(places.size(), size_t(count));
         for (int recNo = 1; recNo <= count; ++recNo) {
             t.setRecNo(recNo);
-            QCOMPARE(t.heldBytesAt(recNo, name).toByteArray(),
+            const quint32 place = places[size_t(recNo) - 1];
+            QCOMPARE(t.heldBytesOf(place, name).toByteArray(),
                 t.fieldByName("name").asString().toUtf8());
-            QCOMPARE(t.heldBytesAt(recNo, flavor).toByteArray(), t.fieldByName("flavor").asBytes());
+            QCOMPARE(t.heldBytesOf(place, flavor).toByteArray(), t.fieldByName("flavor").asBytes());
         }
-        QVERIFY(t.heldBytesAt(0, name).isEmpty());
-        QVERIFY(t.heldBytesAt(count + 1, name).isEmpty());
-        QVERIFY_THROWS_EXCEPTION(StoreError, t.heldBytesAt(1, t.fieldByName("occur").column()));
+        QVERIFY_THROWS_EXCEPTION(
+            StoreError, t.heldBytesOf(places[0], t.fieldByName("occur").column()));
 
         auto heldFlavour = [&](qint32 id) {
+            const std::vector<quint32> now = t.heldPlacesInView();
             for (int recNo = 1; recNo <= t.recordCount(); ++recNo) {
                 if (t.valueAt(recNo, t.fieldByName("id").column()).toInt() == id)
-                    return t.heldBytesAt(recNo, flavor).toByteArray();
+                    return t.heldBytesOf(now[size_t(recNo) - 1], flavor).toByteArray();
             }
             return QByteArray("(none)");
         };

@@ -28,6 +28,79 @@ QByteArrayView memoText(QByteArrayView text)
     return zero ? text.first(static_cast<const char *>(zero) - text.data()) : text;
 }
 
+// Whether the text, its letters a to z upper-cased already, holds
+// criterion; a memo ends at its first zero byte and, empty, holds nothing.
+bool upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
+{
+    if (memo) {
+        if (text.isEmpty())
+            return false;
+        text = memoText(text);
+    }
+    return memmem(text.data(), size_t(text.size()), criterion.data(), size_t(criterion.size()))
+        != nullptr;
+}
+
+// One test of a run: a criterion looked for in a field of MATERIAL.DB.
+struct FieldTest
+{
+    QByteArray criterion;
+    int column;
+    bool memo;
+};
+
+// The criteria as the tests they make, in the order they are made: the name,
+// short and telling, first, then the CAS number, and the occurrence,
+// application and flavour memos. An empty criterion makes no test. Names and
+// CAS numbers are compared as their stored UTF-8 bytes: only a to z are
+// folded, so a text holds the criterion exactly when its bytes hold the
+// criterion's.
+struct Plan
+{
+    QByteArray material;
+    std::vector<FieldTest> tests;
+    QStringList fields; // those the tests read
+
+    bool byName() const { return !material.isEmpty(); }
+};
+
+Plan planOf(const Criteria &c, zil::store::Table &materials)
+{
+    Plan plan;
+    plan.material = c.material.toUtf8();
+    auto add = [&](const QByteArray &criterion, const char *field, bool memo) {
+        if (criterion.isEmpty())
+            return;
+        const QString name = QString::fromLatin1(field);
+        plan.fields << name;
+        plan.tests.push_back({criterion, materials.fieldByName(name).column(), memo});
+    };
+    add(plan.material, "name", false);
+    add(c.cas.toUtf8(), "cas", false);
+    add(c.occurrence, "occur", true);
+    add(c.application, "applic", true);
+    add(c.flavour, "flavor", true);
+    return plan;
+}
+
+// Whether one material passes every test of the plan, each made only while
+// the result is still true. upperBytes(column) gives the material's bytes of
+// a field with a to z upper-cased; synonymHolds() tells whether one of its
+// synonyms holds the name criterion, and is asked only when the name itself
+// does not.
+template<typename UpperBytes, typename SynonymHolds>
+inline bool passes(const Plan &plan, UpperBytes &&upperBytes, SynonymHolds &&synonymHolds)
+{
+    bool result = true;
+    for (size_t t = 0; t < plan.tests.size() && result; ++t) {
+        const FieldTest &test = plan.tests[t];
+        result = upperTextHolds(upperBytes(test.column), test.criterion, test.memo);
+        if (!result && t == 0 && plan.byName())
+            result = synonymHolds();
+    }
+    return result;
+}
+
 } // namespace
 
 QString TrimSpaces(const QString &text)
@@ -71,79 +144,46 @@ void CriteriaTest::SetScanCursors(zil::store::Table *materials, zil::store::Tabl
     m_synonyms = synonyms;
 }
 
-bool CriteriaTest::MaterialMatches()
+QByteArrayView CriteriaTest::upper(QByteArrayView text)
 {
-    if (!m_materials)
-        return true;
-    const Criteria &c = m_criteria;
-
-    bool result = true;
-    if (!c.material.isEmpty()) {
-        const QString name
-            = UpperAscii(m_materials->fieldByName(QStringLiteral("name")).asString());
-        result = name.contains(c.material);
-        // The synonyms are read only when the name itself does not match.
-        if (!result && m_synonyms) {
-            zil::store::Field &synonym = m_synonyms->fieldByName(QStringLiteral("name"));
-            for (m_synonyms->first(); !m_synonyms->eof(); m_synonyms->next()) {
-                if (UpperAscii(synonym.asString()).contains(c.material)) {
-                    result = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (result && !c.cas.isEmpty()
-        && !UpperAscii(m_materials->fieldByName(QStringLiteral("cas")).asString()).contains(c.cas))
-        result = false;
-    if (result)
-        result = memoHolds(c.occurrence, QStringLiteral("occur"));
-    if (result)
-        result = memoHolds(c.application, QStringLiteral("applic"));
-    if (result)
-        result = memoHolds(c.flavour, QStringLiteral("flavor"));
-    return result;
-}
-
-bool CriteriaTest::MemoContains(const QString &criterion, const QString &memoField)
-{
-    return memoHolds(criterion.toUtf8(), memoField);
-}
-
-bool CriteriaTest::memoHolds(QByteArrayView criterion, const QString &memoField)
-{
-    if (criterion.isEmpty())
-        return true;
-    if (!m_materials)
-        return false;
-    const QByteArray stored = m_materials->fieldByName(memoField).asBytes();
-    return textHolds(stored, criterion, true);
-}
-
-bool CriteriaTest::upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
-{
-    if (memo) {
-        if (text.isEmpty())
-            return false;
-        text = memoText(text);
-    }
-    return memmem(text.data(), size_t(text.size()), criterion.data(), size_t(criterion.size()))
-        != nullptr;
-}
-
-bool CriteriaTest::textHolds(QByteArrayView text, QByteArrayView criterion, bool memo)
-{
-    if (memo) {
-        if (text.isEmpty())
-            return false;
-        text = memoText(text);
-    }
     m_folded.resize(text.size());
     const char *from = text.data();
     char *to = m_folded.data();
     for (qsizetype i = 0; i < text.size(); ++i)
         to[i] = upperAscii(from[i]);
-    return upperTextHolds(m_folded, criterion, false);
+    return m_folded;
+}
+
+bool CriteriaTest::MaterialMatches()
+{
+    if (!m_materials)
+        return true;
+    // The test of the whole table, on the one record under the scan cursor
+    // and the synonyms that its linked cursor shows.
+    const Plan plan = planOf(m_criteria, *m_materials);
+    const auto &fields = m_materials->fields();
+    return passes(
+        plan, [&](int column) { return upper(fields[size_t(column)]->asBytes()); },
+        [&] {
+            if (!m_synonyms || !m_synonyms->active())
+                return false;
+            zil::store::Field &synonym = m_synonyms->fieldByName(QStringLiteral("name"));
+            for (m_synonyms->first(); !m_synonyms->eof(); m_synonyms->next()) {
+                if (upperTextHolds(upper(synonym.asBytes()), plan.material, false))
+                    return true;
+            }
+            return false;
+        });
+}
+
+bool CriteriaTest::MemoContains(const QString &criterion, const QString &memoField)
+{
+    const QByteArray wanted = criterion.toUtf8();
+    if (wanted.isEmpty())
+        return true;
+    if (!m_materials)
+        return false;
+    return upperTextHolds(upper(m_materials->fieldByName(memoField).asBytes()), wanted, true);
 }
 
 std::optional<qint32> CriteriaTest::MatchAll(
@@ -152,36 +192,9 @@ std::optional<qint32> CriteriaTest::MatchAll(
     if (!m_materials)
         return 0;
     zil::store::Table &materials = *m_materials;
-    const Criteria &c = m_criteria;
-    // Names and CAS numbers are compared as their stored UTF-8 bytes: only a
-    // to z are folded, so a text holds the criterion exactly when its bytes
-    // hold the criterion's.
-    const QByteArray material = c.material.toUtf8();
-    const QByteArray cas = c.cas.toUtf8();
-    struct Test
-    {
-        QByteArrayView criterion;
-        int column;
-        bool memo;
-    };
-    std::vector<Test> tests;
-    QStringList held;
-    auto add = [&](QByteArrayView criterion, const char *field, bool memo) {
-        if (criterion.isEmpty())
-            return;
-        const QString name = QString::fromLatin1(field);
-        held << name;
-        tests.push_back({criterion, materials.fieldByName(name).column(), memo});
-    };
-    // The order of MaterialMatches: the name, short and telling, first.
-    add(material, "name", false);
-    add(cas, "cas", false);
-    add(c.occurrence, "occur", true);
-    add(c.application, "applic", true);
-    add(c.flavour, "flavor", true);
-    const bool byName = !material.isEmpty();
+    const Plan plan = planOf(m_criteria, materials);
     // Held upper-cased, so that every run tests them as they lie.
-    materials.holdBytes(held, true);
+    materials.holdBytes(plan.fields, true);
 
     // The synonyms, through a cursor of their own without the link, open
     // only for this run so that it holds the table no longer; by material,
@@ -222,7 +235,8 @@ std::optional<qint32> CriteriaTest::MatchAll(
             }
         }
         for (int p = firstOf[size_t(link)]; p < firstOf[size_t(link) + 1]; ++p) {
-            if (upperTextHolds(all->heldBytesOf(places[size_t(p)], synonymName), material, false))
+            if (upperTextHolds(
+                    all->heldBytesOf(places[size_t(p)], synonymName), plan.material, false))
                 return true;
         }
         return false;
@@ -237,21 +251,16 @@ std::optional<qint32> CriteriaTest::MatchAll(
     // rather than record by record.
     const std::vector<quint32> placeOf = materials.heldPlacesInView();
     const std::vector<qint64> ids = materials.integersInView(idColumn);
-    const std::vector<qint64> links = !byName || linkColumn == idColumn
+    const std::vector<qint64> links = !plan.byName() || linkColumn == idColumn
         ? std::vector<qint64>()
         : materials.integersInView(linkColumn);
     const int n = int(placeOf.size());
     qint32 count = 0;
     for (int recNo = 1; recNo <= n; ++recNo) {
         const size_t r = size_t(recNo) - 1;
-        bool result = true;
-        for (size_t t = 0; t < tests.size() && result; ++t) {
-            const Test &test = tests[t];
-            result = upperTextHolds(
-                materials.heldBytesOf(placeOf[r], test.column), test.criterion, test.memo);
-            if (!result && byName && t == 0)
-                result = synonymHolds(links.empty() ? ids[r] : links[r]);
-        }
+        const bool result = passes(
+            plan, [&](int column) { return materials.heldBytesOf(placeOf[r], column); },
+            [&] { return synonymHolds(links.empty() ? ids[r] : links[r]); });
         const qint64 id = ids[r];
         if (id >= 1 && id <= maxId) {
             flags[size_t(id)] = result;

@@ -74,12 +74,8 @@ public:
         const std::function<void(int)> &progress) override;
 
 private:
-    bool memoHolds(QByteArrayView criterion, const QString &memoField);
-    // Whether the text, upper-cased, holds criterion; a memo ends at its
-    // first zero byte and, empty, holds nothing.
-    bool textHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
-    // The same for a text whose letters a to z are upper-cased already.
-    static bool upperTextHolds(QByteArrayView text, QByteArrayView criterion, bool memo);
+    // The text with a to z upper-cased, in m_folded: valid until the next call.
+    QByteArrayView upper(QByteArrayView text);
 
     zil::store::Table *m_materials = nullptr;
     zil::store::Table *m_synonyms = nullptr;

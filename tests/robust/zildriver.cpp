@@ -24,9 +24,9 @@
 #include "browser/searchclass.h"
 #include "framework/application.h"
 #include "framework/datagrid.h"
+#include "framework/stringgrid.h"
 #include "platform/files.h"
 #include "platform/messagebox.h"
-#include "framework/stringgrid.h"
 #include "shell/Zil0.h"
 #include "store/table.h"
 
@@ -128,7 +128,18 @@ int main(int argc, char **argv)
                 form.SearchField->clear();
                 form.SearchField->setText(argument);
             } else if (command == QLatin1String("row")) {
-                form.MaterialGrid->setRow(argument.toInt());
+                // A new database taken up meanwhile (the retry of a follow
+                // runs among the events below) makes the list anew with the
+                // same material current, wherever its name now stands: the
+                // row asked for is then made current again, as a user who
+                // saw the list change would click it again.
+                const int row = argument.toInt();
+                form.MaterialGrid->setRow(row);
+                QCoreApplication::processEvents();
+                for (int tries = 0; tries < 3 && form.MaterialGrid->row() != row; ++tries) {
+                    form.MaterialGrid->setRow(row);
+                    QCoreApplication::processEvents();
+                }
             } else if (command == QLatin1String("restore")) {
                 // As the criteria dialog's "all materials" choice does.
                 form.RestoreAll();

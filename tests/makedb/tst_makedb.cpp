@@ -138,8 +138,8 @@ void TestMakeDb::goodSourceBecomesTables()
     names.sort();
     QCOMPARE(names,
         (QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
-            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
-            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"}));
+            "material.xfd", "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0",
+            "supplier.px", "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"}));
     QVERIFY(store::indexesComplete(out()));
     for (const schema::TableDef &def : schema::tables()) {
         const Table t = readTable(out(), def.fileName);
@@ -452,8 +452,8 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     QCOMPARE(make(goodSources()).exitCode, 0);
     QStringList expected = kept
         + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
-            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
-            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"};
+            "material.xfd", "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0",
+            "supplier.px", "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"};
     expected.sort();
     QCOMPARE(entries(), expected);
     for (const QString &name : kept)

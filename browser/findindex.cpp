@@ -536,11 +536,14 @@ FindResult FindIndex::findInFile(const QByteArray &folded, int limit) const
             data.numbersFrom(Number::Ce, needle, m_exactBits, m_beginsBits);
         }
 
-        // The names and synonyms. A short text has lists of its own; a
-        // longer one is looked for in the materials that hold each of its
-        // runs of three bytes.
+        // The names and synonyms. A short text has lists of its own, and so
+        // has every word; any other text is looked for in the materials that
+        // hold each of its runs of three bytes.
         if (needle.size() <= store::FindData::longestRun) {
             data.materialsWithRun(needle, &m_containsBits, &m_beginsBits);
+        } else if (store::FindData::isWord(needle)) {
+            // A text of one word lies within the words that hold it.
+            data.materialsWithWordPart(needle, m_containsBits, m_beginsBits);
         } else {
             m_candidates.reset(n);
             data.materialsWithRun(needle.substr(0, 3), &m_candidates, nullptr);

@@ -85,7 +85,11 @@ enum Section {
     CeOrder,
     RunDirectory, // RunEntry, in order of code and kind
     RunLists,
+    WordTexts, // every word once, each followed by a zero byte
+    WordDirectory, // WordEntry, in the order of WordTexts
+    WordLists,
 };
+constexpr int sectionCount = 15;
 
 // The fixed header, after the magic line (12 bytes) and padding to 16.
 enum : quint64 {
@@ -98,7 +102,7 @@ enum : quint64 {
     offIdentities = 48, // two of 32 bytes: size, modified, generation, counter
     offBodySize = 112,
     offSections = 120, // per section its offset and size in the body
-    offBlockSums = offSections + 16 * 12,
+    offBlockSums = offSections + 16 * 15,
 };
 
 struct RunEntry
@@ -111,6 +115,32 @@ struct RunEntry
 static_assert(sizeof(RunEntry) == 24);
 constexpr quint32 runBegins = 1;
 constexpr quint32 runBitmap = 2;
+
+// A list of materials in a section of lists: ids, or a bitmap of every
+// material.
+struct ListRef
+{
+    quint64 offset = 0;
+    quint32 count = 0;
+    quint32 bitmap = 0;
+};
+
+struct WordEntry
+{
+    quint32 textOffset; // in WordTexts
+    quint32 textLength;
+    ListRef contains; // the materials whose names or synonyms hold the word
+    ListRef begins; // those where one begins with it, or its name proper does
+};
+static_assert(sizeof(WordEntry) == 40);
+
+// A byte that words are made of: a letter or digit, or any byte of a
+// character beyond ASCII. Other bytes (blanks, hyphens, brackets, commas)
+// part words.
+bool isWordByte(unsigned char b)
+{
+    return b >= 0x80 || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9');
+}
 
 quint32 runCode(const unsigned char *p, size_t length)
 {
@@ -196,6 +226,60 @@ private:
     std::vector<quint32> m_slots;
 };
 
+// The words of the folded names and synonyms while their lists are made.
+class WordTable
+{
+public:
+    struct Word
+    {
+        quint32 textOffset, textLength;
+        RunPostings lists;
+    };
+
+    Word &at(std::string_view w)
+    {
+        quint64 h = 0xcbf29ce484222325ull;
+        for (unsigned char c : w)
+            h = (h ^ c) * 0x100000001b3ull;
+        if (m_words.size() * 2 >= m_slots.size())
+            grow();
+        size_t mask = m_slots.size() - 1;
+        size_t s = size_t(h) & mask;
+        while (quint32 slot = m_slots[s]) {
+            Word &found = m_words[slot - 1];
+            if (m_hashes[slot - 1] == h
+                && std::string_view(m_texts).substr(found.textOffset, found.textLength) == w)
+                return found;
+            s = (s + 1) & mask;
+        }
+        m_words.push_back({quint32(m_texts.size()), quint32(w.size()), {}});
+        m_hashes.push_back(h);
+        m_texts.append(w);
+        m_texts.push_back('\0');
+        m_slots[s] = quint32(m_words.size());
+        return m_words.back();
+    }
+    const std::string &texts() const { return m_texts; }
+    const std::vector<Word> &words() const { return m_words; }
+
+private:
+    void grow()
+    {
+        m_slots.assign(std::max<size_t>(1024, m_slots.size() * 2), 0);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = 0; i < m_words.size(); ++i) {
+            size_t s = size_t(m_hashes[i]) & mask;
+            while (m_slots[s])
+                s = (s + 1) & mask;
+            m_slots[s] = quint32(i + 1);
+        }
+    }
+    std::string m_texts;
+    std::vector<Word> m_words;
+    std::vector<quint64> m_hashes;
+    std::vector<quint32> m_slots;
+};
+
 void noteRun(RunPostings &r, quint32 id, bool begins)
 {
     if (r.lastContains != id) {
@@ -271,7 +355,7 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
     const TableIdentity &materialIdentity, const TableIdentity &synonymIdentity)
 {
     const quint32 n = quint32(materials.size());
-    std::string sections[12];
+    std::string sections[sectionCount];
     auto end32 = [&](Section ends, Section texts) {
         if (sections[texts].size() > 0xFFFFFFFFull)
             return false;
@@ -302,6 +386,30 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
             if (i + 2 < len)
                 noteRun(table.at(runCode(p + i, 3), longRuns), id, begins);
         }
+    };
+    // Every word, and the run of word bytes from the name proper on when
+    // that begins inside a word.
+    WordTable wordTable;
+    auto noteWords = [&](quint32 id, const QByteArray &folded, quint32 stem) {
+        const auto *p = reinterpret_cast<const unsigned char *>(folded.constData());
+        const size_t len = size_t(folded.size());
+        auto wordEnd = [&](size_t i) {
+            while (i < len && isWordByte(p[i]))
+                ++i;
+            return i;
+        };
+        for (size_t i = 0; i < len; ++i) {
+            if (!isWordByte(p[i]) || (i > 0 && isWordByte(p[i - 1])))
+                continue;
+            const size_t end = wordEnd(i);
+            noteRun(wordTable.at(std::string_view(folded.constData() + i, end - i)).lists, id,
+                i == 0 || i == stem);
+            i = end;
+        }
+        if (stem > 0 && stem < len && isWordByte(p[stem]) && isWordByte(p[stem - 1]))
+            noteRun(wordTable.at(std::string_view(folded.constData() + stem, wordEnd(stem) - stem))
+                        .lists,
+                id, true);
     };
     auto appendEntry = [&](std::string &out, const QByteArray &folded, quint32 stem, qint32 syn) {
         append<quint32>(out, quint32(folded.size()));
@@ -348,6 +456,7 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
         const quint16 nameStem = findStemOf(name, m.sortKey);
         appendEntry(folded, name, nameStem, -1);
         noteRuns(id, name, nameStem);
+        noteWords(id, name, nameStem);
         for (quint32 s = from; s < to; ++s) {
             const FindSourceSynonym &syn = synonyms[s];
             appendBytes(sections[SynonymTexts], syn.name);
@@ -357,6 +466,7 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
             const quint16 stem = findStemOf(text, syn.sortKey);
             appendEntry(folded, text, stem, synonymIndex++);
             noteRuns(id, text, stem);
+            noteWords(id, text, stem);
         }
         if (!end32(FoldedEnds, FoldedTexts))
             return {};
@@ -387,33 +497,45 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
         [](const RunPostings *a, const RunPostings *b) { return a->code < b->code; });
     const size_t bitmapWords = (size_t(n) + 63) / 64;
     std::vector<quint64> bitmap;
+    auto writeList = [&](std::string &out, const std::vector<quint32> &list) {
+        ListRef ref {out.size(), quint32(list.size()), 0};
+        if (list.size() * 32 > size_t(n)) {
+            ref.bitmap = 1;
+            bitmap.assign(bitmapWords, 0);
+            for (quint32 id : list)
+                bitmap[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
+            out.append(reinterpret_cast<const char *>(bitmap.data()), bitmap.size() * 8);
+        } else {
+            out.append(reinterpret_cast<const char *>(list.data()), list.size() * 4);
+        }
+        return ref;
+    };
     for (const RunPostings *r : runs) {
         for (const std::vector<quint32> *list : {&r->contains, &r->begins}) {
             if (list->empty())
                 continue;
+            const ListRef ref = writeList(sections[RunLists], *list);
             RunEntry e;
             e.code = r->code;
-            e.flags = list == &r->begins ? runBegins : 0;
-            e.offset = sections[RunLists].size();
-            e.count = list->size();
-            if (list->size() * 32 > size_t(n)) {
-                e.flags |= runBitmap;
-                bitmap.assign(bitmapWords, 0);
-                for (quint32 id : *list)
-                    bitmap[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
-                sections[RunLists].append(
-                    reinterpret_cast<const char *>(bitmap.data()), bitmap.size() * 8);
-            } else {
-                sections[RunLists].append(
-                    reinterpret_cast<const char *>(list->data()), list->size() * 4);
-            }
+            e.flags = (list == &r->begins ? runBegins : 0) | (ref.bitmap ? runBitmap : 0);
+            e.offset = ref.offset;
+            e.count = ref.count;
             sections[RunDirectory].append(reinterpret_cast<const char *>(&e), sizeof e);
         }
     }
+    sections[WordTexts] = wordTable.texts();
+    if (sections[WordTexts].size() > 0xFFFFFFFFull)
+        return {};
+    for (const WordTable::Word &w : wordTable.words()) {
+        const WordEntry e {w.textOffset, w.textLength,
+            writeList(sections[WordLists], w.lists.contains),
+            writeList(sections[WordLists], w.lists.begins)};
+        sections[WordDirectory].append(reinterpret_cast<const char *>(&e), sizeof e);
+    }
 
     // The body: each section 8-byte aligned.
-    quint64 offsets[12], bodySize = 0;
-    for (int s = 0; s < 12; ++s) {
+    quint64 offsets[sectionCount], bodySize = 0;
+    for (int s = 0; s < sectionCount; ++s) {
         offsets[s] = bodySize;
         bodySize += (sections[s].size() + 7) / 8 * 8;
     }
@@ -433,7 +555,7 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
     putIdentity(out, offIdentities, materialIdentity);
     putIdentity(out, offIdentities + 32, synonymIdentity);
     put<quint64>(out, offBodySize, bodySize);
-    for (int s = 0; s < 12; ++s) {
+    for (int s = 0; s < sectionCount; ++s) {
         put<quint64>(out, offSections + 16 * quint64(s), offsets[s]);
         put<quint64>(out, offSections + 16 * quint64(s) + 8, sections[s].size());
         std::memcpy(out.data() + headerBytes + offsets[s], sections[s].data(), sections[s].size());
@@ -657,7 +779,8 @@ bool FindData::parse(const uchar *data, quint64 available, quint64 fileSize)
     const quint64 n = quint64(m_materials);
     if (m_sectionSize[ShownEnds] != 4 * n || m_sectionSize[FoldedEnds] != 4 * n
         || m_sectionSize[SynonymEnds] != 4 * quint64(m_synonyms)
-        || m_sectionSize[RunDirectory] % sizeof(RunEntry) != 0)
+        || m_sectionSize[RunDirectory] % sizeof(RunEntry) != 0
+        || m_sectionSize[WordDirectory] % sizeof(WordEntry) != 0)
         return false;
     for (int s = CasKeyOrder; s <= CeOrder; ++s) {
         if (m_sectionSize[s] % 4 != 0 || m_sectionSize[s] > 4 * n)
@@ -895,53 +1018,87 @@ void FindData::materialsWithRun(
         else
             hi = mid;
     }
-    const size_t words = (size_t(m_materials) + 63) / 64;
     bool sawContains = false;
-    std::vector<quint64> scratch;
     for (quint64 i = lo; i < entries; ++i) {
         const RunEntry e = entryAt(i);
         if (e.code != code)
             break;
-        MaterialBits *into = (e.flags & runBegins) ? begins : contains;
-        const bool andInto = intersect && !(e.flags & runBegins);
-        if (!(e.flags & runBegins))
-            sawContains = true;
-        if (!into)
-            continue;
-        if (into->size() != m_materials || e.count > quint64(m_materials))
-            throw FindDataDamaged();
-        std::vector<quint64> &w = into->words();
-        if (e.flags & runBitmap) {
-            scratch.resize(words);
-            if (e.offset > m_sectionSize[RunLists]
-                || 8 * words > m_sectionSize[RunLists] - e.offset)
-                throw FindDataDamaged();
-            copy(m_sectionOffset[RunLists] + e.offset, 8 * words, scratch.data(), false);
-            for (size_t k = 0; k < words; ++k)
-                w[k] = andInto ? (w[k] & scratch[k]) : (w[k] | scratch[k]);
-        } else {
-            if (e.offset > m_sectionSize[RunLists]
-                || 4 * e.count > m_sectionSize[RunLists] - e.offset)
-                throw FindDataDamaged();
-            m_ids.resize(size_t(e.count));
-            copy(m_sectionOffset[RunLists] + e.offset, 4 * e.count, m_ids.data(), false);
-            if (andInto) {
-                scratch.assign(words, 0);
-                for (quint32 id : m_ids) {
-                    if (id >= 1 && id <= quint32(m_materials))
-                        scratch[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
-                }
-                for (size_t k = 0; k < words; ++k)
-                    w[k] &= scratch[k];
-            } else {
-                for (quint32 id : m_ids)
-                    into->set(qint32(id));
-            }
-        }
+        const bool beginsList = e.flags & runBegins;
+        sawContains = sawContains || !beginsList;
+        if (MaterialBits *into = beginsList ? begins : contains)
+            applyList(
+                RunLists, e.offset, e.count, e.flags & runBitmap, *into, intersect && !beginsList);
     }
     // A run no material holds leaves nothing of an intersection.
     if (intersect && !sawContains && contains)
         std::fill(contains->words().begin(), contains->words().end(), 0);
+}
+
+void FindData::applyList(int section, quint64 offset, quint64 count, bool bitmap,
+    MaterialBits &into, bool intersect) const
+{
+    const size_t words = (size_t(m_materials) + 63) / 64;
+    if (into.size() != m_materials || count > quint64(m_materials))
+        throw FindDataDamaged();
+    std::vector<quint64> &w = into.words();
+    const quint64 bytes = bitmap ? 8 * words : 4 * count;
+    if (offset > m_sectionSize[section] || bytes > m_sectionSize[section] - offset)
+        throw FindDataDamaged();
+    if (bitmap) {
+        m_bitmap.resize(words);
+        copy(m_sectionOffset[section] + offset, bytes, m_bitmap.data(), false);
+    } else {
+        m_ids.resize(size_t(count));
+        copy(m_sectionOffset[section] + offset, bytes, m_ids.data(), false);
+        if (!intersect) {
+            for (quint32 id : m_ids)
+                into.set(qint32(id));
+            return;
+        }
+        m_bitmap.assign(words, 0);
+        for (quint32 id : m_ids) {
+            if (id >= 1 && id <= quint32(m_materials))
+                m_bitmap[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
+        }
+    }
+    for (size_t k = 0; k < words; ++k)
+        w[k] = intersect ? (w[k] & m_bitmap[k]) : (w[k] | m_bitmap[k]);
+}
+
+bool FindData::isWord(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return isWordByte(static_cast<unsigned char>(c));
+    });
+}
+
+void FindData::materialsWithWordPart(
+    std::string_view text, MaterialBits &contains, MaterialBits &begins) const
+{
+    // The words are few beside the materials: all of them are looked
+    // through, and only the lists of those that hold the text are read.
+    sectionBytes(WordTexts, 0, m_sectionSize[WordTexts], m_words, false);
+    const std::string_view all(m_words);
+    const quint64 entries = m_sectionSize[WordDirectory] / sizeof(WordEntry);
+    quint64 k = 0;
+    for (size_t at = 0; at < all.size(); ++k) {
+        const size_t end = all.find('\0', at);
+        if (end == std::string_view::npos || k >= entries)
+            throw FindDataDamaged();
+        const std::string_view word = all.substr(at, end - at);
+        at = end + 1;
+        const size_t found = word.find(text);
+        if (found == std::string_view::npos)
+            continue;
+        WordEntry e;
+        copy(m_sectionOffset[WordDirectory] + k * sizeof(WordEntry), sizeof e, &e, true);
+        applyList(
+            WordLists, e.contains.offset, e.contains.count, e.contains.bitmap, contains, false);
+        if (found == 0)
+            applyList(WordLists, e.begins.offset, e.begins.count, e.begins.bitmap, begins, false);
+    }
+    if (k != entries)
+        throw FindDataDamaged();
 }
 
 bool FindData::verifyAll() const
@@ -969,7 +1126,8 @@ size_t FindData::memoryBytes() const
 {
     return size_t(m_header.capacity()) + m_cache.size() * (blockSize + 32)
         + m_cacheOrder.capacity() * 8 + (m_last ? blockSize : 0) + m_scratch.capacity()
-        + m_ids.capacity() * 4 + m_folded.entries.capacity() * sizeof(Entry);
+        + m_ids.capacity() * 4 + m_bitmap.capacity() * 8 + m_words.capacity()
+        + m_folded.entries.capacity() * sizeof(Entry);
 }
 
 } // namespace zil::store

@@ -2,8 +2,9 @@
 // files, "material.xfd": every material's name, synonyms and CAS, FEMA and CE
 // numbers as shown, the same folded for matching, the materials in order of
 // each number, and for every run of one, two or three bytes of the folded
-// names and synonyms the materials that hold it (anywhere, and at the start
-// of a name or synonym or of the name proper within it). The rebuild and the
+// names and synonyms, and for every word of them, the materials that hold it
+// (anywhere, and at the start of a name or synonym or of the name proper
+// within it). The rebuild and the
 // maker write it with the index files; Find reads it in place, block by
 // block, as an index file is read.
 //
@@ -166,6 +167,16 @@ public:
     void materialsWithRun(std::string_view run, MaterialBits *contains, MaterialBits *begins,
         bool intersect = false) const;
 
+    // Whether text is one word: letters, digits and characters beyond ASCII
+    // only.
+    static bool isWord(std::string_view text);
+    // For text that is one word: adds to contains the materials holding it
+    // within a word of a name or synonym, which are all those that hold it,
+    // and to begins those where a name or synonym or its name proper begins
+    // with it.
+    void materialsWithWordPart(
+        std::string_view text, MaterialBits &contains, MaterialBits &begins) const;
+
     // Reads and checks every block of the body; false when one fails.
     bool verifyAll() const;
     // Bytes held in memory: the header, the blocks kept and the work space.
@@ -188,6 +199,10 @@ private:
     // The bytes of section from offset, length long, checked to lie in it.
     void sectionBytes(
         int section, quint64 offset, quint64 length, std::string &out, bool keep) const;
+    // Adds the list of materials at offset of section (count ids, or a
+    // bitmap) to into, or with intersect keeps only those of into in it.
+    void applyList(int section, quint64 offset, quint64 count, bool bitmap, MaterialBits &into,
+        bool intersect) const;
     // The key of number of the material at place of its order.
     std::string_view numberKey(Number number, quint32 place) const;
 
@@ -201,7 +216,7 @@ private:
     TableIdentity m_materialIdentity, m_synonymIdentity;
     qint32 m_materials = 0;
     qint32 m_synonyms = 0;
-    static constexpr int sectionCount = 12;
+    static constexpr int sectionCount = 15;
     quint64 m_sectionOffset[sectionCount] = {};
     quint64 m_sectionSize[sectionCount] = {};
 
@@ -215,6 +230,8 @@ private:
     mutable Folded m_folded;
     mutable std::string m_scratch, m_keyScratch;
     mutable std::vector<quint32> m_ids;
+    mutable std::vector<quint64> m_bitmap;
+    mutable std::string m_words;
 };
 
 } // namespace zil::store

@@ -73,7 +73,8 @@ QString answers(const store::FindData &data)
         for (qint32 i = 0; i < data.synonymCount(); ++i)
             out += data.synonym(i);
         store::MaterialBits exact, begins, contains;
-        for (const char *key : {"1", "2127", "77-53-2", "7753", "a", "de", "lac", "zzz"}) {
+        for (const char *key :
+            {"1", "2127", "77-53-2", "7753", "a", "de", "lac", "zzz", "lactone", "ald"}) {
             for (store::MaterialBits *b : {&exact, &begins, &contains})
                 b->reset(n);
             for (auto number : {store::FindData::Number::CasKey, store::FindData::Number::CasDigits,
@@ -82,6 +83,8 @@ QString answers(const store::FindData &data)
             const std::string_view run(key);
             if (run.size() <= store::FindData::longestRun)
                 data.materialsWithRun(run, &contains, &begins);
+            else if (store::FindData::isWord(run))
+                data.materialsWithWordPart(run, contains, begins);
             data.materialsWithRun("ald", &contains, nullptr, true);
             for (qint32 id = 1; id <= n; ++id)
                 out += QString::number(

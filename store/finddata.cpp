@@ -105,25 +105,26 @@ enum : quint64 {
     offBlockSums = offSections + 16 * 15,
 };
 
-struct RunEntry
-{
-    quint32 code;
-    quint32 flags; // kind (bit 0: begins) and bit 1: a bitmap of every material
-    quint64 offset; // in RunLists
-    quint64 count; // ids in the list
-};
-static_assert(sizeof(RunEntry) == 24);
-constexpr quint32 runBegins = 1;
-constexpr quint32 runBitmap = 2;
-
-// A list of materials in a section of lists: ids, or a bitmap of every
-// material.
+// A list of materials in a section of lists: a bitmap of every material,
+// or the ids in ascending order, each as its distance from the one before
+// in seven-bit groups, the lowest first, a set top bit saying that more
+// follow.
 struct ListRef
 {
     quint64 offset = 0;
-    quint32 count = 0;
-    quint32 bitmap = 0;
+    quint32 count = 0; // ids in the list
+    quint32 bytes = 0; // its length, with listBitmap set for a bitmap
 };
+constexpr quint32 listBitmap = 0x80000000u;
+
+struct RunEntry
+{
+    quint32 code;
+    quint32 flags; // runBegins for the list of beginnings
+    ListRef list;
+};
+static_assert(sizeof(RunEntry) == 24);
+constexpr quint32 runBegins = 1;
 
 struct WordEntry
 {
@@ -499,14 +500,27 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
     std::vector<quint64> bitmap;
     auto writeList = [&](std::string &out, const std::vector<quint32> &list) {
         ListRef ref {out.size(), quint32(list.size()), 0};
-        if (list.size() * 32 > size_t(n)) {
-            ref.bitmap = 1;
+        std::string ids;
+        quint32 last = 0;
+        for (quint32 id : list) {
+            for (quint32 gap = id - last;; gap >>= 7) {
+                if (gap < 0x80) {
+                    ids.push_back(char(gap));
+                    break;
+                }
+                ids.push_back(char(0x80 | (gap & 0x7f)));
+            }
+            last = id;
+        }
+        if (ids.size() > 8 * bitmapWords) {
+            ref.bytes = quint32(8 * bitmapWords) | listBitmap;
             bitmap.assign(bitmapWords, 0);
             for (quint32 id : list)
                 bitmap[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
             out.append(reinterpret_cast<const char *>(bitmap.data()), bitmap.size() * 8);
         } else {
-            out.append(reinterpret_cast<const char *>(list.data()), list.size() * 4);
+            ref.bytes = quint32(ids.size());
+            out.append(ids);
         }
         return ref;
     };
@@ -514,12 +528,8 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
         for (const std::vector<quint32> *list : {&r->contains, &r->begins}) {
             if (list->empty())
                 continue;
-            const ListRef ref = writeList(sections[RunLists], *list);
-            RunEntry e;
-            e.code = r->code;
-            e.flags = (list == &r->begins ? runBegins : 0) | (ref.bitmap ? runBitmap : 0);
-            e.offset = ref.offset;
-            e.count = ref.count;
+            const RunEntry e {
+                r->code, list == &r->begins ? runBegins : 0, writeList(sections[RunLists], *list)};
             sections[RunDirectory].append(reinterpret_cast<const char *>(&e), sizeof e);
         }
     }
@@ -1026,40 +1036,54 @@ void FindData::materialsWithRun(
         const bool beginsList = e.flags & runBegins;
         sawContains = sawContains || !beginsList;
         if (MaterialBits *into = beginsList ? begins : contains)
-            applyList(
-                RunLists, e.offset, e.count, e.flags & runBitmap, *into, intersect && !beginsList);
+            applyList(RunLists, &e.list, *into, intersect && !beginsList);
     }
     // A run no material holds leaves nothing of an intersection.
     if (intersect && !sawContains && contains)
         std::fill(contains->words().begin(), contains->words().end(), 0);
 }
 
-void FindData::applyList(int section, quint64 offset, quint64 count, bool bitmap,
-    MaterialBits &into, bool intersect) const
+void FindData::applyList(int section, const void *listRef, MaterialBits &into, bool intersect) const
 {
+    ListRef ref;
+    std::memcpy(&ref, listRef, sizeof ref);
     const size_t words = (size_t(m_materials) + 63) / 64;
-    if (into.size() != m_materials || count > quint64(m_materials))
+    const bool isBitmap = ref.bytes & listBitmap;
+    const quint64 bytes = ref.bytes & ~listBitmap;
+    if (into.size() != m_materials || ref.count > quint64(m_materials)
+        || ref.offset > m_sectionSize[section] || bytes > m_sectionSize[section] - ref.offset
+        || (isBitmap && bytes != 8 * words))
         throw FindDataDamaged();
     std::vector<quint64> &w = into.words();
-    const quint64 bytes = bitmap ? 8 * words : 4 * count;
-    if (offset > m_sectionSize[section] || bytes > m_sectionSize[section] - offset)
-        throw FindDataDamaged();
-    if (bitmap) {
+    if (isBitmap) {
         m_bitmap.resize(words);
-        copy(m_sectionOffset[section] + offset, bytes, m_bitmap.data(), false);
+        copy(m_sectionOffset[section] + ref.offset, bytes, m_bitmap.data(), false);
     } else {
-        m_ids.resize(size_t(count));
-        copy(m_sectionOffset[section] + offset, bytes, m_ids.data(), false);
-        if (!intersect) {
-            for (quint32 id : m_ids)
-                into.set(qint32(id));
+        m_list.resize(size_t(bytes));
+        copy(m_sectionOffset[section] + ref.offset, bytes, m_list.data(), false);
+        if (intersect)
+            m_bitmap.assign(words, 0);
+        std::vector<quint64> &to = intersect ? m_bitmap : w;
+        quint64 id = 0;
+        quint32 gap = 0;
+        int shift = 0;
+        for (unsigned char b : m_list) {
+            gap |= quint32(b & 0x7f) << shift;
+            if (b & 0x80) {
+                shift += 7;
+                if (shift > 28)
+                    throw FindDataDamaged();
+                continue;
+            }
+            id += gap;
+            if (id < 1 || id > quint64(m_materials))
+                throw FindDataDamaged();
+            to[size_t(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
+            gap = 0;
+            shift = 0;
+        }
+        if (!intersect)
             return;
-        }
-        m_bitmap.assign(words, 0);
-        for (quint32 id : m_ids) {
-            if (id >= 1 && id <= quint32(m_materials))
-                m_bitmap[(id - 1) / 64] |= quint64(1) << ((id - 1) % 64);
-        }
     }
     for (size_t k = 0; k < words; ++k)
         w[k] = intersect ? (w[k] & m_bitmap[k]) : (w[k] | m_bitmap[k]);
@@ -1092,10 +1116,9 @@ void FindData::materialsWithWordPart(
             continue;
         WordEntry e;
         copy(m_sectionOffset[WordDirectory] + k * sizeof(WordEntry), sizeof e, &e, true);
-        applyList(
-            WordLists, e.contains.offset, e.contains.count, e.contains.bitmap, contains, false);
+        applyList(WordLists, &e.contains, contains, false);
         if (found == 0)
-            applyList(WordLists, e.begins.offset, e.begins.count, e.begins.bitmap, begins, false);
+            applyList(WordLists, &e.begins, begins, false);
     }
     if (k != entries)
         throw FindDataDamaged();
@@ -1126,7 +1149,7 @@ size_t FindData::memoryBytes() const
 {
     return size_t(m_header.capacity()) + m_cache.size() * (blockSize + 32)
         + m_cacheOrder.capacity() * 8 + (m_last ? blockSize : 0) + m_scratch.capacity()
-        + m_ids.capacity() * 4 + m_bitmap.capacity() * 8 + m_words.capacity()
+        + m_ids.capacity() * 4 + m_list.capacity() + m_bitmap.capacity() * 8 + m_words.capacity()
         + m_folded.entries.capacity() * sizeof(Entry);
 }
 

@@ -199,10 +199,9 @@ private:
     // The bytes of section from offset, length long, checked to lie in it.
     void sectionBytes(
         int section, quint64 offset, quint64 length, std::string &out, bool keep) const;
-    // Adds the list of materials at offset of section (count ids, or a
-    // bitmap) to into, or with intersect keeps only those of into in it.
-    void applyList(int section, quint64 offset, quint64 count, bool bitmap, MaterialBits &into,
-        bool intersect) const;
+    // Adds the list of materials of section that listRef (a ListRef) names
+    // to into, or with intersect keeps only those of into in it.
+    void applyList(int section, const void *listRef, MaterialBits &into, bool intersect) const;
     // The key of number of the material at place of its order.
     std::string_view numberKey(Number number, quint32 place) const;
 
@@ -231,6 +230,7 @@ private:
     mutable std::string m_scratch, m_keyScratch;
     mutable std::vector<quint32> m_ids;
     mutable std::vector<quint64> m_bitmap;
+    mutable std::string m_list;
     mutable std::string m_words;
 };
 

@@ -135,12 +135,13 @@ struct WordEntry
 };
 static_assert(sizeof(WordEntry) == 40);
 
-// A byte that words are made of: a letter or digit, or any byte of a
-// character beyond ASCII. Other bytes (blanks, hyphens, brackets, commas)
-// part words.
+// A byte that words are made of: any but a blank, which is all that parts
+// words in a folded text. A word so keeps its hyphens, brackets and commas
+// ("2-methylbutyl", "(e)-2-hexenal"), and any text typed without a blank
+// lies within one.
 bool isWordByte(unsigned char b)
 {
-    return b >= 0x80 || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9');
+    return b != ' ';
 }
 
 quint32 runCode(const unsigned char *p, size_t length)

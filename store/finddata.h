@@ -167,8 +167,7 @@ public:
     void materialsWithRun(std::string_view run, MaterialBits *contains, MaterialBits *begins,
         bool intersect = false) const;
 
-    // Whether text is one word: letters, digits and characters beyond ASCII
-    // only.
+    // Whether text is one word: it holds no blank.
     static bool isWord(std::string_view text);
     // For text that is one word: adds to contains the materials holding it
     // within a word of a name or synonym, which are all those that hold it,

@@ -66,7 +66,7 @@ bool isAscii(QByteArrayView text)
     return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-constexpr quint32 formatVersion = 1;
+constexpr quint32 formatVersion = 2;
 constexpr quint32 byteOrderMark = 0x01020304;
 constexpr char kindTag[8] = {'Z', 'I', 'L', '-', 'F', 'I', 'N', 'D'};
 constexpr quint64 blockSize = FindData::blockSize;

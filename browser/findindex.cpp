@@ -4,65 +4,16 @@
 #include "store/table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace zil::browser {
 
 namespace {
 
-// Letters that compatibility decomposition leaves whole, as a reader who
-// cannot type them spells them.
-QStringView spelt(char16_t c)
-{
-    struct Spelling
-    {
-        char16_t letter;
-        const char16_t *text;
-    };
-    static constexpr Spelling spellings[]
-        = {{u'ß', u"ss"}, {u'æ', u"ae"}, {u'Æ', u"ae"}, {u'œ', u"oe"}, {u'Œ', u"oe"}, {u'ø', u"o"},
-            {u'Ø', u"o"}, {u'ł', u"l"}, {u'Ł', u"l"}, {u'đ', u"d"}, {u'Đ', u"d"}};
-    for (const Spelling &s : spellings) {
-        if (s.letter == c)
-            return QStringView(s.text);
-    }
-    return {};
-}
-
-bool isHyphen(char16_t c)
-{
-    return c == 0x2010 || c == 0x2011 || c == 0x2012 || c == 0x2013 || c == 0x2212;
-}
-
-// The ASCII case of foldForFind without a detour through QString.
-QByteArray foldAscii(QByteArrayView text)
-{
-    qsizetype from = 0, to = text.size();
-    auto blank = [](char c) { return c == ' ' || (c >= 0 && c < ' ') || c == 0x7f; };
-    while (from < to && blank(text[from]))
-        ++from;
-    while (to > from && blank(text[to - 1]))
-        --to;
-    QByteArray out(to - from, Qt::Uninitialized);
-    for (qsizetype i = from; i < to; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        else if (blank(c))
-            c = ' ';
-        out[i - from] = c;
-    }
-    return out;
-}
-
-bool isAscii(QByteArrayView text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
-}
-
 QByteArray foldUtf8(QByteArrayView text)
 {
-    return isAscii(text) ? foldAscii(text) : foldForFind(QString::fromUtf8(text));
+    return store::foldBytesForFind(text);
 }
 
 // The bit of a byte in Filter::chars and Filter::starts; a to z and 0 to 9
@@ -95,30 +46,26 @@ bool startsWith(std::string_view text, std::string_view prefix)
         && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
+// How a folded name or synonym whose name proper begins at stem holds needle.
+FindGroup groupIn(std::string_view text, size_t stem, std::string_view needle)
+{
+    const size_t at = text.find(needle);
+    if (at == std::string_view::npos)
+        return FindGroup::None;
+    const bool begins = at == 0 || (stem && startsWith(text.substr(stem), needle));
+    return begins ? FindGroup::Begins : FindGroup::Contains;
+}
+
+bool hasDigit(QByteArrayView t)
+{
+    return std::any_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 QByteArray foldForFind(QStringView text)
 {
-    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
-    QString kept;
-    kept.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
-            || category == QChar::Mark_Enclosing)
-            continue;
-        const QStringView spelling = spelt(c.unicode());
-        if (!spelling.isEmpty())
-            kept += spelling;
-        else if (isHyphen(c.unicode()))
-            kept += QLatin1Char('-');
-        else if (category == QChar::Other_Control || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator)
-            kept += QLatin1Char(' ');
-        else
-            kept += c;
-    }
-    return kept.toCaseFolded().trimmed().toUtf8();
+    return store::foldForFind(text);
 }
 
 void FindIndex::Texts::append(QByteArrayView text)
@@ -157,6 +104,12 @@ size_t FindIndex::Texts::memoryBytes() const
 void FindIndex::clear()
 {
     m_built = false;
+    m_file.reset();
+    m_fileRefused = false;
+    for (store::MaterialBits *b : {&m_exactBits, &m_beginsBits, &m_containsBits, &m_candidates})
+        b->reset(0);
+    m_shown.clear();
+    m_shownSynonyms.clear();
     m_materialCount = 0;
     for (Texts *t : {&m_names, &m_cas, &m_fema, &m_ce, &m_synonyms, &m_casKeys, &m_casDigits,
              &m_femaKeys, &m_ceKeys})
@@ -185,6 +138,12 @@ size_t FindIndex::memoryBytes() const
     size_t bytes = m_folded.capacity() + m_entries.capacity() * sizeof(Entry)
         + m_blocks.capacity() * sizeof(uint32_t) + m_filters.capacity() * sizeof(Filter)
         + m_best.capacity() + m_field.capacity() + m_synonym.capacity() * sizeof(qint32);
+    if (m_file) {
+        bytes += m_file->memoryBytes() + m_shown.size() * 256 + m_shownSynonyms.size() * 128;
+        for (const store::MaterialBits *b :
+            {&m_exactBits, &m_beginsBits, &m_containsBits, &m_candidates})
+            bytes += b->words().capacity() * 8;
+    }
     for (const Texts *t : {&m_names, &m_cas, &m_fema, &m_ce, &m_synonyms, &m_casKeys, &m_casDigits,
              &m_femaKeys, &m_ceKeys})
         bytes += t->memoryBytes();
@@ -255,15 +214,7 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
         }
     }
 
-    // Where the name proper begins: the folded sort key is the folded text
-    // with its leading prefixes dropped, normally its end.
-    auto stemOf = [](const QByteArray &folded, QByteArrayView sortKey) -> uint16_t {
-        const QByteArray key = foldUtf8(sortKey);
-        if (key.isEmpty() || key == folded)
-            return 0;
-        qsizetype at = folded.endsWith(key) ? folded.size() - key.size() : folded.indexOf(key);
-        return at > 0 && at < 0xffff ? uint16_t(at) : 0;
-    };
+    const auto stemOf = store::findStemOf;
     auto digitsOf = [](QByteArrayView folded) {
         QByteArray digits;
         for (char c : folded) {
@@ -358,11 +309,10 @@ void FindIndex::matchText(qint32 id, std::string_view needle, FindHit &found) co
         const size_t end
             = (e + 1 < m_entries.size() ? m_entries[e + 1].start : m_folded.size()) - 1;
         const std::string_view text(m_folded.data() + entry.start, end - entry.start);
-        const size_t at = text.find(needle);
-        if (at == std::string_view::npos)
+        const FindGroup group = groupIn(text, entry.stem, needle);
+        if (group == FindGroup::None)
             continue;
-        const bool begins = at == 0 || (entry.stem && startsWith(text.substr(entry.stem), needle));
-        const FindGroup group = begins ? FindGroup::Begins : FindGroup::Contains;
+        const bool begins = group == FindGroup::Begins;
         if (uint8_t(group) < uint8_t(found.group)) {
             found.group = group;
             found.field = entry.synonym < 0 ? FindField::Name : FindField::Synonym;
@@ -380,6 +330,8 @@ FindResult FindIndex::find(const QString &text, int limit) const
     const QByteArray folded = foldForFind(text);
     if (!m_built || folded.isEmpty())
         return result;
+    if (m_file)
+        return findInFile(folded, limit);
     const std::string_view needle(folded.constData(), size_t(folded.size()));
     const qint32 n = m_materialCount;
     m_best.assign(size_t(n) + 1, uint8_t(FindGroup::None));
@@ -387,9 +339,6 @@ FindResult FindIndex::find(const QString &text, int limit) const
     m_synonym.resize(size_t(n) + 1);
     // A text that goes on from the last one finds some of the materials that
     // one found, and only those are tried again: typing narrows the list.
-    auto hasDigit = [](QByteArrayView t) {
-        return std::any_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
     const bool narrowing = !m_lastText.isEmpty() && folded.startsWith(m_lastText)
         && hasDigit(folded) == hasDigit(m_lastText);
     std::vector<qint32> candidates;
@@ -498,6 +447,174 @@ FindResult FindIndex::find(const QString &text, int limit) const
         }
     }
     m_lastText = folded;
+    return result;
+}
+
+bool FindIndex::open(const store::Table &materials, const store::Table &synonyms)
+{
+    if (m_fileRefused)
+        return false;
+    std::shared_ptr<store::FindData> data = store::openFindDataOf(materials, synonyms);
+    if (!data)
+        return false;
+    clear();
+    m_file = std::move(data);
+    m_materialCount = m_file->materialCount();
+    m_built = true;
+    return true;
+}
+
+void FindIndex::fileDamaged() const
+{
+    m_file.reset();
+    m_fileRefused = true;
+    m_shown.clear();
+    m_shownSynonyms.clear();
+    const_cast<FindIndex *>(this)->m_built = false;
+}
+
+const store::FindData::Shown &FindIndex::shownInFile(qint32 id) const
+{
+    static const store::FindData::Shown none;
+    if (auto it = m_shown.find(id); it != m_shown.end())
+        return it->second;
+    if (!m_file)
+        return none;
+    try {
+        return m_shown.emplace(id, m_file->shown(id)).first->second;
+    } catch (const store::FindDataDamaged &) {
+        fileDamaged();
+        return none;
+    }
+}
+
+QString FindIndex::synonymInFile(qint32 index) const
+{
+    if (auto it = m_shownSynonyms.find(index); it != m_shownSynonyms.end())
+        return it->second;
+    if (!m_file)
+        return {};
+    try {
+        return m_shownSynonyms.emplace(index, m_file->synonym(index)).first->second;
+    } catch (const store::FindDataDamaged &) {
+        fileDamaged();
+        return {};
+    }
+}
+
+FindResult FindIndex::findInFile(const QByteArray &folded, int limit) const
+{
+    const std::string_view needle(folded.constData(), size_t(folded.size()));
+    const store::FindData &data = *m_file;
+    const qint32 n = data.materialCount();
+    using Number = store::FindData::Number;
+    FindResult result;
+    m_shown.clear();
+    m_shownSynonyms.clear();
+    try {
+        for (store::MaterialBits *b : {&m_exactBits, &m_beginsBits, &m_containsBits})
+            b->reset(n);
+        // The numbers, when the text holds a digit: a CAS number typed
+        // without its hyphens is compared with the stored ones without
+        // theirs.
+        const bool digits = hasDigit(folded);
+        const bool hyphenated = needle.find('-') != std::string_view::npos;
+        if (digits) {
+            data.numbersFrom(
+                hyphenated ? Number::CasKey : Number::CasDigits, needle, m_exactBits, m_beginsBits);
+            data.numbersFrom(Number::Fema, needle, m_exactBits, m_beginsBits);
+            data.numbersFrom(Number::Ce, needle, m_exactBits, m_beginsBits);
+        }
+
+        // The names and synonyms. A short text has lists of its own, and so
+        // has every word; any other text is looked for in the materials that
+        // hold each of its runs of three bytes.
+        if (needle.size() <= store::FindData::longestRun) {
+            data.materialsWithRun(needle, &m_containsBits, &m_beginsBits);
+        } else if (store::FindData::isWord(needle)) {
+            // A text of one word lies within the words that hold it.
+            data.materialsWithWordPart(needle, m_containsBits, m_beginsBits);
+        } else {
+            m_candidates.reset(n);
+            data.materialsWithRun(needle.substr(0, 3), &m_candidates, nullptr);
+            for (size_t i = 1; i + 3 <= needle.size(); ++i)
+                data.materialsWithRun(needle.substr(i, 3), &m_candidates, nullptr, true);
+            const std::vector<quint64> &words = m_candidates.words();
+            for (size_t w = 0; w < words.size(); ++w) {
+                for (quint64 bits = words[w]; bits; bits &= bits - 1) {
+                    const qint32 id = qint32(w * 64 + size_t(std::countr_zero(bits)) + 1);
+                    FindGroup best = FindGroup::None;
+                    for (const store::FindData::Entry &e : data.folded(id).entries) {
+                        best = std::min(best, groupIn(e.text, e.stem, needle));
+                        if (best == FindGroup::Begins)
+                            break;
+                    }
+                    if (best == FindGroup::Begins)
+                        m_beginsBits.set(id);
+                    else if (best == FindGroup::Contains)
+                        m_containsBits.set(id);
+                }
+            }
+        }
+
+        // Group by group, in name order, which is id order.
+        const std::vector<quint64> &exact = m_exactBits.words();
+        const std::vector<quint64> &begins = m_beginsBits.words();
+        const std::vector<quint64> &contains = m_containsBits.words();
+        for (uint8_t group = 0; group < uint8_t(FindGroup::None); ++group) {
+            for (size_t w = 0; w < exact.size(); ++w) {
+                quint64 bits = group == 0 ? exact[w]
+                    : group == 1          ? begins[w] & ~exact[w]
+                                          : contains[w] & ~begins[w] & ~exact[w];
+                result.total += std::popcount(bits);
+                for (; bits && qsizetype(result.hits.size()) < limit; bits &= bits - 1) {
+                    const qint32 id = qint32(w * 64 + size_t(std::countr_zero(bits)) + 1);
+                    result.hits.push_back({id, FindGroup(group), FindField::Name, -1});
+                }
+            }
+        }
+
+        // How each material listed was found: the first number that
+        // places it so, else its name or the first synonym that does.
+        for (FindHit &hit : result.hits) {
+            const store::FindData::Folded &f = data.folded(hit.id);
+            FindGroup best = FindGroup::None;
+            if (digits) {
+                const std::pair<std::string_view, FindField> numbers[]
+                    = {{hyphenated ? f.casKey : f.casDigits, FindField::Cas},
+                        {f.fema, FindField::Fema}, {f.ce, FindField::Ce}};
+                for (const auto &[key, field] : numbers) {
+                    const FindGroup g = !startsWith(key, needle) ? FindGroup::None
+                        : key.size() == needle.size()            ? FindGroup::ExactNumber
+                                                                 : FindGroup::Begins;
+                    if (g < best) {
+                        best = g;
+                        hit.field = field;
+                    }
+                }
+            }
+            for (const store::FindData::Entry &e : f.entries) {
+                const FindGroup g = groupIn(e.text, e.stem, needle);
+                if (g < best) {
+                    best = g;
+                    hit.field = e.synonym < 0 ? FindField::Name : FindField::Synonym;
+                    hit.synonym = e.synonym;
+                }
+                if (g == FindGroup::Begins)
+                    break;
+            }
+            if (best != hit.group)
+                throw store::FindDataDamaged();
+        }
+        for (const FindHit &hit : result.hits) {
+            m_shown.emplace(hit.id, data.shown(hit.id));
+            if (hit.synonym >= 0)
+                m_shownSynonyms.emplace(hit.synonym, data.synonym(hit.synonym));
+        }
+    } catch (const store::FindDataDamaged &) {
+        fileDamaged();
+        return {};
+    }
     return result;
 }
 

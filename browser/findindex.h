@@ -1,8 +1,12 @@
 // The search data of the Find window: every material's name, synonyms and
 // CAS, FEMA and CE numbers, folded once for matching, and the search that
-// answers one typed text from them. No widgets; built from the database on
-// first use and searched in memory afterwards.
+// answers one typed text from them. No widgets. They are read in place from
+// the store's search data file of the tables (store/finddata.h); when that is
+// missing, stale or damaged, they are built from the database in memory and
+// searched there.
 #pragma once
+
+#include "store/finddata.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zil::store {
@@ -59,19 +64,29 @@ public:
     // closed again before it returns. Raises StoreError when the tables cannot
     // be read; the index is then empty.
     void build(const store::Table &materials, const store::Table &synonyms);
+    // Takes up the search data file beside the table files that materials
+    // and synonyms have open, when it was made from them; false when it is
+    // missing, stale or damaged, or was found damaged since the last clear.
+    bool open(const store::Table &materials, const store::Table &synonyms);
     void clear();
     bool isBuilt() const { return m_built; }
+    // Whether the data are read from the file; a damaged block found there
+    // clears them (isBuilt() is then false).
+    bool readsFile() const { return m_file != nullptr; }
 
     // The materials found by text, at most limit of them in hits.
     FindResult find(const QString &text, int limit) const;
 
     // The number of materials held, whose ids run 1..materialCount().
     qint32 materialCount() const { return m_materialCount; }
-    QString name(qint32 id) const { return m_names.at(id - 1); }
-    QString cas(qint32 id) const { return m_cas.at(id - 1); }
-    QString fema(qint32 id) const { return m_fema.at(id - 1); }
-    QString ce(qint32 id) const { return m_ce.at(id - 1); }
-    QString synonym(qint32 index) const { return m_synonyms.at(index); }
+    QString name(qint32 id) const { return m_file ? shownInFile(id).name : m_names.at(id - 1); }
+    QString cas(qint32 id) const { return m_file ? shownInFile(id).cas : m_cas.at(id - 1); }
+    QString fema(qint32 id) const { return m_file ? shownInFile(id).fema : m_fema.at(id - 1); }
+    QString ce(qint32 id) const { return m_file ? shownInFile(id).ce : m_ce.at(id - 1); }
+    QString synonym(qint32 index) const
+    {
+        return m_file ? synonymInFile(index) : m_synonyms.at(index);
+    }
 
     // Bytes held by the index, for the measurements of zil-bench.
     size_t memoryBytes() const;
@@ -116,6 +131,15 @@ private:
     // is improved when this way is better.
     void matchText(qint32 id, std::string_view needle, FindHit &found) const;
     void buildFilters();
+    // The search in the file, and the texts of a material or synonym it
+    // holds (those of the materials listed last are kept); a damaged block
+    // reads as nothing.
+    FindResult findInFile(const QByteArray &folded, int limit) const;
+    const store::FindData::Shown &shownInFile(qint32 id) const;
+    QString synonymInFile(qint32 index) const;
+    // The file was found damaged: it is let go, and not taken up again until
+    // clear().
+    void fileDamaged() const;
 
     bool m_built = false;
     qint32 m_materialCount = 0;
@@ -139,6 +163,15 @@ private:
     // text going on from it is searched among.
     mutable QByteArray m_lastText;
     mutable std::vector<qint32> m_lastFound;
+
+    // The data in the file, when they are read from it, and the work space
+    // of a search there: the materials found by an equal number, by a
+    // beginning and by a text held, and the candidates of a long text.
+    mutable std::shared_ptr<store::FindData> m_file;
+    mutable bool m_fileRefused = false;
+    mutable store::MaterialBits m_exactBits, m_beginsBits, m_containsBits, m_candidates;
+    mutable std::unordered_map<qint32, store::FindData::Shown> m_shown;
+    mutable std::unordered_map<qint32, QString> m_shownSynonyms;
 };
 
 } // namespace zil::browser

@@ -232,6 +232,10 @@ bool FindWindow::ensureIndex()
         return false;
     if (!m_shared.materials || !m_shared.synonyms || !m_shared.materials->active())
         return false;
+    // The store's search data file of the tables is read in place; only when
+    // it is missing, stale or damaged are the data built here.
+    if (m_index.open(*m_shared.materials, *m_shared.synonyms))
+        return true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         m_index.build(*m_shared.materials, *m_shared.synonyms);
@@ -253,7 +257,17 @@ void FindWindow::Search()
         m_model->setResult({}, false);
         return;
     }
-    m_model->setResult(m_index.find(text, kMaxRows), true);
+    FindResult result = m_index.find(text, kMaxRows);
+    // A damaged block of the search data file lets the file go: the search
+    // is made again on data built from the tables.
+    if (!m_index.isBuilt()) {
+        if (!ensureIndex()) {
+            m_model->setResult({}, false);
+            return;
+        }
+        result = m_index.find(text, kMaxRows);
+    }
+    m_model->setResult(std::move(result), true);
     if (m_model->hasNoteRow())
         m_results->setFirstColumnSpanned(m_model->rowCount() - 1, QModelIndex(), true);
     if (!m_model->result().hits.empty())

@@ -2,6 +2,7 @@
 
 #include "fileformat.h"
 #include "filenames.h"
+#include "finddata.h"
 #include "platform/filelock.h"
 #include "platform/files.h"
 #include "schema.h"
@@ -264,7 +265,7 @@ bool indexesComplete(const QString &dir, QString *why)
                         .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
         }
     }
-    return true;
+    return findDataComplete(dir, why);
 }
 
 void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress)
@@ -307,6 +308,8 @@ void indexTables(const QString &dir, const RebuildProgress &progress)
                 i.primary ? IndexOption::Primary : IndexOption::CaseInsensitive);
         }
     }
+    // Find's search data are made from the tables as the indexes are.
+    writeFindData(dir);
 }
 
 void indexDatabase(const QString &dir)

@@ -158,6 +158,11 @@ struct BlockCache
     }
 };
 
+quint64 blockChecksum(const uchar *p, quint64 n)
+{
+    return checksum(p, n);
+}
+
 std::shared_ptr<const IndexImage> IndexImage::open(const QString &path)
 {
     std::shared_ptr<IndexImage> image(new IndexImage);

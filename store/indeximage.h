@@ -234,6 +234,10 @@ private:
     friend struct BlockCache;
 };
 
+// The checksum of n bytes that index files keep for each block of their body
+// and for their header.
+quint64 blockChecksum(const uchar *p, quint64 n);
+
 // The keys of every record of a table, in the table's rowid order, from
 // which an index image is made.
 struct IndexKeys

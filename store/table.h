@@ -52,6 +52,8 @@ public:
     void open();
     void close();
     bool active() const { return m_file != nullptr; }
+    // The table file open, null while the cursor is closed.
+    const TableFile *tableFile() const { return m_file.get(); }
 
     void first();
     void next();

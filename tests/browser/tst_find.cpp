@@ -11,6 +11,8 @@
 #include "common/testdb.h"
 #include "framework/stringgrid.h"
 #include "shell/Zil0.h"
+#include "store/finddata.h"
+#include "store/indexfile.h"
 #include "store/table.h"
 
 #include <QAbstractItemModel>
@@ -25,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace zil;
 
@@ -64,6 +68,39 @@ QList<test::SourceMaterial> materials()
         list.append({.key = QString::number(100 + i),
             .name = QStringLiteral("Acetylpyrazine %1").arg(i, 3, 10, QLatin1Char('0'))});
     return list;
+}
+
+// Every hit of a search and the count, as one list to compare.
+QStringList described(const browser::FindIndex &index, const QString &text, int limit)
+{
+    const browser::FindResult r = index.find(text, limit);
+    QStringList out {QString::number(r.total)};
+    for (const browser::FindHit &h : r.hits)
+        out << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                   .arg(h.id)
+                   .arg(int(h.group))
+                   .arg(int(h.field))
+                   .arg(index.name(h.id), index.cas(h.id))
+                   .arg(h.synonym < 0 ? QString() : index.synonym(h.synonym));
+    return out;
+}
+
+// Texts of every kind: letters, runs of one to three bytes and longer ones,
+// blanks and hyphens, numbers typed with and without their hyphens.
+const char *const queries[] = {"a", "e", "q", "-", " ", "ol", "yl ", "m", "me", "met", "meth",
+    "methy", "methyl", "methyl b", "ethyl", "acetate", "ine", "xx", "ö", "1", "12", "100", "2001",
+    "3107", "121-33", "12133", "5-", "(e)-2", "c-1", "fema 3", "oil", "zzz"};
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -308,6 +345,116 @@ private slots:
                 QVERIFY2(browser::foldForFind(text).contains(folded), qPrintable(text));
             }
         }
+    }
+
+    // The search data file that the maker wrote beside the tables gives
+    // what the data built from the tables give, hit by hit, texts included.
+    void searchDataFileAgreesWithTheTables()
+    {
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(test::scrollingDatabase()));
+        browser::FindIndex built, file;
+        built.build(*form().TableMaterialSelect, *form().TableSinonSelect);
+        QVERIFY(file.open(*form().TableMaterialSelect, *form().TableSinonSelect));
+        QVERIFY(file.readsFile());
+        QCOMPARE(file.materialCount(), built.materialCount());
+        for (const char *query : queries) {
+            for (int limit : {20, 5000})
+                QCOMPARE(described(file, QString::fromUtf8(query), limit),
+                    described(built, QString::fromUtf8(query), limit));
+        }
+        QVERIFY(file.readsFile());
+    }
+
+    // A search data file that does not fit its tables, or is damaged, is
+    // not used: Find gives what the tables give, and the start-up check
+    // counts it as missing, so that the next start makes it again.
+    void damagedSearchDataFile_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("foundAtStart");
+        for (const char *d : {"truncated to half", "truncated by 8", "header changed", "stale",
+                 "an index file", "another database's"})
+            QTest::newRow(d) << QString::fromLatin1(d) << true;
+        // A damaged body is found block by block as it is read.
+        QTest::newRow("every block of the body changed") << "body" << false;
+    }
+    void damagedSearchDataFile()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, foundAtStart);
+        QTemporaryDir tmp;
+        const QString db = tmp.filePath("db");
+        QVERIFY(test::copyDatabase(test::scrollingDatabase(), db));
+        // With their times to the nanosecond, so that the index files still
+        // name the tables.
+        for (const QString &f : QDir(test::scrollingDatabase()).entryList(QDir::Files)) {
+            struct stat st;
+            QVERIFY(::stat(QFile::encodeName(test::scrollingDatabase() + "/" + f), &st) == 0);
+            const struct timespec times[2] = {st.st_atim, st.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(db + "/" + f), times, 0) == 0);
+        }
+        const QString path = QDir(db).filePath(store::findDataFileName());
+        const QByteArray sound = readBytes(path);
+        QVERIFY(sound.size() > 3 * 4096);
+        QVERIFY(store::indexesComplete(db));
+
+        auto apply = [&] {
+            QByteArray bytes = sound;
+            if (damage == "truncated to half")
+                bytes.truncate(bytes.size() / 2);
+            else if (damage == "truncated by 8")
+                bytes.chop(8);
+            else if (damage == "header changed")
+                bytes[60] = char(bytes[60] ^ 1);
+            else if (damage == "an index file")
+                bytes = readBytes(QDir(db).filePath("material.xg1"));
+            else if (damage == "another database's")
+                bytes = readBytes(QDir(m_db).filePath(store::findDataFileName()));
+            else if (damage == "body") {
+                // Past the header, which is smaller than one block here.
+                for (qsizetype at = bytes.size() - 1; at > 4096; at -= 4096)
+                    bytes[at] = char(bytes[at] ^ 0x20);
+            } else if (damage == "stale") {
+                // Made from the tables of the same database before a
+                // synonym was changed.
+                const QString before = tmp.filePath("before");
+                if (!test::copyDatabase(db, before)
+                    || !test::execSql(QDir(before).filePath("SYNON.DB"),
+                        "UPDATE synon SET name = 'Quixotic zest' WHERE rowid = 5"))
+                    return false;
+                store::writeFindData(before);
+                bytes = readBytes(QDir(before).filePath(store::findDataFileName()));
+            }
+            return !bytes.isEmpty() && bytes != sound && writeBytes(path, bytes);
+        };
+
+        // Damaged while the program runs, before Find is first used.
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        m_app->show();
+        QVERIFY(apply());
+        QCOMPARE(store::indexesComplete(db), !foundAtStart);
+        find("meth");
+        QVERIFY(!window()->index().readsFile());
+        browser::FindIndex built;
+        built.build(*form().TableMaterialSelect, *form().TableSinonSelect);
+        for (const char *query : queries)
+            QCOMPARE(described(window()->index(), QString::fromUtf8(query), 300),
+                described(built, QString::fromUtf8(query), 300));
+        QCOMPARE(names().value(0), built.name(built.find("meth", 1).hits.at(0).id));
+        QVERIFY(m_app->messages.isEmpty());
+
+        // The next start makes the file again and Find reads it.
+        if (!foundAtStart)
+            return;
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        m_app->show();
+        QVERIFY(store::indexesComplete(db));
+        find("meth");
+        QVERIFY(window()->index().readsFile());
+        QVERIFY(!names().isEmpty());
     }
 
     void atMost200RowsAndACount()

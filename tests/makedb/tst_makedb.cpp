@@ -139,8 +139,8 @@ void TestMakeDb::goodSourceBecomesTables()
     names.sort();
     QCOMPARE(names,
         (QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
-            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
-            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"}));
+            "material.xfd", "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0",
+            "supplier.px", "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"}));
     QVERIFY(store::indexesComplete(out()));
     // They stay current in a copy that keeps modification times to the second
     // only, as tar and a Debian package keep them.
@@ -461,8 +461,8 @@ void TestMakeDb::existingDatabaseReplacedOnlyOnSuccess()
     QCOMPARE(make(goodSources()).exitCode, 0);
     QStringList expected = kept
         + QStringList {"MATERIAL.DB", "MATSUPP.DB", "SUPPLIER.DB", "SYNON.DB", "material.px",
-            "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0", "supplier.px",
-            "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"};
+            "material.xfd", "material.xg0", "material.xg1", "matsupp.px", "matsupp.xg0",
+            "supplier.px", "supplier.xg0", "synon.px", "synon.xg0", "zilindex.lck"};
     expected.sort();
     QCOMPARE(entries(), expected);
     for (const QString &name : kept)

@@ -36,8 +36,8 @@ using namespace zil::makedbtest;
 namespace {
 
 const QStringList tableFiles {"MATERIAL.DB", "SYNON.DB", "SUPPLIER.DB", "MATSUPP.DB"};
-const QStringList indexFiles {"material.px", "material.xg0", "material.xg1", "matsupp.px",
-    "matsupp.xg0", "supplier.px", "supplier.xg0", "synon.px", "synon.xg0"};
+const QStringList indexFiles {"material.px", "material.xfd", "material.xg0", "material.xg1",
+    "matsupp.px", "matsupp.xg0", "supplier.px", "supplier.xg0", "synon.px", "synon.xg0"};
 
 // What a database directory holds after a run of the maker: the tables, the
 // index files made from them, and the lock that keeps rebuilders apart.

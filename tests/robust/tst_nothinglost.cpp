@@ -9,8 +9,8 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "framework/datagrid.h"
-#include "platform/printing.h"
 #include "framework/stringgrid.h"
+#include "platform/printing.h"
 #include "shell/Zil0.h"
 #include "store/indexfile.h"
 #include "store/table.h"
@@ -51,9 +51,11 @@ void writeFile(const QString &path, const QByteArray &content)
 }
 
 // The files the program may add: the index files and lock files of the four
-// tables, and the lock that lets one workstation at a time rebuild indexes.
+// tables, Find's search data, and the lock that lets one workstation at a
+// time rebuild indexes.
 const QRegularExpression kProgramFile(
-    QStringLiteral("^((material|synon|supplier|matsupp)\\.(px|xg\\d+|lck)|zilindex\\.lck)$"),
+    QStringLiteral(
+        "^((material|synon|supplier|matsupp)\\.(px|xg\\d+|lck)|material\\.xfd|zilindex\\.lck)$"),
     QRegularExpression::CaseInsensitiveOption);
 
 void selectRow(framework::DataGrid *grid, int row)

@@ -3,6 +3,7 @@
 #include "platform/filestamp.h"
 #include "store/fileformat.h"
 #include "store/filenames.h"
+#include "store/finddata.h"
 #include "store/indexfile.h"
 #include "store/schema.h"
 #include "store/tablekey.h"
@@ -510,6 +511,8 @@ bool OutputDir::open(QString *error)
             indexes << (i.primary ? store::primaryIndexFileName(base)
                                   : store::secondaryIndexFileName(base, secondary++));
     }
+    // Find's search data, which the store makes with the indexes.
+    indexes << store::findDataFileName();
     std::vector<CommitStep> steps;
     return plan(names, indexes, &steps, error);
 }
@@ -742,6 +745,8 @@ QStringList OutputDir::newIndexNames() const
             if (store::indexFileNumber(entry, store::tableBaseName(table)))
                 names << entry;
         }
+        if (entry.compare(store::findDataFileName(), Qt::CaseInsensitive) == 0)
+            names << entry;
     }
     names.sort();
     return names;

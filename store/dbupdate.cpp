@@ -190,10 +190,24 @@ void openDatabaseTables(const QString &dir, const QList<Table *> &cursors, bool 
     if (interrupted)
         *interrupted = false;
     for (int attempt = 1;; ++attempt) {
-        for (Table *t : cursors)
-            t->open();
-        if (openTablesAgree(dir))
-            break;
+        try {
+            for (Table *t : cursors)
+                t->open();
+            if (openTablesAgree(dir)) {
+                checkDatabase(dir, true);
+                return;
+            }
+        } catch (const StoreError &e) {
+            // A table written into while it was read: the other program is
+            // still at work, and the start waits for it as for tables of
+            // two updates.
+            if (e.kind() != StoreError::Kind::Changing || attempt == 50)
+                throw;
+            for (Table *t : cursors)
+                t->close();
+            QThread::msleep(200);
+            continue;
+        }
         for (Table *t : cursors)
             t->close();
         // Nobody is finishing an update left half-done.
@@ -206,7 +220,6 @@ void openDatabaseTables(const QString &dir, const QList<Table *> &cursors, bool 
             throw TwoDatabases();
         QThread::msleep(200);
     }
-    checkDatabase(dir, true);
 }
 
 QString interruptedUpdateText(const QString &dir)

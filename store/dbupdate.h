@@ -40,10 +40,11 @@ qint64 checkDatabase(const QString &dir, bool inUse);
 // While an update replaces the tables one by one, they are opened again after
 // a moment, up to 50 times, until the tables open agree on one generation
 // (openTablesAgree); then the database is checked as it is in use
-// (checkDatabase). An update that the database maker left half-done is not
-// waited for: *interrupted, when given, tells that the failure was one, and
-// the error's message says how to finish it. Raises StoreError; the cursors
-// are closed again only while the tables disagree.
+// (checkDatabase). A table found written into while it was read is waited
+// for in the same way. An update that the database maker left half-done is
+// not waited for: *interrupted, when given, tells that the failure was one,
+// and the error's message says how to finish it. Raises StoreError; the
+// cursors are closed again only while the tables disagree or change.
 void openDatabaseTables(
     const QString &dir, const QList<Table *> &cursors, bool *interrupted = nullptr);
 

@@ -203,10 +203,6 @@ void openDatabaseTables(const QString &dir, const QList<Table *> &cursors, bool 
             // two updates.
             if (e.kind() != StoreError::Kind::Changing || attempt == 50)
                 throw;
-            for (Table *t : cursors)
-                t->close();
-            QThread::msleep(200);
-            continue;
         }
         for (Table *t : cursors)
             t->close();

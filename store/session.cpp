@@ -12,13 +12,21 @@ Session &Session::instance()
 
 void Session::addPassword(const QString &password)
 {
+    QMutexLocker lock(&m_passwordsMutex);
     if (!m_passwords.contains(password))
         m_passwords << password;
 }
 
 void Session::removeAllPasswords()
 {
+    QMutexLocker lock(&m_passwordsMutex);
     m_passwords.clear();
+}
+
+QStringList Session::passwords() const
+{
+    QMutexLocker lock(&m_passwordsMutex);
+    return m_passwords;
 }
 
 Database *Session::findDatabase(const QString &name) const

@@ -3,6 +3,7 @@
 // named database connections that cursors refer to.
 #pragma once
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,9 @@ public:
     // Registers a password; protected tables opened afterwards try it.
     void addPassword(const QString &password);
     void removeAllPasswords();
-    const QStringList &passwords() const { return m_passwords; }
+    // A copy: the search data are written by a thread of their own, which
+    // opens the tables with these too.
+    QStringList passwords() const;
 
     // The directory of the lock files through which several workstations
     // share one database. Empty means: beside each table.
@@ -34,6 +37,7 @@ private:
     void registerDatabase(Database *db);
     void unregisterDatabase(Database *db);
 
+    mutable QMutex m_passwordsMutex;
     QStringList m_passwords;
     QString m_netFileDir;
     QList<Database *> m_databases;

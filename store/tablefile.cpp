@@ -63,6 +63,40 @@ int sizeOfDeclaredType(const QString &type)
     return 255;
 }
 
+// The name of the one table that the table file at path holds, named as
+// the file in any case; empty, with *problem saying why, when the file holds
+// no such table or anything else than it and the indexes SQLite makes
+// itself (a view or trigger would run SQL stored in the file).
+QString tableOfFile(sqlite3 *db, const QString &path, QString *problem)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    const QString wanted = fileName.section(QLatin1Char('.'), 0, 0).toLower();
+    QString table, unexpected;
+    sqlite3_stmt *stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT type, name, tbl_name FROM sqlite_master", -1, &stmt, nullptr);
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+        const QString type = textOf(stmt, 0);
+        const QString name = textOf(stmt, 1);
+        const QString owner = textOf(stmt, 2);
+        if (type == QLatin1String("table") && name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            table = name;
+        } else if (type == QLatin1String("index")
+            && name.startsWith(QLatin1String("sqlite_autoindex_"))
+            && owner.compare(wanted, Qt::CaseInsensitive) == 0) {
+            // Made by SQLite itself for a UNIQUE column; harmless.
+        } else if (unexpected.isEmpty()) {
+            unexpected = QStringLiteral("unexpected %1 \"%2\"").arg(type, name);
+        }
+    }
+    sqlite3_finalize(stmt);
+    if (!unexpected.isEmpty())
+        *problem = QStringLiteral("Table %1 is corrupted: %2").arg(fileName, unexpected);
+    else if (table.isEmpty())
+        *problem = QStringLiteral("Table %1 is corrupted: it holds no table \"%2\"")
+                       .arg(fileName, wanted);
+    return problem->isEmpty() ? table : QString();
+}
+
 // Opens a table file for reading only. The file is taken as unchanging
 // while it is open: SQLite then creates no side file beside it (no -wal,
 // -shm or -journal, also for a table kept in WAL mode) and takes no lock;
@@ -172,6 +206,76 @@ std::optional<TableIdentity> TableFile::readIdentity(const QString &path)
     if (!generation || !stamp.exists)
         return std::nullopt;
     return TableIdentity {stamp.size, stamp.modifiedNs, *generation, changeCounterOf(path)};
+}
+
+std::optional<TableIdentity> TableFile::scanRecords(const QString &path,
+    const std::vector<QByteArray> &columns,
+    const std::function<bool(const QByteArrayView *values)> &row)
+{
+    const QString name = QFileInfo(path).fileName();
+    const std::optional<TableIdentity> before = readIdentity(path);
+    if (!before)
+        throw StoreError(
+            StoreError::Kind::Corrupt, QStringLiteral("Cannot read table %1").arg(name));
+    // Opened as a cursor opens it: plain first, then with each password.
+    sqlite3 *db = nullptr;
+    QStringList keys {QString()};
+    keys += Session::instance().passwords();
+    for (qsizetype i = 0; i < keys.size() && !db; ++i) {
+        db = openReadOnly(path);
+        if (!db)
+            break;
+        sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+        if ((i > 0 && !applyKey(db, keys[i]))
+            || sqlite3_exec(db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr) != SQLITE_OK
+            || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr)
+                != SQLITE_OK) {
+            sqlite3_close(db);
+            db = nullptr;
+        }
+    }
+    if (!db)
+        throw StoreError(
+            StoreError::Kind::Corrupt, QStringLiteral("Cannot read table %1").arg(name));
+    std::unique_ptr<sqlite3, int (*)(sqlite3 *)> connection(db, sqlite3_close);
+
+    QString problem;
+    const QString table = tableOfFile(db, path, &problem);
+    if (table.isEmpty())
+        throw StoreError(StoreError::Kind::Corrupt, problem);
+    QStringList select;
+    for (const QByteArray &c : columns)
+        select << quoted(QString::fromUtf8(c));
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                               .arg(select.join(QLatin1Char(',')), quoted(table))
+                               .toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        throw StoreError(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 cannot be read: %2")
+                .arg(name, QString::fromUtf8(sqlite3_errmsg(db))));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(stmt, sqlite3_finalize);
+    std::vector<QByteArrayView> values(columns.size());
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (size_t c = 0; c < columns.size(); ++c) {
+            const auto *text = sqlite3_column_text(stmt, int(c));
+            values[c] = QByteArrayView(reinterpret_cast<const char *>(text),
+                text ? sqlite3_column_bytes(stmt, int(c)) : 0);
+        }
+        if (!row(values.data()))
+            return std::nullopt;
+    }
+    if (rc != SQLITE_DONE)
+        throw StoreError(StoreError::Kind::Corrupt,
+            QStringLiteral("Table %1 cannot be read: %2")
+                .arg(name, QString::fromUtf8(sqlite3_errmsg(db))));
+    // Opened as unchanging: a file written into or replaced meanwhile may
+    // have been read half old, half new, and is not taken.
+    if (readIdentity(path) != before)
+        throw StoreError(StoreError::Kind::Changing,
+            QStringLiteral("Table %1 changed while it was read").arg(name));
+    return before;
 }
 
 std::vector<std::shared_ptr<TableFile>> TableFile::openFiles()
@@ -353,36 +457,13 @@ sqlite3_stmt *TableFile::prepare(const QString &sql)
 void TableFile::readSchema()
 {
     const QString fileName = QFileInfo(m_path).fileName();
-    const QString wanted = fileName.section(QLatin1Char('.'), 0, 0).toLower();
-    m_tableName.clear();
-
-    sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT type, name, tbl_name FROM sqlite_master"));
     QString problem;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const QString type = textOf(stmt, 0);
-        const QString name = textOf(stmt, 1);
-        const QString owner = textOf(stmt, 2);
-        if (type == QLatin1String("table") && name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            m_tableName = name;
-        } else if (type == QLatin1String("index")
-            && name.startsWith(QLatin1String("sqlite_autoindex_"))
-            && owner.compare(wanted, Qt::CaseInsensitive) == 0) {
-            // Made by SQLite itself for a UNIQUE column; harmless.
-        } else if (problem.isEmpty()) {
-            problem = QStringLiteral("unexpected %1 \"%2\"").arg(type, name);
-        }
-    }
-    sqlite3_finalize(stmt);
+    m_tableName = tableOfFile(m_db, m_path, &problem);
     if (!problem.isEmpty())
-        fail(StoreError::Kind::Corrupt,
-            QStringLiteral("Table %1 is corrupted: %2").arg(fileName, problem));
-    if (m_tableName.isEmpty())
-        fail(StoreError::Kind::Corrupt,
-            QStringLiteral("Table %1 is corrupted: it holds no table \"%2\"")
-                .arg(fileName, wanted));
+        fail(StoreError::Kind::Corrupt, problem);
 
     m_columns.clear();
-    stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_tableName)));
+    sqlite3_stmt *stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_tableName)));
     std::vector<std::pair<QString, QString>> declared;
     while (sqlite3_step(stmt) == SQLITE_ROW)
         declared.emplace_back(textOf(stmt, 1), textOf(stmt, 2));

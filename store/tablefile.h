@@ -132,6 +132,19 @@ public:
     // The same for the table file at path without opening it as a table.
     static std::optional<TableIdentity> readIdentity(const QString &path);
 
+    // Reads the values of columns (by name) of every record of the table file
+    // at path, in the order of their places in the file, over a connection of
+    // its own and without index files or anything the cursors of the process
+    // share, so that a thread of its own may read: row gets the values of one
+    // record (each valid until it returns) and returns false to stop the
+    // reading. Returns the identity of the file read, which it kept
+    // throughout; nullopt when the reading was stopped. Raises StoreError
+    // when the file cannot be read as a table with those columns, or changed
+    // while it was read (Kind::Changing).
+    static std::optional<TableIdentity> scanRecords(const QString &path,
+        const std::vector<QByteArray> &columns,
+        const std::function<bool(const QByteArrayView *values)> &row);
+
     // Counts every re-read of the table; cursors compare it to notice that
     // places in the orders have moved.
     quint64 rereadCount() const { return m_rereadCount; }

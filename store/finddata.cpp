@@ -356,7 +356,8 @@ QString findDataFileName()
 
 QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
     const std::vector<FindSourceSynonym> &synonyms, const std::vector<quint32> &synonymsOf,
-    const TableIdentity &materialIdentity, const TableIdentity &synonymIdentity)
+    const TableIdentity &materialIdentity, const TableIdentity &synonymIdentity,
+    const std::atomic<bool> *stop)
 {
     const quint32 n = quint32(materials.size());
     std::string sections[sectionCount];
@@ -424,6 +425,8 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
 
     qint32 synonymIndex = 0;
     for (quint32 id = 1; id <= n; ++id) {
+        if (stop && id % 4096 == 0 && stop->load(std::memory_order_relaxed))
+            return {};
         const FindSourceMaterial &m = materials[id - 1];
         std::string &shown = sections[ShownTexts];
         for (QByteArrayView t : {m.name, m.cas, m.fema, m.ce})
@@ -584,108 +587,148 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
 
 namespace {
 
-struct OpenTables
+// Where a text read from a table lies in the bytes kept of it.
+struct Span
 {
-    std::shared_ptr<TableFile> materials, synonyms;
+    quint32 at = 0, size = 0;
 };
 
-OpenTables openTables(const QString &dir)
+// Copies what the scan gives into bytes, where it stays when the scan goes on.
+Span keep(std::string &bytes, QByteArrayView text)
 {
-    OpenTables t;
-    for (const auto &[file, name] : {std::pair {&t.materials, QStringLiteral("MATERIAL.DB")},
-             std::pair {&t.synonyms, QStringLiteral("SYNON.DB")}}) {
-        const QString path = findFileNoCase(dir, name);
-        if (path.isEmpty())
-            throw StoreError(
-                StoreError::Kind::Missing, QStringLiteral("Table does not exist: %1").arg(name));
-        *file = TableFile::acquire(path, QString(), TableFile::Lock::None);
-        (*file)->declareIndexes();
-    }
-    return t;
+    const Span span {quint32(bytes.size()), quint32(text.size())};
+    bytes.append(text.data(), size_t(text.size()));
+    return span;
 }
 
-int columnOf(const TableFile &t, const char *name)
+QByteArrayView viewOf(const std::string &bytes, Span span)
 {
-    const int c = t.columnIndex(QString::fromLatin1(name));
-    if (c < 0)
+    return QByteArrayView(bytes.data() + span.at, span.size);
+}
+
+// A record's integer as SQLite gives its text; 0 when it holds none.
+qint64 integerOf(QByteArrayView text)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+QString tablePath(const QString &dir, const char *name)
+{
+    const QString path = findFileNoCase(dir, QString::fromLatin1(name));
+    if (path.isEmpty())
         throw StoreError(StoreError::Kind::Missing,
-            QStringLiteral("Field %1 not found in %2").arg(QString::fromLatin1(name), t.path()));
-    return c;
+            QStringLiteral("Table does not exist: %1").arg(QString::fromLatin1(name)));
+    return path;
 }
 
 } // namespace
 
-void writeFindData(const QString &dir)
+std::optional<MadeFindData> makeFindData(const QString &dir, const std::atomic<bool> *stop)
+{
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+    // The tables are read straight from their files, in order of places; the
+    // bytes of both stay in one buffer (at 4 GiB and more the data would not
+    // fit the format anyway).
+    std::string bytes;
+    struct MaterialRecord
+    {
+        qint64 id;
+        Span name, cas, fema, ce, sf;
+    };
+    std::vector<MaterialRecord> records;
+    MadeFindData made;
+    const std::optional<TableIdentity> materialIdentity
+        = TableFile::scanRecords(tablePath(dir, "MATERIAL.DB"),
+            {"id", "name", "cas", "fema", "ce", "sf"}, [&](const QByteArrayView *v) {
+                records.push_back({integerOf(v[0]), keep(bytes, v[1]), keep(bytes, v[2]),
+                    keep(bytes, v[3]), keep(bytes, v[4]), keep(bytes, v[5])});
+                return !stopped() && bytes.size() < 0xFFFFFFFFull;
+            });
+    if (!materialIdentity)
+        return std::nullopt;
+    struct SynonymRecord
+    {
+        qint64 owner, pos;
+        Span name, sf;
+    };
+    std::vector<SynonymRecord> synonymRecords;
+    const std::optional<TableIdentity> synonymIdentity
+        = TableFile::scanRecords(tablePath(dir, "SYNON.DB"), {"materialid", "pos", "name", "sf"},
+            [&](const QByteArrayView *v) {
+                synonymRecords.push_back(
+                    {integerOf(v[0]), integerOf(v[1]), keep(bytes, v[2]), keep(bytes, v[3])});
+                return !stopped() && bytes.size() < 0xFFFFFFFFull;
+            });
+    if (!synonymIdentity || bytes.size() >= 0xFFFFFFFFull)
+        return std::nullopt;
+
+    // Materials in order of id, which runs 1..n (opening the database checks
+    // it; a record whose id falls outside is left out, as Find leaves it).
+    const qint64 n = qint64(records.size());
+    std::vector<FindSourceMaterial> materials(records.size());
+    for (const MaterialRecord &r : records) {
+        if (r.id >= 1 && r.id <= n)
+            materials[size_t(r.id - 1)] = {viewOf(bytes, r.name), viewOf(bytes, r.cas),
+                viewOf(bytes, r.fema), viewOf(bytes, r.ce), viewOf(bytes, r.sf)};
+    }
+
+    // Synonyms grouped by material, each material's in order of position and
+    // then of place, as the table's primary index orders them.
+    std::vector<quint32> synonymsOf(size_t(n) + 1, 0);
+    for (const SynonymRecord &r : synonymRecords) {
+        if (r.owner >= 1 && r.owner <= n)
+            ++synonymsOf[size_t(r.owner)];
+    }
+    std::partial_sum(synonymsOf.begin(), synonymsOf.end(), synonymsOf.begin());
+    std::vector<const SynonymRecord *> grouped(synonymsOf.back());
+    {
+        std::vector<quint32> next(synonymsOf.begin(), synonymsOf.end() - 1);
+        for (const SynonymRecord &r : synonymRecords) {
+            if (r.owner >= 1 && r.owner <= n)
+                grouped[next[size_t(r.owner - 1)]++] = &r;
+        }
+    }
+    synonymsOf.pop_back();
+    std::vector<FindSourceSynonym> synonyms(grouped.size());
+    for (qint64 id = 1; id <= n; ++id) {
+        const auto from = grouped.begin() + synonymsOf[size_t(id - 1)];
+        const auto to = id < n ? grouped.begin() + synonymsOf[size_t(id)] : grouped.end();
+        std::stable_sort(from, to,
+            [](const SynonymRecord *a, const SynonymRecord *b) { return a->pos < b->pos; });
+    }
+    for (size_t i = 0; i < grouped.size(); ++i)
+        synonyms[i] = {viewOf(bytes, grouped[i]->name), viewOf(bytes, grouped[i]->sf)};
+
+    made.bytes
+        = buildFindData(materials, synonyms, synonymsOf, *materialIdentity, *synonymIdentity, stop);
+    if (stopped())
+        return std::nullopt;
+    if (made.bytes.isEmpty())
+        throw StoreError(StoreError::Kind::Usage,
+            QStringLiteral("The search data of %1 are too large").arg(dir));
+    made.materials = *materialIdentity;
+    made.synonyms = *synonymIdentity;
+    return made;
+}
+
+bool placeFindData(const QString &dir, const QByteArray &bytes)
 {
     const QString existing = platform::findEntryNoCase(dir, findDataFileName());
     const QString name = existing.isEmpty() ? findDataFileName() : existing;
     if (!existing.isEmpty() && !mayWriteIndexFileAt(QDir(dir).filePath(existing)))
-        return;
-    OpenTables t = openTables(dir);
-    TableFile &mat = *t.materials;
-    TableFile &syn = *t.synonyms;
-    const int name_ = columnOf(mat, "name"), cas = columnOf(mat, "cas"),
-              fema = columnOf(mat, "fema"), ce = columnOf(mat, "ce"), sf = columnOf(mat, "sf"),
-              id = columnOf(mat, "id");
-    const int synName = columnOf(syn, "name"), synSf = columnOf(syn, "sf"),
-              synLink = columnOf(syn, "materialid");
-    mat.holdBytes({name_, cas, fema, ce, sf});
-    syn.holdBytes({synName, synSf});
-
-    // Materials in order of id, which runs 1..n (opening the database checks
-    // it; a record whose id falls outside is left out, as Find leaves it).
-    const IndexOrder &matOrder = mat.order(mat.findIndex(QString()));
-    const qsizetype n = matOrder.size();
-    std::vector<quint32> ordinals(static_cast<size_t>(n));
-    std::vector<qint64> ids(static_cast<size_t>(n));
-    matOrder.ordinals(0, n, ordinals.data());
-    if (!matOrder.integers(0, n, id, ids.data()))
-        throw StoreError(StoreError::Kind::Corrupt, QStringLiteral("MATERIAL.DB has no id order"));
-    std::vector<FindSourceMaterial> materials(static_cast<size_t>(n));
-    for (qsizetype p = 0; p < n; ++p) {
-        if (ids[size_t(p)] < 1 || ids[size_t(p)] > n)
-            continue;
-        const quint32 o = ordinals[size_t(p)];
-        materials[size_t(ids[size_t(p)] - 1)] = {mat.heldBytes(o, name_), mat.heldBytes(o, cas),
-            mat.heldBytes(o, fema), mat.heldBytes(o, ce), mat.heldBytes(o, sf)};
-    }
-
-    // Synonyms grouped by material in the order of their places, which the
-    // primary index gives.
-    const IndexOrder &synOrder = syn.order(syn.findIndex(QString()));
-    const qsizetype s = synOrder.size();
-    std::vector<quint32> synOrdinals(static_cast<size_t>(s));
-    std::vector<qint64> owners(static_cast<size_t>(s));
-    synOrder.ordinals(0, s, synOrdinals.data());
-    if (!synOrder.integers(0, s, synLink, owners.data()))
-        throw StoreError(StoreError::Kind::Corrupt, QStringLiteral("SYNON.DB has no link order"));
-    std::vector<quint32> synonymsOf(size_t(n) + 1, 0);
-    for (qint64 owner : owners) {
-        if (owner >= 1 && owner <= n)
-            ++synonymsOf[size_t(owner)];
-    }
-    std::partial_sum(synonymsOf.begin(), synonymsOf.end(), synonymsOf.begin());
-    std::vector<FindSourceSynonym> synonyms(synonymsOf.back());
-    {
-        std::vector<quint32> next(synonymsOf.begin(), synonymsOf.end() - 1);
-        for (qsizetype p = 0; p < s; ++p) {
-            const qint64 owner = owners[size_t(p)];
-            if (owner >= 1 && owner <= n)
-                synonyms[next[size_t(owner - 1)]++]
-                    = {syn.heldBytes(synOrdinals[size_t(p)], synName),
-                        syn.heldBytes(synOrdinals[size_t(p)], synSf)};
-        }
-    }
-    synonymsOf.pop_back();
-
-    const QByteArray bytes
-        = buildFindData(materials, synonyms, synonymsOf, mat.identity(), syn.identity());
-    if (bytes.isEmpty())
-        throw StoreError(StoreError::Kind::Usage,
-            QStringLiteral("The search data of %1 are too large").arg(dir));
+        return false;
     if (!platform::replaceFileContent(dir, name, bytes))
         throw StoreError(
             StoreError::Kind::IO, QStringLiteral("Cannot write index file %1").arg(name));
+    return true;
+}
+
+void writeFindData(const QString &dir)
+{
+    if (const std::optional<MadeFindData> made = makeFindData(dir))
+        placeFindData(dir, made->bytes);
 }
 
 bool findDataComplete(const QString &dir, QString *why)

@@ -22,8 +22,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -60,15 +62,30 @@ struct FindSourceSynonym
 // synonyms, grouped by material in their order (synonymsOf[id - 1] is where
 // material id's begin in synonyms, and they end where the next one's do),
 // made from tables of the given identities. Empty when a part would not fit
-// the format (4 GiB and more).
+// the format (4 GiB and more), or when stop was set meanwhile.
 QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
     const std::vector<FindSourceSynonym> &synonyms, const std::vector<quint32> &synonymsOf,
-    const TableIdentity &materialIdentity, const TableIdentity &synonymIdentity);
+    const TableIdentity &materialIdentity, const TableIdentity &synonymIdentity,
+    const std::atomic<bool> *stop = nullptr);
 
-// Reads MATERIAL.DB and SYNON.DB of dir and writes the file beside them
-// (written as a new file and renamed into place). An entry of that name that
-// is not the store's own is left as it is, and no file is written. Raises
-// StoreError when the tables cannot be read or the file cannot be written.
+// The content of the file for MATERIAL.DB and SYNON.DB of dir, read straight
+// from the table files (not through their index files, nor anything the
+// cursors of the process share, so that a thread of its own may make it),
+// with the identities of the tables it was made from. Nullopt when stop was
+// set meanwhile. Raises StoreError when the tables cannot be read or one
+// changed while it was read.
+struct MadeFindData
+{
+    QByteArray bytes;
+    TableIdentity materials, synonyms;
+};
+std::optional<MadeFindData> makeFindData(
+    const QString &dir, const std::atomic<bool> *stop = nullptr);
+// Writes bytes as the file of dir (as a new file renamed into place); false,
+// writing nothing, when an entry of that name is not the store's own. Raises
+// StoreError when the file cannot be written.
+bool placeFindData(const QString &dir, const QByteArray &bytes);
+// Makes the file of dir and writes it, as the two above do.
 void writeFindData(const QString &dir);
 
 // Whether dir holds the file with a sound header, made from MATERIAL.DB and

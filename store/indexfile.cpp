@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace zil::store {
 
@@ -229,7 +231,7 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
             StoreError::Kind::IO, QStringLiteral("Cannot write index file %1").arg(target));
 }
 
-bool indexesComplete(const QString &dir, QString *why)
+bool indexesComplete(const QString &dir, QString *why, SearchData searchData)
 {
     const auto missing = [why](const QString &text) {
         if (why)
@@ -265,7 +267,7 @@ bool indexesComplete(const QString &dir, QString *why)
                         .arg(i.primary ? QStringLiteral("primary") : i.name, t.fileName));
         }
     }
-    return findDataComplete(dir, why);
+    return searchData == SearchData::Leave || findDataComplete(dir, why);
 }
 
 void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress)
@@ -295,8 +297,32 @@ void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress)
     }
 }
 
-void indexTables(const QString &dir, const RebuildProgress &progress)
+void indexTables(const QString &dir, const RebuildProgress &progress, SearchData searchData)
 {
+    // Find's search data are made from the tables as the indexes are, but
+    // read them straight from the table files: they are made meanwhile, on
+    // a thread of their own, and written after the indexes, so that the
+    // files take their names in the same order every time.
+    std::optional<MadeFindData> made;
+    std::exception_ptr searchDataFailed;
+    std::thread searchDataMaker;
+    if (searchData == SearchData::Include)
+        searchDataMaker = std::thread([&dir, &made, &searchDataFailed] {
+            try {
+                made = makeFindData(dir);
+            } catch (...) {
+                searchDataFailed = std::current_exception();
+            }
+        });
+    struct Joined
+    {
+        std::thread &thread;
+        ~Joined()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joined {searchDataMaker};
     for (const schema::TableDef &t : schema::tables()) {
         const QString fileName = t.fileName.toLower();
         if (progress)
@@ -308,8 +334,12 @@ void indexTables(const QString &dir, const RebuildProgress &progress)
                 i.primary ? IndexOption::Primary : IndexOption::CaseInsensitive);
         }
     }
-    // Find's search data are made from the tables as the indexes are.
-    writeFindData(dir);
+    if (searchDataMaker.joinable())
+        searchDataMaker.join();
+    if (searchDataFailed)
+        std::rethrow_exception(searchDataFailed);
+    if (made)
+        placeFindData(dir, made->bytes);
 }
 
 void indexDatabase(const QString &dir)

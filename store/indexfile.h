@@ -68,7 +68,13 @@ void createIndex(const QString &dir, const QString &fileName, const QString &ind
 // more of it than it shows. A table file
 // that is missing or cannot be read is not counted: opening reports it. When
 // an index is wanting, *why says which.
-bool indexesComplete(const QString &dir, QString *why = nullptr);
+//
+// Find's search data file is made from the tables as the indexes are; it
+// counts with them unless searchData says to leave it to a writer of its own
+// (finddatawriter.h).
+enum class SearchData { Include, Leave };
+bool indexesComplete(
+    const QString &dir, QString *why = nullptr, SearchData searchData = SearchData::Include);
 
 // What the index rebuild reports while it works, before each step.
 enum class RebuildStep {
@@ -90,7 +96,9 @@ void deleteOldIndexFiles(const QString &dir, const RebuildProgress &progress = {
 // schema's order and each table's indexes in order, reporting the table
 // before its indexes and each index before it is made. Raises StoreError when
 // one cannot be created; the last table reported is the one that failed.
-void indexTables(const QString &dir, const RebuildProgress &progress = {});
+// Then, unless searchData leaves it, the search data file is made.
+void indexTables(const QString &dir, const RebuildProgress &progress = {},
+    SearchData searchData = SearchData::Include);
 
 // Creates every index of the four tables in dir, as indexTables does, with
 // nothing to report to.

@@ -1,8 +1,13 @@
 #include "testdb.h"
 
+#include "store/indexfile.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlcipher/sqlite3.h>
@@ -84,6 +89,38 @@ void writeCsv(const QString &path, const QList<QStringList> &rows)
                     + QLatin1Char('"');
         f.write(quoted.join(QLatin1Char(',')).toUtf8() + "\n");
     }
+}
+
+bool indexesCompleteWithin(const QString &dir, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!store::indexesComplete(dir)) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+QList<QByteArray> straceLines(const QString &log)
+{
+    static const QRegularExpression resumed(QStringLiteral("^(\\d+)\\s+<\\.\\.\\. \\w+ resumed>"));
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QHash<QByteArray, QByteArray> unfinished;
+    QList<QByteArray> lines;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QByteArray pid = line.left(line.indexOf(' '));
+        if (line.endsWith(" <unfinished ...>")) {
+            unfinished[pid] = line.chopped(int(sizeof " <unfinished ...>") - 1);
+        } else if (const auto m = resumed.match(QString::fromUtf8(line)); m.hasMatch()) {
+            lines << unfinished.take(pid) + line.mid(m.capturedLength());
+        } else {
+            lines << line;
+        }
+    }
+    return lines;
 }
 
 QString sourceDir()

@@ -32,6 +32,16 @@ bool execSql(const QString &path, const QString &sql);
 // Writes a CSV file from rows of fields, quoting every field.
 void writeCsv(const QString &path, const QList<QStringList> &rows);
 
+// Whether every index file of the database in dir is complete, Find's search
+// data file included, within ms: a start that rebuilt the indexes writes that
+// file once its window is open.
+bool indexesCompleteWithin(const QString &dir, int ms = 60000);
+
+// The lines of a log of strace -f, each call whole: a call that another
+// thread's calls interrupted ("<unfinished ...>", later "<... resumed>")
+// is put together on the line where it ended.
+QList<QByteArray> straceLines(const QString &log);
+
 // The repository's root, from the test environment.
 QString sourceDir();
 

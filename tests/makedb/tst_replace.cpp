@@ -4,6 +4,7 @@
 // name, and nothing touched that is not the maker's own, also when an earlier
 // run was killed at any point or another one is still running.
 
+#include "common/testdb.h"
 #include "makedbtest.h"
 #include "platform/filelock.h"
 #include "store/fileformat.h"
@@ -219,7 +220,7 @@ QStringList renameCalls(const QString &log)
 {
     static const QRegularExpression call(QStringLiteral("^\\d+\\s+(rename|renameat|renameat2)\\("));
     QStringList calls;
-    for (const QByteArray &line : readFile(log).split('\n')) {
+    for (const QByteArray &line : test::straceLines(log)) {
         const QRegularExpressionMatch m = call.match(QString::fromUtf8(line));
         if (m.hasMatch())
             calls << m.captured(1);
@@ -511,7 +512,7 @@ void TestReplace::filesAreOnTheDiskBeforeTheyTakeTheirNames()
     QSet<QString> flushed;
     QStringList placed;
     bool dirFlushed = false;
-    for (const QByteArray &bytes : readFile(log).split('\n')) {
+    for (const QByteArray &bytes : test::straceLines(log)) {
         const QString line = QString::fromUtf8(bytes);
         QString from, to;
         bool exchange = false;
@@ -576,7 +577,7 @@ void TestReplace::failedMovePutsEarlierFilesBack()
                  .exitCode,
         0);
     QList<QByteArray> moves;
-    for (const QByteArray &line : readFile(log).split('\n')) {
+    for (const QByteArray &line : test::straceLines(log)) {
         if (line.contains("renameat2("))
             moves << line;
     }

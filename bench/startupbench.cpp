@@ -71,13 +71,21 @@ Launch launch(const QString &program)
     return result;
 }
 
-double timeStartUp(bool &ok)
+// The time of the start; with searchData, also when the search data file,
+// which a start that rebuilt the indexes leaves to a thread of its own, was
+// in place.
+double timeStartUp(bool &ok, double *searchData = nullptr)
 {
     TMainForm form;
     QElapsedTimer timer;
     timer.start();
     ok = form.StartUp();
-    return double(timer.nsecsElapsed()) / 1e9;
+    const double started = double(timer.nsecsElapsed()) / 1e9;
+    if (searchData) {
+        form.SearchDataWriter.wait(600000);
+        *searchData = double(timer.nsecsElapsed()) / 1e9;
+    }
+    return started;
 }
 
 } // namespace
@@ -106,12 +114,15 @@ void runStartUp(const QString &work, std::vector<Database> &databases)
             // The maker writes the index files with the tables: the first
             // start of a workstation that rebuilds them is timed without.
             store::deleteOldIndexFiles(db.dir);
-            const double first = timeStartUp(ok);
-            if (!ok)
+            double searchData = 0;
+            const double first = timeStartUp(ok, &searchData);
+            if (!ok || !store::indexesComplete(db.dir))
                 qFatal("bench: start-up failed on %d materials", n);
             db.indexed = true;
             printRow(QStringLiteral("StartUp, first start (index rebuild)"), size, {first, first},
                 {}, QStringLiteral("(one run)"));
+            printRow(QStringLiteral("StartUp, search data in place after it"), size,
+                {searchData, searchData}, {}, QStringLiteral("(one run, from the start)"));
         }
         if (!db.kept) {
             // The maker replaces the database, as an update does: its index

@@ -10,6 +10,7 @@
 #include "browser/listcontext.h"
 #include "framework/datagrid.h"
 #include "framework/stringgrid.h"
+#include "store/finddatawriter.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -172,6 +173,10 @@ public:
     zil::reports::SelectionExport *ExportSelection = nullptr;
     // Set while a new database waits for the running export to end.
     bool m_followAfterExport = false;
+
+    // Writes Find's search data file when the start or a new database finds
+    // it wanting, while the window is in use.
+    zil::store::FindDataWriter SearchDataWriter;
 
     // Back and Forward, in shell/historywiring.cpp.
     QAction *MenuBack = nullptr;

@@ -263,6 +263,8 @@ void TMainForm::FollowNewDatabase()
     m_history->DatabaseChanged();
     m_criteriaMarks->Refresh();
     FindWindow->DatabaseChanged();
+    // A database copied in without its search data gets them as at a start.
+    SearchDataWriter.start(DatabasePath);
 }
 
 // ---- The detail pane --------------------------------------------------------

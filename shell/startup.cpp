@@ -80,10 +80,11 @@ bool TMainForm::StartUp()
         // Every index the cursors need is checked, not only the name order:
         // one left missing, damaged or stale by an interrupted rebuild or a
         // database update is made anew, by this workstation or, while
-        // another is rebuilding, by that one.
+        // another is rebuilding, by that one. Find's search data are not
+        // waited for: they follow once the window is open.
         if (zil::platform::fileExists(
                 DatabasePath + zil::store::tableFileName(QStringLiteral("material")))
-            && !zil::store::indexesComplete(DatabasePath)) {
+            && !zil::store::indexesComplete(DatabasePath, nullptr, zil::store::SearchData::Leave)) {
             IndexForm = new TIndexForm(this);
             IndexForm->setDatabasePath(DatabasePath);
             const QRect splash = LogoDialog->frameGeometry();
@@ -105,6 +106,9 @@ bool TMainForm::StartUp()
 
         if (!OpenDatabase())
             return false;
+        // A rebuild above left the search data to this writer; a file
+        // damaged or made from other tables is made anew the same way.
+        SearchDataWriter.start(DatabasePath);
         UpdateListCaption();
         LogoDialog->hide();
         return true;

@@ -116,8 +116,11 @@ bool TIndexForm::createAllIndexes()
 {
     Table->setDatabaseName(m_workDirectory);
     try {
+        // The search data follow in a thread of their own once the window is
+        // open (finddatawriter.h).
         zil::store::indexTables(
-            m_workDirectory, [this](zil::store::RebuildStep step, const QString &text) {
+            m_workDirectory,
+            [this](zil::store::RebuildStep step, const QString &text) {
                 if (step == zil::store::RebuildStep::Table) {
                     Table->setTableName(text);
                     showProgress(FileNameLabel, text);
@@ -125,7 +128,8 @@ bool TIndexForm::createAllIndexes()
                     showProgress(IndexNameLabel, text);
                     IndexPanel->repaint();
                 }
-            });
+            },
+            zil::store::SearchData::Leave);
     } catch (const std::exception &) {
         zil::platform::showError(
             this, QStringLiteral("Cannot reindex file:") + FileNameLabel->text());
@@ -161,7 +165,8 @@ bool TIndexForm::EnsureIndexes(int waitMs)
             // Another workstation may have finished just before the lock was
             // taken; a directory that cannot hold the lock (a read-only
             // medium) is rebuilt as it stands.
-            if (zil::store::indexesComplete(m_workDirectory))
+            if (zil::store::indexesComplete(
+                    m_workDirectory, nullptr, zil::store::SearchData::Leave))
                 return true;
             return RebuildIndexes();
         }
@@ -171,7 +176,7 @@ bool TIndexForm::EnsureIndexes(int waitMs)
         QThread::msleep(100);
         // The rebuild under way elsewhere may be done: then there is
         // nothing left to wait for.
-        if (zil::store::indexesComplete(m_workDirectory))
+        if (zil::store::indexesComplete(m_workDirectory, nullptr, zil::store::SearchData::Leave))
             return true;
     }
 }

@@ -10,8 +10,11 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "framework/stringgrid.h"
+#include "platform/filelock.h"
 #include "shell/Zil0.h"
+#include "store/filenames.h"
 #include "store/finddata.h"
+#include "store/finddatawriter.h"
 #include "store/indexfile.h"
 #include "store/table.h"
 
@@ -27,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -445,16 +449,54 @@ private slots:
         QCOMPARE(names().value(0), built.name(built.find("meth", 1).hits.at(0).id));
         QVERIFY(m_app->messages.isEmpty());
 
-        // The next start makes the file again and Find reads it.
+        // The next start makes the file again, while its window is open, and
+        // Find reads it.
         if (!foundAtStart)
             return;
         m_app = std::make_unique<test::RunningApp>();
         QVERIFY(m_app->start(db));
         m_app->show();
+        QVERIFY(form().SearchDataWriter.wait(60000));
         QVERIFY(store::indexesComplete(db));
         find("meth");
         QVERIFY(window()->index().readsFile());
         QVERIFY(!names().isEmpty());
+    }
+
+    // The file a start writes while its window is open is put in under the
+    // rebuild lock, which the maker holds while a new database moves in: a
+    // file made from the tables before never takes the place of the new one.
+    void writtenSearchDataNeverReplaceANewDatabases()
+    {
+        QTemporaryDir tmp;
+        const QString db = tmp.filePath("db"), next = tmp.filePath("next");
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "3", db}));
+        QVERIFY(test::runMakeDb({"--synthetic", "3000", "--seed", "4", next}));
+        QVERIFY(QFile::remove(QDir(db).filePath(store::findDataFileName())));
+        platform::FileLock maker;
+        QCOMPARE(maker.lockExclusive(store::rebuildLockFile(db)), platform::LockResult::Locked);
+
+        store::FindDataWriter writer;
+        writer.start(db);
+        // Made by then, the file waits for the lock.
+        QTest::qWait(1500);
+        QVERIFY(writer.running());
+        for (const QString &f : QDir(next).entryList(QDir::Files)) {
+            QVERIFY(::rename(QFile::encodeName(QDir(next).filePath(f)),
+                        QFile::encodeName(QDir(db).filePath(f)))
+                == 0);
+        }
+        const QByteArray fresh = readBytes(QDir(db).filePath(store::findDataFileName()));
+        maker.unlock();
+        QVERIFY(writer.wait(60000));
+        QCOMPARE(readBytes(QDir(db).filePath(store::findDataFileName())), fresh);
+        QVERIFY(store::indexesComplete(db));
+
+        // A file that went missing later is made again, of the new tables.
+        QVERIFY(QFile::remove(QDir(db).filePath(store::findDataFileName())));
+        writer.start(db);
+        QVERIFY(writer.wait(60000));
+        QCOMPARE(readBytes(QDir(db).filePath(store::findDataFileName())), fresh);
     }
 
     void atMost200RowsAndACount()

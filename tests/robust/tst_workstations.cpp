@@ -122,7 +122,7 @@ private slots:
         auto c = test::startZil(prog, logC);
         QVERIFY(test::waitIdle(*c));
         QCOMPARE(test::logOf(logC), QStringList());
-        QVERIFY(store::indexesComplete(db));
+        QVERIFY(test::indexesCompleteWithin(db));
         c->kill();
         c->waitForFinished(-1);
 

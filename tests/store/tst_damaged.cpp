@@ -345,7 +345,9 @@ class TestDamaged : public QObject
                         + expected.describe();
                 else if (!app.messages.isEmpty())
                     problem = where + "reading gave " + app.messages.join(" | ");
-                else if (QString why; rebuilt && !store::indexesComplete(db, &why))
+                else if (QString why; rebuilt
+                         && (!app.form()->SearchDataWriter.wait(60000)
+                             || !store::indexesComplete(db, &why)))
                     problem = where + "not rebuilt: " + why;
             }
         }

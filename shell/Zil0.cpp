@@ -346,6 +346,7 @@ void TMainForm::createMenus()
 
     File1 = menu("File1", QStringLiteral("&File"));
     ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
+    ExitMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     EditMenu = menu("EditMenu", QStringLiteral("&Edit"));
     MenuFind = item(EditMenu, "MenuFind", QStringLiteral("&Find..."));
@@ -366,6 +367,11 @@ void TMainForm::createMenus()
     MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));
     MenuPrintSupplier = item(ReportMenu, "MenuPrintSupplier", QStringLiteral("Print &supplier"));
     MenuPrintSupplier->setEnabled(false);
+    // One key prints the sheet of the tab in view: the tab state keeps one
+    // of the two items enabled at a time, and a disabled item's key is not
+    // taken.
+    MenuPrintMaterial->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    MenuPrintSupplier->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     HelpMenu = menu("HelpMenu", QStringLiteral("&Help"));
     Contents1 = item(HelpMenu, "Contents1", QStringLiteral("&Contents"));

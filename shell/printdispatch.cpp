@@ -64,6 +64,7 @@ void TMainForm::createPrintDispatch()
 
     MenuSavePdf = ReportMenu->addAction(QStringLiteral("Save as &PDF..."));
     MenuSavePdf->setObjectName(QStringLiteral("MenuSavePdf"));
+    MenuSavePdf->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
 
     // The export writes the material list as shown: its rows in its order.
     ExportSelection = new zil::reports::SelectionExport(this, ReportMenu, [this] {

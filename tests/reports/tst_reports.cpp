@@ -22,7 +22,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -141,6 +143,7 @@ private slots:
     void cancelledDialogOpensAndPrintsNothing();
     void previewReturnsWhenClosed();
     void everyClickPrintsTheTabInView();
+    void keysPrintAndSaveTheTabInView();
     void eachRunReadsTheTablesAfresh();
     void storeAndPrinterErrorsAreReported();
     void saveAsPdfCancelledOrUnwritable();
@@ -466,6 +469,45 @@ void TestReports::everyClickPrintsTheTabInView()
                          : QStringLiteral("Aardvark Aromatics"));
         }
     }
+}
+
+void TestReports::keysPrintAndSaveTheTabInView()
+{
+    takePrintRuns(true, 1);
+    m_app->show();
+    QApplication::setActiveWindow(form());
+    QVERIFY(QTest::qWaitForWindowActive(form()));
+    for (int tab : {0, 1}) {
+        (tab == 0 ? form()->Materials1 : form()->Suppliers1)->trigger();
+        if (tab == 0)
+            showMaterial(4);
+        else
+            showSupplier(30);
+        // No two items enabled together answer to one key.
+        QList<QKeySequence> keys;
+        for (QAction *menu : form()->MainMenu->actions())
+            for (QAction *a : menu->menu()->actions())
+                if (a->isEnabled() && !a->shortcut().isEmpty()) {
+                    QVERIFY2(!keys.contains(a->shortcut()), qPrintable(a->objectName()));
+                    keys << a->shortcut();
+                }
+        const QString heading
+            = tab == 0 ? QStringLiteral("Gamma oil 64-17-5") : QStringLiteral("Aardvark Aromatics");
+        // Typed in the search field, where a key makes text first.
+        QLineEdit *search = tab == 0 ? form()->SearchField : form()->EditSupplierName;
+        search->setFocus();
+        m_runs.clear();
+        QTest::keyClick(search, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_runs.size(), 1);
+        QCOMPARE(pdfLines(m_runs[0]).value(0).value(0), heading);
+        const QString path = m_dir.filePath(QStringLiteral("by-key-%1.pdf").arg(tab));
+        const zil::platform::ScopedSaveFileHook answer(
+            [path](const QString &, const QString &) { return path; });
+        QTest::keyClick(search, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(pdfLines(path).value(0).value(0), heading);
+        QCOMPARE(search->text(), QString());
+    }
+    QVERIFY(m_app->messages.isEmpty());
 }
 
 void TestReports::eachRunReadsTheTablesAfresh()

@@ -648,8 +648,12 @@ void TestFrame::keyboardShortcuts()
 void TestFrame::exitEndsProgram()
 {
     auto form = shownForm();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QEventLoop loop;
-    QTimer::singleShot(0, form.get(), [&] { form->ExitMenu->trigger(); });
+    // Ctrl+Q is the key of File > Exit.
+    QTimer::singleShot(
+        0, form.get(), [&] { QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier); });
     QTimer::singleShot(5000, &loop, [&] { loop.exit(7); });
     QCOMPARE(loop.exec(), 0);
     QVERIFY(!form->isVisible());

@@ -52,7 +52,8 @@ class SupplierBrowser;
 } // namespace zil::browser
 namespace zil::framework {
 class BevelPanel;
-}
+class TransientNotice;
+} // namespace zil::framework
 namespace zil::shell {
 class HistoryWiring;
 class TabState;
@@ -172,6 +173,8 @@ public:
     zil::reports::SelectionExport *ExportSelection = nullptr;
     // Set while a new database waits for the running export to end.
     bool m_followAfterExport = false;
+    // Says for a few seconds where a sheet or an export was saved.
+    zil::framework::TransientNotice *SavedNotice = nullptr;
 
     // Back and Forward, in shell/historywiring.cpp.
     QAction *MenuBack = nullptr;

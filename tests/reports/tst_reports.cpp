@@ -7,10 +7,11 @@
 #include "pdftext.h"
 
 #include "browser/searchclass.h"
-#include "platform/printing.h"
-#include "platform/version.h"
+#include "framework/notice.h"
 #include "framework/report.h"
 #include "framework/usersettings.h"
+#include "platform/printing.h"
+#include "platform/version.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "shell/Zil0.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -156,6 +158,13 @@ private:
     // The PDF file of the sheet of the tab in view, saved through the Report
     // menu's "Save as PDF...".
     QString savePdf(const QString &name);
+    // The notice over the window that tells where a file was saved, while
+    // it is shown.
+    QString savedNotice() const
+    {
+        auto *notice = form()->findChild<QLabel *>(QStringLiteral("SavedNotice"));
+        return notice && notice->isVisibleTo(form()) ? notice->text() : QString();
+    }
     void showMaterial(int id);
     void showSupplier(int id);
     // Print runs of the print-dialog path, each taken as a PDF file.
@@ -576,18 +585,36 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
     QVERIFY(m_app->messages.isEmpty());
     QVERIFY(!form()->PrintMaterial->TableMaterial->active());
 
+    QCOMPARE(savedNotice(), QString());
+
     const QString missing = m_dir.filePath(QStringLiteral("no/such/dir/sheet.pdf"));
     answer.emplace([missing](const QString &, const QString &) { return missing; });
     form()->MenuSavePdf->trigger();
     QVERIFY(!QFile::exists(missing));
     QCOMPARE(m_app->messages.size(), 1);
     QVERIFY(m_app->messages[0].contains(QStringLiteral("could not be written")));
+    QCOMPARE(savedNotice(), QString());
 
-    // A name without a suffix gets ".pdf".
+    // A name without a suffix gets ".pdf". Where the file went is said
+    // without a box to click away.
     const QString bare = m_dir.filePath(QStringLiteral("bare"));
     answer.emplace([bare](const QString &, const QString &) { return bare; });
     form()->MenuSavePdf->trigger();
     QCOMPARE(zil::test::pdfPageCount(bare + QStringLiteral(".pdf")), 2);
+    QCOMPARE(m_app->messages.size(), 1);
+    QCOMPARE(savedNotice(), QStringLiteral("Sheet saved to\n") + bare + QStringLiteral(".pdf"));
+    // What was said of that file goes when the next one fails.
+    answer.emplace([missing](const QString &, const QString &) { return missing; });
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(m_app->messages.size(), 2);
+    QCOMPARE(savedNotice(), QString());
+    // Nor does it stay for good once a file is saved.
+    const QString again = m_dir.filePath(QStringLiteral("again.pdf"));
+    answer.emplace([again](const QString &, const QString &) { return again; });
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(savedNotice(), QStringLiteral("Sheet saved to\n") + again);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        savedNotice(), QString(), zil::framework::TransientNotice::kShownMs + 2000);
 }
 
 void TestReports::saveAsPdfWithoutASupplier()

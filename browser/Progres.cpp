@@ -1,5 +1,6 @@
 #include "Progres.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QProgressBar>
 #include <QScreen>
@@ -8,6 +9,10 @@ TGaugeWindow::TGaugeWindow(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint)
 {
     setObjectName(QStringLiteral("GaugeWindow"));
+    // The window only shows how far a run has come: it takes no keys, so the
+    // window system leaves the keyboard with the window the run started from.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setWindowTitle(QStringLiteral("Selecting..."));
     setFixedSize(328, 62);
     ProgressGauge = new QProgressBar(this);
@@ -40,6 +45,7 @@ void TGaugeWindow::ReportProgress(int position)
 
 void TGaugeWindow::ShowProgress()
 {
+    m_returnTo = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.left() + (area.width() - width()) / 2,
@@ -52,4 +58,10 @@ void TGaugeWindow::ShowProgress()
 void TGaugeWindow::HideProgress()
 {
     hide();
+    // A window system that activated the window on showing it anyway does
+    // not always give the keyboard back when it goes: the window the run
+    // started from is made active again, with the focus where it was.
+    if (m_returnTo && m_returnTo->isVisible())
+        m_returnTo->activateWindow();
+    m_returnTo = nullptr;
 }

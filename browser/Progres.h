@@ -4,6 +4,7 @@
 
 #include "progressreporter.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QProgressBar;
@@ -24,4 +25,8 @@ public:
     void ReportProgress(int position) override;
     void ShowProgress() override;
     void HideProgress() override;
+
+private:
+    // The window that has the keyboard again once the run has ended.
+    QPointer<QWidget> m_returnTo;
 };

@@ -47,6 +47,8 @@ HelpWindow::HelpWindow(QWidget *owner)
     m_back->setObjectName(QStringLiteral("HelpBack"));
     m_back->setShortcut(QKeySequence::Back);
     m_back->setShortcutContext(Qt::WindowShortcut);
+    m_back->setToolTip(QStringLiteral("Back to the page shown before (%1)")
+                           .arg(m_back->shortcut().toString(QKeySequence::NativeText)));
     m_back->setEnabled(false);
     connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
     connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);

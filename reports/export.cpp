@@ -85,6 +85,7 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
             : e(e)
         {
             e.m_running = true;
+            emit e.started();
         }
         ~Running()
         {
@@ -151,6 +152,7 @@ void SelectionExport::exportList(const QString &caption, const QString &suffix,
                 .arg(QDir::toNativeSeparators(path)));
     } else if (outcome == ExportOutcome::Written) {
         setLastFolder(QFileInfo(path).absolutePath());
+        emit written(path, total);
     } else if (outcome == ExportOutcome::Failed) {
         platform::showError(m_window,
             QStringLiteral("The export could not be written to\n%1\n%2")

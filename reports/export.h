@@ -48,6 +48,10 @@ public:
 
 signals:
     void lastFolderChanged(const QString &folder);
+    // An export was asked for: its file dialog is about to open.
+    void started();
+    // An export has written every listed material, count of them, to path.
+    void written(const QString &path, int count);
     // An export asked for has ended, written, cancelled or failed.
     void finished();
 

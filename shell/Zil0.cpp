@@ -39,6 +39,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QWidgetAction>
 
 using zil::framework::Bevel;
 using zil::framework::BevelPanel;
@@ -63,6 +64,21 @@ W *named(W *widget, const char *name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
+}
+
+// A search field with a button inside it that empties it, as deleting its
+// text by hand does: the field's change reaction runs with the empty text.
+QLineEdit *makeSearchField(QWidget *parent, const char *name)
+{
+    auto *field = named(new QLineEdit(parent), name);
+    field->setGeometry(79, 7, 152, 22);
+    field->setAutoFillBackground(true);
+    field->setClearButtonEnabled(true);
+    // The button's picture says nothing to some; its action says what it does.
+    for (QAction *clear : field->findChildren<QAction *>(Qt::FindDirectChildrenOnly))
+        if (!qobject_cast<QWidgetAction *>(clear))
+            clear->setToolTip(QStringLiteral("Clear the search"));
+    return field;
 }
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int x, int y, bool bold = true,
@@ -346,6 +362,7 @@ void TMainForm::createMenus()
 
     File1 = menu("File1", QStringLiteral("&File"));
     ExitMenu = item(File1, "ExitMenu", QStringLiteral("E&xit"));
+    ExitMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     EditMenu = menu("EditMenu", QStringLiteral("&Edit"));
     MenuFind = item(EditMenu, "MenuFind", QStringLiteral("&Find..."));
@@ -366,6 +383,11 @@ void TMainForm::createMenus()
     MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));
     MenuPrintSupplier = item(ReportMenu, "MenuPrintSupplier", QStringLiteral("Print &supplier"));
     MenuPrintSupplier->setEnabled(false);
+    // One key prints the sheet of the tab in view: the tab state keeps one
+    // of the two items enabled at a time, and a disabled item's key is not
+    // taken.
+    MenuPrintMaterial->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    MenuPrintSupplier->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     HelpMenu = menu("HelpMenu", QStringLiteral("&Help"));
     Contents1 = item(HelpMenu, "Contents1", QStringLiteral("&Contents"));
@@ -400,6 +422,16 @@ void TMainForm::createButtonBar(QWidget *parent)
         = button("SearchButton", 230, 75, QStringLiteral("&Select"), Glyph::Select, nullptr);
     PrintButton
         = button("PrintButton", 305, 115, QStringLiteral("&Print Material"), Glyph::Print, nullptr);
+    // What each button does and its key, shown when the pointer rests on it;
+    // the arrow buttons have no caption to say it. The texts hold on both
+    // tabs, so a change of tab or order leaves them as they are.
+    FirstButton->setToolTip(QStringLiteral("First in the list"));
+    PriorButton->setToolTip(QStringLiteral("Previous in the list"));
+    NextButton->setToolTip(QStringLiteral("Next in the list"));
+    LastButton->setToolTip(QStringLiteral("Last in the list"));
+    OrderButton->setToolTip(QStringLiteral("List the materials by CAS number or by name (Alt+O)"));
+    SearchButton->setToolTip(QStringLiteral("Select materials by criteria (Alt+S)"));
+    PrintButton->setToolTip(QStringLiteral("Print the sheet of the tab in view (Ctrl+P)"));
 
     // The two pictures of the Hide/Show button, kept by hidden holders.
     auto holder = [this](const char *name, int x, Glyph glyph) {
@@ -419,6 +451,7 @@ void TMainForm::createButtonBar(QWidget *parent)
         = button("HideShowButton", 0, 100, QStringLiteral("Hide details"), Glyph::Hide, Panel2);
     HideShowButton->setIcon(zil::framework::twoImageIcon(HideBmp->pixmap()));
     HideShowButton->setEnabled(false);
+    HideShowButton->setToolTip(QStringLiteral("Hide or show the details under the list"));
 }
 
 void TMainForm::createMaterialsPage(QWidget *page)
@@ -435,9 +468,7 @@ void TMainForm::createMaterialsPage(QWidget *page)
     list->dock(PanelSearch, DockLayout::Top, 35);
     SearchLabel
         = makeLabel(PanelSearch, QStringLiteral("S&earch name:"), 8, 10, false, "SearchLabel");
-    SearchField = named(new QLineEdit(PanelSearch), "SearchField");
-    SearchField->setGeometry(79, 7, 152, 22);
-    SearchField->setAutoFillBackground(true);
+    SearchField = makeSearchField(PanelSearch, "SearchField");
     SearchLabel->setBuddy(SearchField);
 
     MaterialGrid = named(new zil::framework::StringGrid(PanelList), "MaterialGrid");
@@ -526,9 +557,7 @@ void TMainForm::createSuppliersPage(QWidget *page)
     list->dock(strip, DockLayout::Top, 35);
     LabelSearchSupplier
         = makeLabel(strip, QStringLiteral("S&earch name:"), 8, 10, false, "LabelSearchSupplier");
-    EditSupplierName = named(new QLineEdit(strip), "EditSupplierName");
-    EditSupplierName->setGeometry(79, 7, 152, 22);
-    EditSupplierName->setAutoFillBackground(true);
+    EditSupplierName = makeSearchField(strip, "EditSupplierName");
     LabelSearchSupplier->setBuddy(EditSupplierName);
     DBGrid1 = makeDataGrid(PanelSuppliersList, "DBGrid1");
     list->dock(DBGrid1, DockLayout::Client);

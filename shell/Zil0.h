@@ -53,7 +53,8 @@ class SupplierBrowser;
 } // namespace zil::browser
 namespace zil::framework {
 class BevelPanel;
-}
+class TransientNotice;
+} // namespace zil::framework
 namespace zil::shell {
 class HistoryWiring;
 class TabState;
@@ -173,6 +174,8 @@ public:
     zil::reports::SelectionExport *ExportSelection = nullptr;
     // Set while a new database waits for the running export to end.
     bool m_followAfterExport = false;
+    // Says for a few seconds where a sheet or an export was saved.
+    zil::framework::TransientNotice *SavedNotice = nullptr;
 
     // Writes Find's search data file when the start or a new database finds
     // it wanting, while the window is in use.

@@ -6,6 +6,7 @@
 #include "shell/Zil0.h"
 
 #include "browser/searchclass.h"
+#include "framework/notice.h"
 #include "framework/usersettings.h"
 #include "platform/messagebox.h"
 #include "platform/printing.h"
@@ -64,6 +65,7 @@ void TMainForm::createPrintDispatch()
 
     MenuSavePdf = ReportMenu->addAction(QStringLiteral("Save as &PDF..."));
     MenuSavePdf->setObjectName(QStringLiteral("MenuSavePdf"));
+    MenuSavePdf->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
 
     // The export writes the material list as shown: its rows in its order.
     ExportSelection = new zil::reports::SelectionExport(this, ReportMenu, [this] {
@@ -79,6 +81,21 @@ void TMainForm::createPrintDispatch()
     ExportSelection->setLastFolder(zil::framework::UserSettings().outputFolder());
     connect(ExportSelection, &zil::reports::SelectionExport::lastFolderChanged, this,
         [](const QString &folder) { zil::framework::UserSettings().setOutputFolder(folder); });
+
+    // Where a file went is said over the window for a few seconds, without
+    // a box to click away; a save asked for takes away what was said of the
+    // last one, so that a save that fails is never seen beside "saved".
+    SavedNotice = new zil::framework::TransientNotice(this);
+    SavedNotice->setObjectName(QStringLiteral("SavedNotice"));
+    connect(ExportSelection, &zil::reports::SelectionExport::started, SavedNotice, &QWidget::hide);
+    connect(ExportSelection, &zil::reports::SelectionExport::written, SavedNotice,
+        [this](const QString &path, int count) {
+            SavedNotice->showMessage(
+                QStringLiteral("%1 %2 exported to\n%3")
+                    .arg(count)
+                    .arg(count == 1 ? QStringLiteral("material") : QStringLiteral("materials"),
+                        QDir::toNativeSeparators(path)));
+        });
 }
 
 void TMainForm::PrintCurrent()
@@ -114,6 +131,7 @@ void TMainForm::MenuSavePdfClick()
         return;
     const bool materials = MainTabNotebook->currentIndex() == 0;
     zil::store::Table *current = materials ? TableMaterial : TableSupplierName;
+    SavedNotice->hide();
     if (!current->active() || current->isEmpty()) {
         zil::platform::showWarning(this,
             materials ? QStringLiteral("There is no material to save.")
@@ -134,11 +152,14 @@ void TMainForm::MenuSavePdfClick()
     reportErrors(this, [&] {
         const bool written
             = materials ? PrintMaterial->SaveAsPdf(path) : PrintSupplier->SaveAsPdf(path);
-        if (written)
+        if (written) {
             ExportSelection->setLastFolder(QFileInfo(path).absolutePath());
-        else
+            SavedNotice->showMessage(
+                QStringLiteral("Sheet saved to\n%1").arg(QDir::toNativeSeparators(path)));
+        } else {
             zil::platform::showError(this,
                 QStringLiteral("The sheet could not be written to\n%1")
                     .arg(QDir::toNativeSeparators(path)));
+        }
     });
 }

@@ -7,13 +7,14 @@
 #include "common/appfixture.h"
 #include "common/testdb.h"
 #include "criteriamaterials.h"
-#include "platform/messagebox.h"
 #include "framework/stringgrid.h"
+#include "platform/messagebox.h"
 #include "shell/Zil0.h"
 #include "store/datasource.h"
 #include "store/storeerror.h"
 #include "store/table.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -377,6 +378,23 @@ private slots:
         QCOMPARE(dialog().Choice, 0);
         QCOMPARE(list().SelectedCount, 1);
         QCOMPARE(form().MaterialGrid->cell(0, 0), QStringLiteral("1 materials selected"));
+    }
+
+    // The progress window comes and goes during a run; the keys typed after
+    // it reach the main window again, in the control that had them before.
+    void keyboardFocusReturnsAfterARun()
+    {
+        m_app->show();
+        QApplication::setActiveWindow(&form());
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        throughDialog([&] {
+            dialog().Material->setText("o");
+            QTest::keyClick(dialog().Material, Qt::Key_Return);
+        });
+        QCOMPARE(list().SelectedCount, 4);
+        QTest::qWait(50);
+        QCOMPARE(QApplication::activeWindow(), &form());
+        QCOMPARE(QApplication::focusWidget(), form().SearchButton);
     }
 
     void paintingDuringTheScanLeavesTheScanAlone()

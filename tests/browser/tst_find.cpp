@@ -23,9 +23,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -514,6 +516,87 @@ private slots:
         QVERIFY(window()->isVisible());
     }
 
+    // The list cut at 200 rows lists every material on demand, by its
+    // button or by a click on the line that counts the others; a text typed
+    // anew is listed to 200 rows again.
+    void everyMaterialOnDemand()
+    {
+        find("pyrazine");
+        auto *showAll = window()->findChild<QPushButton *>("FindShowAll");
+        QVERIFY(showAll);
+        QVERIFY(showAll->isVisible());
+        QTest::mouseClick(showAll, Qt::LeftButton);
+        QCOMPARE(names().size(), 231);
+        QCOMPARE(names().last(), QStringLiteral("Acetylpyrazine 230"));
+        QVERIFY(!showAll->isVisible());
+
+        QTest::keyClick(field(), Qt::Key_Backspace);
+        QCOMPARE(names().size(), browser::FindWindow::kMaxRows + 1);
+        QVERIFY(showAll->isVisible());
+        const QModelIndex count = results()->model()->index(200, 0);
+        results()->scrollTo(count);
+        const QRect note = results()->visualRect(count);
+        QTest::mouseClick(results()->viewport(), Qt::LeftButton, {}, note.center());
+        QCOMPARE(names().size(), 231);
+        QVERIFY(window()->isVisible());
+    }
+
+    // Columns fit what they show (scrollingDatabase), until the user drags
+    // a column's edge; a click on a title sorts by the column
+    // (numbers by their value, those without one last), a second click
+    // the other way, a third gives back the order found in. The order holds
+    // while typing on, and Enter opens the material of the row shown.
+    void columnsFitSortAndResize()
+    {
+        QHeaderView *header = results()->header();
+        find("o");
+        const QStringList found = rows();
+
+        auto clickTitle = [&](int column) {
+            const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+        };
+        clickTitle(1);
+        QTest::keyClick(field(), 'l');
+        QCOMPARE(rows(),
+            (QStringList {"Cédrol|77-53-2|4530||Name", "Anisole|100-66-3|2097||Name",
+                "Anethole|4180-23-8|2086||Name"}));
+        clickTitle(2);
+        QCOMPARE(names(), (QStringList {"Anethole", "Anisole", "Cédrol"}));
+        clickTitle(2);
+        QCOMPARE(names(), (QStringList {"Cédrol", "Anisole", "Anethole"}));
+        QTest::keyClick(field(), Qt::Key_Down);
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(currentName(), QStringLiteral("Anisole"));
+
+        form().MenuFind->trigger();
+        clickTitle(2);
+        QTest::keyClick(field(), Qt::Key_End);
+        QTest::keyClick(field(), Qt::Key_Backspace);
+        QCOMPARE(rows(), found);
+        // Those without a CAS number come last, in either order, and the
+        // line that counts the others stays after them.
+        field()->clear();
+        find("pyrazine");
+        clickTitle(1);
+        clickTitle(1);
+        QCOMPARE(names().mid(0, 3),
+            (QStringList {"Pyrazine", "Acetylpyrazine 001", "Acetylpyrazine 002"}));
+        QCOMPARE(names().last(), QStringLiteral("\u2026and 31 more"));
+
+        // The edge between CAS and FEMA dragged to the left.
+        const int before = results()->columnWidth(1);
+        const int edge = header->sectionViewportPosition(1) + before - 1;
+        const int y = header->height() / 2;
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+        QTest::mouseMove(header->viewport(), QPoint(edge - 30, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge - 30, y));
+        QCOMPARE(results()->columnWidth(1), before - 30);
+        QTest::keyClick(field(), Qt::Key_Backspace);
+        QCOMPARE(results()->columnWidth(1), before - 30);
+    }
+
     void enterOutsideTheSelectionRestoresTheList()
     {
         narrowTo("pyrazine");
@@ -624,10 +707,11 @@ private slots:
         m_app = std::make_unique<test::RunningApp>();
         QVERIFY(m_app->start(test::scrollingDatabase()));
         m_app->show();
-        // A material far down the list, found by its CAS number typed bare.
+        // A material far down the list, found by its CAS number typed bare,
+        // one of the longest, which its column shows whole.
         store::Table &lookup = *form().TableMaterialSearch;
         qint32 id = 2765;
-        while (lookup.findKey({id}) && lookup.fieldByName("cas").asString().isEmpty())
+        while (lookup.findKey({id}) && lookup.fieldByName("cas").asString().size() < 12)
             ++id;
         QVERIFY(lookup.findKey({id}));
         const QString name = lookup.fieldByName("name").asString();
@@ -636,6 +720,10 @@ private slots:
         const int row = names().indexOf(name);
         QVERIFY(row >= 0);
         QCOMPARE(rows()[row].section('|', 4), QStringLiteral("CAS"));
+        const QAbstractItemView *view = results();
+        for (int column = 1; column <= 3; ++column)
+            QVERIFY2(results()->columnWidth(column) >= view->sizeHintForColumn(column),
+                qPrintable(QString::number(column)));
         for (int r = 0; r < row; ++r)
             QTest::keyClick(field(), Qt::Key_Down);
         QTest::keyClick(field(), Qt::Key_Return);

@@ -10,6 +10,7 @@
 #include "shell/Zil0.h"
 #include "store/table.h"
 
+#include <QAbstractButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +134,13 @@ private slots:
         QCOMPARE(currentName(), QStringLiteral("Jasmone"));
         QCOMPARE(form().MaterialGrid->row(), 10);
         form().SearchField->clear();
+        QCOMPARE(form().MaterialGrid->row(), 1);
+        QCOMPARE(currentId(), 1);
+        // The field's clear button empties it as deleting the text does.
+        type("ZZZ");
+        QVERIFY(test::clearButton(form().SearchField));
+        QTest::mouseClick(test::clearButton(form().SearchField), Qt::LeftButton);
+        QCOMPARE(form().SearchField->text(), QString());
         QCOMPARE(form().MaterialGrid->row(), 1);
         QCOMPARE(currentId(), 1);
     }

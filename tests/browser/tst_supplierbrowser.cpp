@@ -12,6 +12,7 @@
 #include "shell/Zil0.h"
 #include "store/table.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -155,6 +156,15 @@ private slots:
         // Emptying the field shows the first supplier.
         f->EditSupplierName->selectAll();
         QTest::keyClick(f->EditSupplierName, Qt::Key_Delete);
+        QCOMPARE(f->EditSupplierName->text(), QString());
+        QCOMPARE(supplier(), QStringLiteral("alpha Aromatics"));
+        // So does its clear button, there while the field holds text.
+        QTRY_VERIFY(!test::clearButton(f->EditSupplierName));
+        typeSupplier("m");
+        QAbstractButton *clear = test::clearButton(f->EditSupplierName);
+        QVERIFY(clear);
+        QCOMPARE(test::hoverToolTip(clear), QStringLiteral("Clear the search"));
+        QTest::mouseClick(clear, Qt::LeftButton);
         QCOMPARE(f->EditSupplierName->text(), QString());
         QCOMPARE(supplier(), QStringLiteral("alpha Aromatics"));
 

@@ -6,9 +6,14 @@
 #include "platform/messagebox.h"
 #include "shell/Zil0.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
+#include <QLineEdit>
 #include <QTest>
+#include <QToolTip>
 
 namespace zil::test {
 
@@ -22,6 +27,24 @@ QString withCheckDigit(const QString &cas)
     for (int i = 0; i < digits.size(); ++i)
         sum += (digits.at(digits.size() - 1 - i).digitValue()) * (i + 1);
     return cas + QLatin1Char('-') + QString::number(sum % 10);
+}
+
+QString hoverToolTip(QWidget *widget)
+{
+    const QPoint at = widget->rect().center();
+    QHelpEvent event(QEvent::ToolTip, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &event);
+    const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return text;
+}
+
+QAbstractButton *clearButton(QLineEdit *field)
+{
+    for (QAbstractButton *b : field->findChildren<QAbstractButton *>())
+        if (b->isVisibleTo(field))
+            return b;
+    return nullptr;
 }
 
 bool makeDatabase(const QString &srcDir, const QString &dbDir,

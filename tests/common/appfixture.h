@@ -13,6 +13,9 @@
 #include <memory>
 #include <optional>
 
+class QAbstractButton;
+class QLineEdit;
+class QWidget;
 class TMainForm;
 
 namespace zil::test {
@@ -58,6 +61,14 @@ QString withCheckDigit(const QString &cas);
 bool makeDatabase(const QString &srcDir, const QString &dbDir,
     const QList<SourceMaterial> &materials, const QList<SourceSupplier> &suppliers = {},
     const QList<SourceLink> &links = {});
+
+// The tooltip shown while the pointer rests on the middle of widget; empty
+// when none is shown. The tooltip is hidden again.
+QString hoverToolTip(QWidget *widget);
+
+// The button inside a search field that empties it, while it is there to be
+// clicked (the field holds text); null otherwise.
+QAbstractButton *clearButton(QLineEdit *field);
 
 // A main window started on a database directory.
 class RunningApp

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Find on the demo database: with the list narrowed by a criteria run to
-# materials that leave Vanillin out, Ctrl+F opens the window titled "Find"
+# materials that leave Vanillin out (after which the main window has the
+# keyboard again), Ctrl+F opens the window titled "Find"
 # centred on the main window, a FEMA number typed there lists its material,
 # and Enter closes the window and makes that material current on the full
 # list (read back from the sheet of the current material).
@@ -24,6 +25,11 @@ selected=$(matching "sum(m.id = $material_id)" "$criterion")
 run_criteria "$criterion"
 log "list narrowed to the materials holding '$criterion'"
 
+# The progress window of the run came and went; the keyboard is the main
+# window's again without a click.
+has_keyboard() { [ "$(x xdotool getwindowfocus)" = "$1" ]; }
+check "the main window has the keyboard after the criteria run" \
+    poll "$ui_limit" has_keyboard "$main"
 focus "$main"
 keys ctrl+f
 wait_until "$ui_limit" 'window "Find"' is_visible Find

@@ -12,12 +12,15 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolTip>
 
 #include <cstdio>
 #include <optional>
@@ -432,6 +435,14 @@ void TestPlatform::helpWindowFollowsLinksAndGoesBack()
     QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("second.html")));
     QVERIFY(browser->toPlainText().contains(QStringLiteral("More help.")));
     QVERIFY(help->backAction()->isEnabled());
+    // Its button says what it does and its key when the pointer rests on it.
+    QWidget *back = help->findChild<QToolBar *>(QStringLiteral("HelpToolBar"))
+                        ->widgetForAction(help->backAction());
+    QHelpEvent hover(
+        QEvent::ToolTip, back->rect().center(), back->mapToGlobal(back->rect().center()));
+    QApplication::sendEvent(back, &hover);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Back to the page shown before (Alt+Left)"));
+    QToolTip::hideText();
     help->backAction()->trigger();
     QCOMPARE(browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
 

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -158,6 +159,13 @@ private slots:
 private:
     TMainForm *form() const { return m_app->form(); }
     zil::reports::SelectionExport *controller() const { return form()->ExportSelection; }
+    // The notice over the window that tells where a file was saved, while
+    // it is shown.
+    QString savedNotice() const
+    {
+        auto *notice = form()->findChild<QLabel *>(QStringLiteral("SavedNotice"));
+        return notice && notice->isVisibleTo(form()) ? notice->text() : QString();
+    }
     QAction *item(const char *name) const
     {
         return form()->findChild<QAction *>(QString::fromLatin1(name));
@@ -250,6 +258,9 @@ void TestExport::compareCsvWithList(const QString &path)
     const QList<QStringList> records = readCsv(path);
     QCOMPARE(records.value(0), header);
     const QStringList names = shownNames();
+    // Where the file went is said without a box to click away.
+    QCOMPARE(
+        savedNotice(), QStringLiteral("%1 materials exported to\n%2").arg(names.size()).arg(path));
     QCOMPARE(records.size(), names.size() + 1);
     for (int i = 0; i < names.size(); ++i)
         QCOMPARE(records[i + 1], expectedLine(source(names[i])));
@@ -287,6 +298,7 @@ void TestExport::pdfHoldsOneSheetPerListedMaterial()
     const QString path = m_dir.filePath(QStringLiteral("sheets.pdf"));
     exportTo("MenuExportPdf", path);
     QVERIFY(m_app->messages.isEmpty());
+    QCOMPARE(savedNotice(), QStringLiteral("4 materials exported to\n") + path);
 
     const QList<QStringList> pages = zil::test::pdfLines(path);
     QCOMPARE(pages.size(), 5);
@@ -337,9 +349,13 @@ void TestExport::cancelLeavesNoFileAndKeepsAnOldOne()
             QVERIFY(cancel);
             QTest::mouseClick(cancel, Qt::LeftButton);
         });
+        // What was said of the file exported before goes.
+        exportTo("MenuExportCsv", m_dir.filePath(QStringLiteral("before.csv")));
+        QVERIFY(!savedNotice().isEmpty());
         poll.start(20);
         exportTo("MenuExportPdf", path);
         poll.stop();
+        QCOMPARE(savedNotice(), QString());
         QVERIFY2(shownAt > 0 && shownAt < form()->SearchClass->SelectedCount,
             qPrintable(QString::number(shownAt)));
         QCOMPARE(entries(out.path()), before);

@@ -7,10 +7,11 @@
 #include "pdftext.h"
 
 #include "browser/searchclass.h"
-#include "platform/printing.h"
-#include "platform/version.h"
+#include "framework/notice.h"
 #include "framework/report.h"
 #include "framework/usersettings.h"
+#include "platform/printing.h"
+#include "platform/version.h"
 #include "reports/Printm.h"
 #include "reports/Prints.h"
 #include "shell/Zil0.h"
@@ -22,7 +23,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -141,6 +145,7 @@ private slots:
     void cancelledDialogOpensAndPrintsNothing();
     void previewReturnsWhenClosed();
     void everyClickPrintsTheTabInView();
+    void keysPrintAndSaveTheTabInView();
     void eachRunReadsTheTablesAfresh();
     void storeAndPrinterErrorsAreReported();
     void saveAsPdfCancelledOrUnwritable();
@@ -153,6 +158,13 @@ private:
     // The PDF file of the sheet of the tab in view, saved through the Report
     // menu's "Save as PDF...".
     QString savePdf(const QString &name);
+    // The notice over the window that tells where a file was saved, while
+    // it is shown.
+    QString savedNotice() const
+    {
+        auto *notice = form()->findChild<QLabel *>(QStringLiteral("SavedNotice"));
+        return notice && notice->isVisibleTo(form()) ? notice->text() : QString();
+    }
     void showMaterial(int id);
     void showSupplier(int id);
     // Print runs of the print-dialog path, each taken as a PDF file.
@@ -468,6 +480,45 @@ void TestReports::everyClickPrintsTheTabInView()
     }
 }
 
+void TestReports::keysPrintAndSaveTheTabInView()
+{
+    takePrintRuns(true, 1);
+    m_app->show();
+    QApplication::setActiveWindow(form());
+    QVERIFY(QTest::qWaitForWindowActive(form()));
+    for (int tab : {0, 1}) {
+        (tab == 0 ? form()->Materials1 : form()->Suppliers1)->trigger();
+        if (tab == 0)
+            showMaterial(4);
+        else
+            showSupplier(30);
+        // No two items enabled together answer to one key.
+        QList<QKeySequence> keys;
+        for (QAction *menu : form()->MainMenu->actions())
+            for (QAction *a : menu->menu()->actions())
+                if (a->isEnabled() && !a->shortcut().isEmpty()) {
+                    QVERIFY2(!keys.contains(a->shortcut()), qPrintable(a->objectName()));
+                    keys << a->shortcut();
+                }
+        const QString heading
+            = tab == 0 ? QStringLiteral("Gamma oil 64-17-5") : QStringLiteral("Aardvark Aromatics");
+        // Typed in the search field, where a key makes text first.
+        QLineEdit *search = tab == 0 ? form()->SearchField : form()->EditSupplierName;
+        search->setFocus();
+        m_runs.clear();
+        QTest::keyClick(search, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(m_runs.size(), 1);
+        QCOMPARE(pdfLines(m_runs[0]).value(0).value(0), heading);
+        const QString path = m_dir.filePath(QStringLiteral("by-key-%1.pdf").arg(tab));
+        const zil::platform::ScopedSaveFileHook answer(
+            [path](const QString &, const QString &) { return path; });
+        QTest::keyClick(search, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(pdfLines(path).value(0).value(0), heading);
+        QCOMPARE(search->text(), QString());
+    }
+    QVERIFY(m_app->messages.isEmpty());
+}
+
 void TestReports::eachRunReadsTheTablesAfresh()
 {
     showMaterial(4);
@@ -534,18 +585,36 @@ void TestReports::saveAsPdfCancelledOrUnwritable()
     QVERIFY(m_app->messages.isEmpty());
     QVERIFY(!form()->PrintMaterial->TableMaterial->active());
 
+    QCOMPARE(savedNotice(), QString());
+
     const QString missing = m_dir.filePath(QStringLiteral("no/such/dir/sheet.pdf"));
     answer.emplace([missing](const QString &, const QString &) { return missing; });
     form()->MenuSavePdf->trigger();
     QVERIFY(!QFile::exists(missing));
     QCOMPARE(m_app->messages.size(), 1);
     QVERIFY(m_app->messages[0].contains(QStringLiteral("could not be written")));
+    QCOMPARE(savedNotice(), QString());
 
-    // A name without a suffix gets ".pdf".
+    // A name without a suffix gets ".pdf". Where the file went is said
+    // without a box to click away.
     const QString bare = m_dir.filePath(QStringLiteral("bare"));
     answer.emplace([bare](const QString &, const QString &) { return bare; });
     form()->MenuSavePdf->trigger();
     QCOMPARE(zil::test::pdfPageCount(bare + QStringLiteral(".pdf")), 2);
+    QCOMPARE(m_app->messages.size(), 1);
+    QCOMPARE(savedNotice(), QStringLiteral("Sheet saved to\n") + bare + QStringLiteral(".pdf"));
+    // What was said of that file goes when the next one fails.
+    answer.emplace([missing](const QString &, const QString &) { return missing; });
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(m_app->messages.size(), 2);
+    QCOMPARE(savedNotice(), QString());
+    // Nor does it stay for good once a file is saved.
+    const QString again = m_dir.filePath(QStringLiteral("again.pdf"));
+    answer.emplace([again](const QString &, const QString &) { return again; });
+    form()->MenuSavePdf->trigger();
+    QCOMPARE(savedNotice(), QStringLiteral("Sheet saved to\n") + again);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        savedNotice(), QString(), zil::framework::TransientNotice::kShownMs + 2000);
 }
 
 void TestReports::saveAsPdfWithoutASupplier()

@@ -2,6 +2,7 @@
 // button bar's tab order, the proportional layout on the real window with its
 // docked panels, the minimum size, the window's cursors, the About box and the
 // Help menu, and ending the program from the File menu.
+#include "common/appfixture.h"
 #include "framework/bevelpanel.h"
 #include "platform/help.h"
 #include "platform/messagebox.h"
@@ -201,15 +202,25 @@ void TestFrame::buttonBar_data()
     QTest::addColumn<int>("x");
     QTest::addColumn<int>("width");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("FirstButton") << QString() << 1 << 28 << true;
-    QTest::newRow("PriorButton") << QString() << 29 << 28 << true;
-    QTest::newRow("NextButton") << QString() << 57 << 28 << true;
-    QTest::newRow("LastButton") << QString() << 85 << 28 << true;
-    QTest::newRow("OrderButton") << QStringLiteral("&Order by CAS") << 120 << 110 << true;
-    QTest::newRow("SearchButton") << QStringLiteral("&Select") << 230 << 75 << true;
-    QTest::newRow("PrintButton") << QStringLiteral("&Print Material") << 305 << 115 << true;
+    QTest::addColumn<QString>("tip"); // shown while the pointer rests on it
+    QTest::newRow("FirstButton") << QString() << 1 << 28 << true
+                                 << QStringLiteral("First in the list");
+    QTest::newRow("PriorButton") << QString() << 29 << 28 << true
+                                 << QStringLiteral("Previous in the list");
+    QTest::newRow("NextButton") << QString() << 57 << 28 << true
+                                << QStringLiteral("Next in the list");
+    QTest::newRow("LastButton") << QString() << 85 << 28 << true
+                                << QStringLiteral("Last in the list");
+    QTest::newRow("OrderButton") << QStringLiteral("&Order by CAS") << 120 << 110 << true
+                                 << QStringLiteral(
+                                        "List the materials by CAS number or by name (Alt+O)");
+    QTest::newRow("SearchButton") << QStringLiteral("&Select") << 230 << 75 << true
+                                  << QStringLiteral("Select materials by criteria (Alt+S)");
+    QTest::newRow("PrintButton") << QStringLiteral("&Print Material") << 305 << 115 << true
+                                 << QStringLiteral("Print the sheet of the tab in view (Ctrl+P)");
     // At the right edge, inside the right-aligned Panel2.
-    QTest::newRow("HideShowButton") << QStringLiteral("Hide details") << -1 << 100 << false;
+    QTest::newRow("HideShowButton") << QStringLiteral("Hide details") << -1 << 100 << false
+                                    << QStringLiteral("Hide or show the details under the list");
 }
 
 void TestFrame::buttonBar()
@@ -218,6 +229,7 @@ void TestFrame::buttonBar()
     QFETCH(int, x);
     QFETCH(int, width);
     QFETCH(bool, enabled);
+    QFETCH(QString, tip);
     auto form = shownForm();
     QCOMPARE(form->Panel1->geometry(), QRect(0, 0, form->centralWidget()->width(), 29));
 
@@ -230,6 +242,7 @@ void TestFrame::buttonBar()
     const QImage normal = button->icon().pixmap(16, 16, QIcon::Normal).toImage();
     const QImage disabled = button->icon().pixmap(16, 16, QIcon::Disabled).toImage();
     QVERIFY(normal != disabled);
+    QCOMPARE(zil::test::hoverToolTip(button), tip);
 
     const QRect onBar(button->mapTo(form->Panel1, QPoint(0, 0)), button->size());
     QCOMPARE(onBar.top(), 2);
@@ -648,8 +661,12 @@ void TestFrame::keyboardShortcuts()
 void TestFrame::exitEndsProgram()
 {
     auto form = shownForm();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QEventLoop loop;
-    QTimer::singleShot(0, form.get(), [&] { form->ExitMenu->trigger(); });
+    // Ctrl+Q is the key of File > Exit.
+    QTimer::singleShot(
+        0, form.get(), [&] { QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier); });
     QTimer::singleShot(5000, &loop, [&] { loop.exit(7); });
     QCOMPARE(loop.exec(), 0);
     QVERIFY(!form->isVisible());

@@ -328,7 +328,12 @@ FindWindow::FindWindow(QWidget *parent, Shared shared)
     m_field->installEventFilter(this);
 }
 
-FindWindow::~FindWindow() = default;
+FindWindow::~FindWindow()
+{
+    // The list goes with the dialog's children, after this part of the
+    // window: the widths it gives up then are no user's.
+    m_results->header()->disconnect(this);
+}
 
 void FindWindow::FindClick()
 {

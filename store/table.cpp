@@ -5,6 +5,7 @@
 #include "session.h"
 #include "storeerror.h"
 #include "tablefile.h"
+#include "textfold.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -689,6 +690,22 @@ void Table::findNearest(const QVariant &value)
     m_eof = m_bof = false;
     if (m_rowid != before)
         announce();
+}
+
+void Table::findNearestName(const QString &text)
+{
+    requireIndex();
+    sync();
+    const QString folded = foldLetters(text);
+    if (folded != text && m_lo < m_hi) {
+        const KeyValue key = m_file->keyValue(order(), 0, text);
+        const qsizetype p = lowerBound({key});
+        if (p < m_hi && order().textBegins(p, 0, key)) {
+            findNearest(text);
+            return;
+        }
+    }
+    findNearest(folded);
 }
 
 void Table::setRange(const QVariant &start, const QVariant &end)

@@ -82,6 +82,13 @@ public:
     // The first record whose first key field is not less than value (case
     // ignored on a case-insensitive index); the last record when none is.
     void findNearest(const QVariant &value);
+    // findNearest for a name as a user types it, on an index of names whose
+    // keys hold them with their letters folded (foldLetters, textfold.h), as
+    // the sort keys of a database the maker makes now do. The text is looked
+    // up with its letters folded too, "Crème" as "Creme". Where a key in view
+    // begins with the text as typed, as the keys of a database made by an
+    // earlier maker keep their accents, it is looked up as typed.
+    void findNearestName(const QString &text);
     // Only records whose first key field lies between start and end
     // inclusive, then the first of them.
     void setRange(const QVariant &start, const QVariant &end);

@@ -728,6 +728,16 @@ int IndexOrder::compare(qsizetype place, int fieldPos, const KeyValue &key) cons
     });
 }
 
+bool IndexOrder::textBegins(qsizetype place, int fieldPos, const KeyValue &key) const
+{
+    if (key.isInteger)
+        return false;
+    return read([&](const IndexImage &i) {
+        return i.header().textFields[size_t(fieldPos)]
+            && i.copyText(quint32(place), fieldPos).startsWith(key.text);
+    });
+}
+
 int IndexOrder::fieldOf(int column) const
 {
     const auto at = std::find(columns.begin(), columns.end(), column);

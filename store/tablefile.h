@@ -69,6 +69,9 @@ public:
     }
     // Compares the entry at place with a key value on field fieldPos.
     int compare(qsizetype place, int fieldPos, const KeyValue &key) const;
+    // Whether the text of field fieldPos at place, as the index holds it,
+    // begins with the text of key.
+    bool textBegins(qsizetype place, int fieldPos, const KeyValue &key) const;
     // The value of column at place when it is a field of the index and held
     // as it is stored (an integer, or a text of an index that keeps case);
     // false otherwise.

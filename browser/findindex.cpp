@@ -215,10 +215,11 @@ void FindIndex::build(const store::Table &materialDecl, const store::Table &syno
     }
 
     const auto stemOf = store::findStemOf;
+    // Folded, the hyphens of a CAS number are blanks.
     auto digitsOf = [](QByteArrayView folded) {
         QByteArray digits;
         for (char c : folded) {
-            if (c != '-')
+            if (c != ' ')
                 digits += c;
         }
         return digits;
@@ -364,9 +365,10 @@ FindResult FindIndex::find(const QString &text, int limit) const
     };
 
     // The numbers, when the text holds a digit. A CAS number typed without
-    // its hyphens is compared with the stored ones without theirs.
+    // its hyphens is compared with the stored ones without theirs; typed
+    // with them, or with blanks for them, as they are folded.
     if (hasDigit(folded)) {
-        const bool hyphenated = needle.find('-') != std::string_view::npos;
+        const bool hyphenated = needle.find(' ') != std::string_view::npos;
         const Texts &casKeys = hyphenated ? m_casKeys : m_casDigits;
         auto test = [&](const Texts &keys, qint32 id, FindField field) {
             const std::string_view key = keys.view(id - 1);
@@ -516,9 +518,10 @@ FindResult FindIndex::findInFile(const QByteArray &folded, int limit) const
             b->reset(n);
         // The numbers, when the text holds a digit: a CAS number typed
         // without its hyphens is compared with the stored ones without
-        // theirs.
+        // theirs; typed with them, or with blanks for them, as they are
+        // folded.
         const bool digits = hasDigit(folded);
-        const bool hyphenated = needle.find('-') != std::string_view::npos;
+        const bool hyphenated = needle.find(' ') != std::string_view::npos;
         if (digits) {
             data.numbersFrom(
                 hyphenated ? Number::CasKey : Number::CasDigits, needle, m_exactBits, m_beginsBits);
@@ -527,13 +530,17 @@ FindResult FindIndex::findInFile(const QByteArray &folded, int limit) const
         }
 
         // The names and synonyms. A short text has lists of its own, and so
-        // has every word; any other text is looked for in the materials that
-        // hold each of its runs of three bytes.
+        // has every word and every two words; any other text is looked for
+        // in the materials that hold each of its runs of three bytes.
         if (needle.size() <= store::FindData::longestRun) {
             data.materialsWithRun(needle, &m_containsBits, &m_beginsBits);
         } else if (store::FindData::isWord(needle)) {
             // A text of one word lies within the words that hold it.
             data.materialsWithWordPart(needle, m_containsBits, m_beginsBits);
+        } else if (store::FindData::isWordPair(needle)) {
+            // A text of two words ("2 meth", typed as "2-meth") within the
+            // pairs of words that hold it.
+            data.materialsWithWordPairPart(needle, m_containsBits, m_beginsBits);
         } else {
             m_candidates.reset(n);
             data.materialsWithRun(needle.substr(0, 3), &m_candidates, nullptr);

@@ -23,10 +23,11 @@ class Table;
 
 namespace zil::browser {
 
-// A text as Find compares it: compatibility-decomposed, accents and other
-// combining marks dropped, a few letters without a decomposition spelt out
-// (ß, æ, œ, ø, ł, đ), Unicode hyphens and minus signs turned into '-', control
-// characters into blanks, case-folded, blanks at the ends trimmed; as UTF-8.
+// A text as Find compares it: its letters folded as names are (foldLetters,
+// store/textfold.h), punctuation, hyphens, minus signs, control characters
+// and other spaces turned into blanks and each run of blanks into one, none
+// at the ends, case-folded; as UTF-8. "gamma-Undecalactone" and "Gamma
+// undecalactone" so read alike.
 QByteArray foldForFind(QStringView text);
 
 // How a material was found, best first.

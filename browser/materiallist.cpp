@@ -28,8 +28,10 @@ void MaterialList::SearchMaterial()
     const qint32 materialCount = m_context->MaterialCount;
     const QString text = m_c.searchField->text();
     if (list.GetOrder() == QLatin1String("Name")) {
+        // The sort keys hold names with their letters folded: "crème" is
+        // looked for as "creme".
         m_c.scan->setIndexName(QStringLiteral("NameOrder"));
-        m_c.scan->findNearest(text);
+        m_c.scan->findNearestName(text);
         const qint32 found = m_c.scan->fieldByName(QStringLiteral("id")).asInteger();
         // The first selected material at or after the match in name order,
         // else the last selected one before it, else the first material.

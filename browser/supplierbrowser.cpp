@@ -27,9 +27,10 @@ void SupplierBrowser::FindSupplierName()
     if (!m_context->EventsEnabled)
         return;
     // The key holds no more than the field does: typing past the width of a
-    // supplier name changes nothing.
+    // supplier name changes nothing. The index holds the names with their
+    // letters folded, "Ölmühle" as "Olmuhle", and so looks the text up.
     const store::Field &name = m_supplierRows->fieldByName(QStringLiteral("name"));
-    m_supplierRows->findNearest(m_searchField->text().left(name.size()));
+    m_supplierRows->findNearestName(m_searchField->text().left(name.size()));
 }
 
 void SupplierBrowser::SearchAgain()

@@ -7,58 +7,51 @@
 #include "storeerror.h"
 #include "table.h"
 #include "tablefile.h"
+#include "textfold.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
+#include <tuple>
 
 namespace zil::store {
 
 namespace {
 
-// Letters that compatibility decomposition leaves whole, as a reader who
-// cannot type them spells them.
-QStringView spelt(char16_t c)
+// What parts words in Find as a blank does: blanks and other spaces, control
+// characters, and punctuation, hyphens and minus signs among it. A name
+// typed with blanks for its hyphens ("gamma undecalactone") so finds the
+// name written with them.
+bool partsWords(QChar c)
 {
-    struct Spelling
-    {
-        char16_t letter;
-        const char16_t *text;
-    };
-    static constexpr Spelling spellings[]
-        = {{u'ß', u"ss"}, {u'æ', u"ae"}, {u'Æ', u"ae"}, {u'œ', u"oe"}, {u'Œ', u"oe"}, {u'ø', u"o"},
-            {u'Ø', u"o"}, {u'ł', u"l"}, {u'Ł', u"l"}, {u'đ', u"d"}, {u'Đ', u"d"}};
-    for (const Spelling &s : spellings) {
-        if (s.letter == c)
-            return QStringView(s.text);
-    }
-    return {};
-}
-
-bool isHyphen(char16_t c)
-{
-    return c == 0x2010 || c == 0x2011 || c == 0x2012 || c == 0x2013 || c == 0x2212;
+    return c.isSpace() || c.isPunct() || c.category() == QChar::Other_Control
+        || c.unicode() == 0x2212;
 }
 
 // The ASCII case of foldForFind without a detour through QString.
 QByteArray foldAscii(QByteArrayView text)
 {
-    qsizetype from = 0, to = text.size();
-    auto blank = [](char c) { return c == ' ' || (c >= 0 && c < ' ') || c == 0x7f; };
-    while (from < to && blank(text[from]))
-        ++from;
-    while (to > from && blank(text[to - 1]))
-        --to;
-    QByteArray out(to - from, Qt::Uninitialized);
-    for (qsizetype i = from; i < to; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        else if (blank(c))
-            c = ' ';
-        out[i - from] = c;
+    static const auto parts = [] {
+        std::array<bool, 128> t {};
+        for (int c = 0; c < 128; ++c)
+            t[size_t(c)] = partsWords(QChar(c));
+        return t;
+    }();
+    QByteArray out;
+    out.reserve(text.size());
+    bool blank = false;
+    for (char c : text) {
+        if (parts[size_t(uchar(c))]) {
+            blank = !out.isEmpty();
+            continue;
+        }
+        if (blank)
+            out += ' ';
+        blank = false;
+        out += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
     }
     return out;
 }
@@ -68,7 +61,7 @@ bool isAscii(QByteArrayView text)
     return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-constexpr quint32 formatVersion = 2;
+constexpr quint32 formatVersion = 3;
 constexpr quint32 byteOrderMark = 0x01020304;
 constexpr char kindTag[8] = {'Z', 'I', 'L', '-', 'F', 'I', 'N', 'D'};
 constexpr quint64 blockSize = FindData::blockSize;
@@ -90,8 +83,11 @@ enum Section {
     WordTexts, // every word once, each followed by a zero byte
     WordDirectory, // WordEntry, in the order of WordTexts
     WordLists,
+    PairTexts, // every two words that follow each other, as the words do
+    PairDirectory, // WordEntry, in the order of PairTexts
+    PairLists,
 };
-constexpr int sectionCount = 15;
+constexpr int sectionCount = 18;
 
 // The fixed header, after the magic line (12 bytes) and padding to 16.
 enum : quint64 {
@@ -104,7 +100,7 @@ enum : quint64 {
     offIdentities = 48, // two of 32 bytes: size, modified, generation, counter
     offBodySize = 112,
     offSections = 120, // per section its offset and size in the body
-    offBlockSums = offSections + 16 * 15,
+    offBlockSums = offSections + 16 * sectionCount,
 };
 
 // A list of materials in a section of lists: a bitmap of every material,
@@ -130,7 +126,7 @@ constexpr quint32 runBegins = 1;
 
 struct WordEntry
 {
-    quint32 textOffset; // in WordTexts
+    quint32 textOffset; // in WordTexts (PairTexts)
     quint32 textLength;
     ListRef contains; // the materials whose names or synonyms hold the word
     ListRef begins; // those where one begins with it, or its name proper does
@@ -138,9 +134,9 @@ struct WordEntry
 static_assert(sizeof(WordEntry) == 40);
 
 // A byte that words are made of: any but a blank, which is all that parts
-// words in a folded text. A word so keeps its hyphens, brackets and commas
-// ("2-methylbutyl", "(e)-2-hexenal"), and any text typed without a blank
-// lies within one.
+// words in a folded text, punctuation having folded to blanks ("2-Methylbutyl"
+// is the words "2" and "methylbutyl"). Any text typed without a blank or
+// punctuation lies within one.
 bool isWordByte(unsigned char b)
 {
     return b != ' ';
@@ -313,26 +309,21 @@ TableIdentity getIdentity(const uchar *p)
 
 QByteArray foldForFind(QStringView text)
 {
-    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+    const QString letters = foldLetters(text);
     QString kept;
-    kept.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
-            || category == QChar::Mark_Enclosing)
+    kept.reserve(letters.size());
+    bool blank = false;
+    for (QChar c : letters) {
+        if (partsWords(c)) {
+            blank = !kept.isEmpty();
             continue;
-        const QStringView spelling = spelt(c.unicode());
-        if (!spelling.isEmpty())
-            kept += spelling;
-        else if (isHyphen(c.unicode()))
-            kept += QLatin1Char('-');
-        else if (category == QChar::Other_Control || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator)
+        }
+        if (blank)
             kept += QLatin1Char(' ');
-        else
-            kept += c;
+        blank = false;
+        kept += c;
     }
-    return kept.toCaseFolded().trimmed().toUtf8();
+    return kept.toCaseFolded().toUtf8();
 }
 
 QByteArray foldBytesForFind(QByteArrayView text)
@@ -392,9 +383,9 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
                 noteRun(table.at(runCode(p + i, 3), longRuns), id, begins);
         }
     };
-    // Every word, and the run of word bytes from the name proper on when
-    // that begins inside a word.
-    WordTable wordTable;
+    // Every word and every two words that follow each other, and the same
+    // from the name proper on when that begins inside a word.
+    WordTable wordTable, pairTable;
     auto noteWords = [&](quint32 id, const QByteArray &folded, quint32 stem) {
         const auto *p = reinterpret_cast<const unsigned char *>(folded.constData());
         const size_t len = size_t(folded.size());
@@ -403,18 +394,25 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
                 ++i;
             return i;
         };
+        auto text = [&](size_t from, size_t to) {
+            return std::string_view(folded.constData() + from, to - from);
+        };
+        // The word from at on, and with the word after it the pair; folded,
+        // words are parted by one blank.
+        auto noteFrom = [&](size_t at, bool begins) {
+            const size_t end = wordEnd(at);
+            noteRun(wordTable.at(text(at, end)).lists, id, begins);
+            if (end + 1 < len && isWordByte(p[end + 1]))
+                noteRun(pairTable.at(text(at, wordEnd(end + 1))).lists, id, begins);
+            return end;
+        };
         for (size_t i = 0; i < len; ++i) {
             if (!isWordByte(p[i]) || (i > 0 && isWordByte(p[i - 1])))
                 continue;
-            const size_t end = wordEnd(i);
-            noteRun(wordTable.at(std::string_view(folded.constData() + i, end - i)).lists, id,
-                i == 0 || i == stem);
-            i = end;
+            i = noteFrom(i, i == 0 || i == stem);
         }
         if (stem > 0 && stem < len && isWordByte(p[stem]) && isWordByte(p[stem - 1]))
-            noteRun(wordTable.at(std::string_view(folded.constData() + stem, wordEnd(stem) - stem))
-                        .lists,
-                id, true);
+            noteFrom(stem, true);
     };
     auto appendEntry = [&](std::string &out, const QByteArray &folded, quint32 stem, qint32 syn) {
         append<quint32>(out, quint32(folded.size()));
@@ -436,10 +434,11 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
         if (!end32(ShownEnds, ShownTexts))
             return {};
 
+        // Folded, the hyphens of a CAS number are blanks.
         const QByteArray casKey = foldBytesForFind(m.cas);
         QByteArray casDigits;
         for (char c : casKey) {
-            if (c != '-')
+            if (c != ' ')
                 casDigits += c;
         }
         const QByteArray femaKey = foldBytesForFind(m.fema);
@@ -539,14 +538,18 @@ QByteArray buildFindData(const std::vector<FindSourceMaterial> &materials,
             sections[RunDirectory].append(reinterpret_cast<const char *>(&e), sizeof e);
         }
     }
-    sections[WordTexts] = wordTable.texts();
-    if (sections[WordTexts].size() > 0xFFFFFFFFull)
-        return {};
-    for (const WordTable::Word &w : wordTable.words()) {
-        const WordEntry e {w.textOffset, w.textLength,
-            writeList(sections[WordLists], w.lists.contains),
-            writeList(sections[WordLists], w.lists.begins)};
-        sections[WordDirectory].append(reinterpret_cast<const char *>(&e), sizeof e);
+    for (const auto &[words, texts, directory, lists] :
+        {std::tuple {&wordTable, WordTexts, WordDirectory, WordLists},
+            std::tuple {&pairTable, PairTexts, PairDirectory, PairLists}}) {
+        sections[texts] = words->texts();
+        if (sections[texts].size() > 0xFFFFFFFFull)
+            return {};
+        for (const WordTable::Word &w : words->words()) {
+            const WordEntry e {w.textOffset, w.textLength,
+                writeList(sections[lists], w.lists.contains),
+                writeList(sections[lists], w.lists.begins)};
+            sections[directory].append(reinterpret_cast<const char *>(&e), sizeof e);
+        }
     }
 
     // The body: each section 8-byte aligned.
@@ -855,7 +858,8 @@ bool FindData::parse(const uchar *data, quint64 available, quint64 fileSize)
     if (m_sectionSize[ShownEnds] != 4 * n || m_sectionSize[FoldedEnds] != 4 * n
         || m_sectionSize[SynonymEnds] != 4 * quint64(m_synonyms)
         || m_sectionSize[RunDirectory] % sizeof(RunEntry) != 0
-        || m_sectionSize[WordDirectory] % sizeof(WordEntry) != 0)
+        || m_sectionSize[WordDirectory] % sizeof(WordEntry) != 0
+        || m_sectionSize[PairDirectory] % sizeof(WordEntry) != 0)
         return false;
     for (int s = CasKeyOrder; s <= CeOrder; ++s) {
         if (m_sectionSize[s] % 4 != 0 || m_sectionSize[s] > 4 * n)
@@ -1161,14 +1165,35 @@ bool FindData::isWord(std::string_view text)
     });
 }
 
+bool FindData::isWordPair(std::string_view text)
+{
+    const size_t blank = text.find(' ');
+    return blank != std::string_view::npos && blank > 0 && isWord(text.substr(0, blank))
+        && isWord(text.substr(blank + 1));
+}
+
 void FindData::materialsWithWordPart(
     std::string_view text, MaterialBits &contains, MaterialBits &begins) const
 {
-    // The words are few beside the materials: all of them are looked
-    // through, and only the lists of those that hold the text are read.
-    sectionBytes(WordTexts, 0, m_sectionSize[WordTexts], m_words, false);
+    materialsWithPartOf(WordTexts, text, contains, begins);
+}
+
+void FindData::materialsWithWordPairPart(
+    std::string_view text, MaterialBits &contains, MaterialBits &begins) const
+{
+    materialsWithPartOf(PairTexts, text, contains, begins);
+}
+
+void FindData::materialsWithPartOf(
+    int texts, std::string_view text, MaterialBits &contains, MaterialBits &begins) const
+{
+    // The words (pairs of words) are few beside the materials: all of them
+    // are looked through, and only the lists of those that hold the text
+    // are read. Their directory and lists follow their texts.
+    const int directory = texts + 1, lists = texts + 2;
+    sectionBytes(texts, 0, m_sectionSize[texts], m_words, false);
     const std::string_view all(m_words);
-    const quint64 entries = m_sectionSize[WordDirectory] / sizeof(WordEntry);
+    const quint64 entries = m_sectionSize[directory] / sizeof(WordEntry);
     quint64 k = 0;
     for (size_t at = 0; at < all.size(); ++k) {
         const size_t end = all.find('\0', at);
@@ -1180,10 +1205,10 @@ void FindData::materialsWithWordPart(
         if (found == std::string_view::npos)
             continue;
         WordEntry e;
-        copy(m_sectionOffset[WordDirectory] + k * sizeof(WordEntry), sizeof e, &e, true);
-        applyList(WordLists, &e.contains, contains, false);
+        copy(m_sectionOffset[directory] + k * sizeof(WordEntry), sizeof e, &e, true);
+        applyList(lists, &e.contains, contains, false);
         if (found == 0)
-            applyList(WordLists, &e.begins, begins, false);
+            applyList(lists, &e.begins, begins, false);
     }
     if (k != entries)
         throw FindDataDamaged();

@@ -2,11 +2,11 @@
 // files, "material.xfd": every material's name, synonyms and CAS, FEMA and CE
 // numbers as shown, the same folded for matching, the materials in order of
 // each number, and for every run of one, two or three bytes of the folded
-// names and synonyms, and for every word of them, the materials that hold it
-// (anywhere, and at the start of a name or synonym or of the name proper
-// within it). The rebuild and the
-// maker write it with the index files; Find reads it in place, block by
-// block, as an index file is read.
+// names and synonyms, for every word of them and for every two words that
+// follow each other there, the materials that hold it (anywhere, and at the
+// start of a name or synonym or of the name proper within it). The rebuild
+// and the maker write it with the index files; Find reads it in place, block
+// by block, as an index file is read.
 //
 // Layout (numbers in the byte order of the machine that wrote it, which the
 // header marks): the magic line of every index file, so that the rebuild and
@@ -32,10 +32,11 @@
 
 namespace zil::store {
 
-// A text as Find compares it: compatibility-decomposed, accents and other
-// combining marks dropped, a few letters without a decomposition spelt out
-// (ß, æ, œ, ø, ł, đ), Unicode hyphens and minus signs turned into '-', control
-// characters into blanks, case-folded, blanks at the ends trimmed; as UTF-8.
+// A text as Find compares it: its letters folded as names are (foldLetters,
+// store/textfold.h), punctuation, hyphens, minus signs, control characters
+// and other spaces turned into blanks and each run of blanks into one, none
+// at the ends, case-folded; as UTF-8. "gamma-Undecalactone" and "Gamma
+// undecalactone" so read alike.
 QByteArray foldForFind(QStringView text);
 // The same for stored UTF-8 bytes, quicker for ASCII.
 QByteArray foldBytesForFind(QByteArrayView text);
@@ -200,6 +201,14 @@ public:
     // with it.
     void materialsWithWordPart(
         std::string_view text, MaterialBits &contains, MaterialBits &begins) const;
+    // Whether text is two words: it holds one blank, between words.
+    static bool isWordPair(std::string_view text);
+    // For text that is two words, the same as materialsWithWordPart: the
+    // materials where the first ends a word and the second begins the word
+    // after it, and those where a name or synonym or its name proper begins
+    // with the two.
+    void materialsWithWordPairPart(
+        std::string_view text, MaterialBits &contains, MaterialBits &begins) const;
 
     // Reads and checks every block of the body; false when one fails.
     bool verifyAll() const;
@@ -226,6 +235,10 @@ private:
     // Adds the list of materials of section that listRef (a ListRef) names
     // to into, or with intersect keeps only those of into in it.
     void applyList(int section, const void *listRef, MaterialBits &into, bool intersect) const;
+    // materialsWithWordPart over the words, or the pairs of words, whose
+    // texts are section texts.
+    void materialsWithPartOf(
+        int texts, std::string_view text, MaterialBits &contains, MaterialBits &begins) const;
     // The key of number of the material at place of its order.
     std::string_view numberKey(Number number, quint32 place) const;
 
@@ -239,7 +252,7 @@ private:
     TableIdentity m_materialIdentity, m_synonymIdentity;
     qint32 m_materials = 0;
     qint32 m_synonyms = 0;
-    static constexpr int sectionCount = 15;
+    static constexpr int sectionCount = 18;
     quint64 m_sectionOffset[sectionCount] = {};
     quint64 m_sectionSize[sectionCount] = {};
 

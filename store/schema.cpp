@@ -24,9 +24,10 @@ IndexDef primary(QStringList fields)
     return {QStringLiteral("primary"), fields, true, QStringLiteral("Primary")};
 }
 
-IndexDef secondary(const char *name, QStringList fields, const char *label)
+IndexDef secondary(
+    const char *name, QStringList fields, const char *label, bool foldsLetters = false)
 {
-    return {QString::fromLatin1(name), fields, false, QString::fromLatin1(label)};
+    return {QString::fromLatin1(name), fields, false, QString::fromLatin1(label), foldsLetters};
 }
 
 std::vector<TableDef> buildTables()
@@ -35,7 +36,7 @@ std::vector<TableDef> buildTables()
     t.push_back({QStringLiteral("SUPPLIER.DB"),
         {text("name", 30), text("address", 40), integer("id"), text("city", 40),
             text("country", 40), text("phone", 40)},
-        {primary({"id"}), secondary("supname", {"name"}, "Name")}});
+        {primary({"id"}), secondary("supname", {"name"}, "Name", true)}});
     t.push_back({QStringLiteral("SYNON.DB"),
         {text("name", 74), integer("materialid"), integer("pos"), text("sf", 74)},
         {primary({"materialid", "pos"}),
@@ -102,6 +103,15 @@ const FieldDef *TableDef::field(const QString &name) const
     for (const FieldDef &f : fields) {
         if (f.name.compare(name, Qt::CaseInsensitive) == 0)
             return &f;
+    }
+    return nullptr;
+}
+
+const IndexDef *TableDef::index(const QString &name) const
+{
+    for (const IndexDef &i : indexes) {
+        if (i.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &i;
     }
     return nullptr;
 }

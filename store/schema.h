@@ -23,6 +23,11 @@ struct IndexDef
     QStringList fields;
     bool primary;
     QString label; // shown by the index rebuild while it builds the index
+    // Whether its keys hold their texts with the letters folded
+    // (store::foldLetters) besides their case: supplier names, which have no
+    // sort key of their own, so sort and are found beside their plain
+    // spellings. The material names' sort keys come folded from the maker.
+    bool foldsLetters = false;
 };
 
 struct TableDef
@@ -34,6 +39,8 @@ struct TableDef
     // "material" for "MATERIAL.DB": the name of the table inside the file.
     QString tableName() const;
     const FieldDef *field(const QString &name) const;
+    // The index of that name, case ignored; nullptr when none is.
+    const IndexDef *index(const QString &name) const;
 };
 
 // The tables in the order in which the index rebuild works through them:

@@ -5,6 +5,7 @@
 #include "session.h"
 #include "storeerror.h"
 #include "tablefile.h"
+#include "textfold.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -344,18 +345,37 @@ qsizetype Table::locate(qint64 rowid) const
         }
         return -1;
     }
-    std::vector<KeyValue> keys;
-    for (size_t f = 0; f < o.columns.size(); ++f)
-        keys.push_back(m_file->keyValue(o, int(f), row[size_t(o.columns[f])]));
-    for (qsizetype p = lowerBound(keys); p < m_hi; ++p) {
-        for (size_t f = 0; f < keys.size(); ++f) {
-            if (o.compare(p, int(f), keys[f]) != 0)
-                return -1;
+    std::vector<QVariant> values;
+    for (int column : o.columns)
+        values.push_back(row[size_t(column)]);
+    for (const bool folded : {false, true}) {
+        if (folded && !o.foldsLetters)
+            break;
+        const std::vector<KeyValue> keys = keysOf(o, values, folded);
+        for (qsizetype p = lowerBound(keys); p < m_hi; ++p) {
+            bool equal = true;
+            for (size_t f = 0; f < keys.size() && equal; ++f)
+                equal = o.compare(p, int(f), keys[f]) == 0;
+            if (!equal)
+                break;
+            if (o.rowid(p) == rowid)
+                return p;
         }
-        if (o.rowid(p) == rowid)
-            return p;
     }
     return -1;
+}
+
+std::vector<KeyValue> Table::keysOf(
+    const IndexOrder &o, const std::vector<QVariant> &values, bool folded) const
+{
+    std::vector<KeyValue> keys;
+    for (size_t f = 0; f < values.size(); ++f) {
+        KeyValue key = m_file->keyValue(o, int(f), values[f]);
+        if (folded && !key.isInteger)
+            key = m_file->keyValue(o, int(f), foldLetters(values[f].toString()));
+        keys.push_back(std::move(key));
+    }
+    return keys;
 }
 
 void Table::setPosition(qsizetype pos)
@@ -656,16 +676,23 @@ bool Table::findKey(const QVariantList &values)
     if (values.isEmpty() || values.size() > qsizetype(o.columns.size()))
         fail(StoreError::Kind::Usage,
             QStringLiteral("Wrong number of key values for %1").arg(m_tableName));
-    std::vector<KeyValue> keys;
-    for (qsizetype i = 0; i < values.size(); ++i)
-        keys.push_back(m_file->keyValue(o, int(i), values[i]));
-    const qsizetype p = lowerBound(keys);
-    if (p >= m_hi)
-        return false;
-    for (size_t f = 0; f < keys.size(); ++f) {
-        if (o.compare(p, int(f), keys[f]) != 0)
-            return false;
+    const std::vector<QVariant> given(values.begin(), values.end());
+    qsizetype p = -1;
+    for (const bool folded : {false, true}) {
+        if (folded && !o.foldsLetters)
+            break;
+        const std::vector<KeyValue> keys = keysOf(o, given, folded);
+        const qsizetype at = lowerBound(keys);
+        bool equal = at < m_hi;
+        for (size_t f = 0; f < keys.size() && equal; ++f)
+            equal = o.compare(at, int(f), keys[f]) == 0;
+        if (equal) {
+            p = at;
+            break;
+        }
     }
+    if (p < 0)
+        return false;
     const qint64 before = m_rowid;
     setPosition(p);
     m_eof = m_bof = false;
@@ -689,6 +716,22 @@ void Table::findNearest(const QVariant &value)
     m_eof = m_bof = false;
     if (m_rowid != before)
         announce();
+}
+
+void Table::findNearestName(const QString &text)
+{
+    requireIndex();
+    sync();
+    const QString folded = foldLetters(text);
+    if (folded != text && m_lo < m_hi) {
+        const KeyValue key = m_file->keyValue(order(), 0, text);
+        const qsizetype p = lowerBound({key});
+        if (p < m_hi && order().textBegins(p, 0, key)) {
+            findNearest(text);
+            return;
+        }
+    }
+    findNearest(folded);
 }
 
 void Table::setRange(const QVariant &start, const QVariant &end)

@@ -82,6 +82,14 @@ public:
     // The first record whose first key field is not less than value (case
     // ignored on a case-insensitive index); the last record when none is.
     void findNearest(const QVariant &value);
+    // findNearest for a name as a user types it, on an index of names whose
+    // keys hold them with their letters folded (foldLetters, textfold.h): the
+    // sort keys of a database the maker makes now, the supplier names of an
+    // index made now. The text is looked up with its letters folded too,
+    // "Crème" as "Creme". Where a key in view begins with the text as typed,
+    // as the keys of a database made by an earlier maker keep their accents,
+    // it is looked up as typed.
+    void findNearestName(const QString &text);
     // Only records whose first key field lies between start and end
     // inclusive, then the first of them.
     void setRange(const QVariant &start, const QVariant &end);
@@ -146,6 +154,11 @@ private:
     // The place of the record with rowid in the active order; -1 when it
     // is not among the records in view.
     qsizetype locate(qint64 rowid) const;
+    // The key of o for values of its leading fields; with folded, their
+    // texts with the letters folded, as an index that folds letters holds
+    // them when it was made now (tablefile.h).
+    std::vector<KeyValue> keysOf(
+        const IndexOrder &o, const std::vector<QVariant> &values, bool folded) const;
     qsizetype lowerBound(const std::vector<KeyValue> &keys) const;
     qsizetype upperBound(const KeyValue &key) const;
     void notifySources(void (DataSource::*notice)());

@@ -6,6 +6,7 @@
 #include "session.h"
 #include "storeerror.h"
 #include "tablekey.h"
+#include "textfold.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -591,6 +592,7 @@ void TableFile::readIndexFiles(bool keepOrders)
             order.m_image = info.image;
         if (info.image && m_rowCount < 0)
             m_rowCount = info.image->count();
+        order.foldsLetters = foldsLetters(info);
         order.info = std::move(info);
         m_indexes.push_back(std::move(order));
     }
@@ -616,6 +618,7 @@ void TableFile::declareIndexes()
         order.info.fields = d.fields;
         order.info.primary = d.primary;
         order.info.caseInsensitive = !d.primary;
+        order.foldsLetters = foldsLetters(order.info);
         bool usable = true;
         for (const QString &f : d.fields) {
             const int c = columnIndex(f);
@@ -646,6 +649,9 @@ IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &col
         select << quoted(m_columns[c].name);
         h.textFields.push_back(m_columns[c].kind != schema::FieldKind::Integer);
     }
+    // An index that folds letters holds its texts so: supplier names sort
+    // beside their plain spellings (schema.h).
+    const bool folded = foldsLetters(info);
     keys.integers.resize(columns.size());
     keys.texts.resize(columns.size());
     sqlite3_stmt *stmt = prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
@@ -658,6 +664,8 @@ IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &col
                 keys.integers[i].push_back(sqlite3_column_int64(stmt, int(i) + 1));
             } else {
                 QString t = textOf(stmt, int(i) + 1);
+                if (folded)
+                    t = foldLetters(t);
                 keys.texts[i].push_back(info.caseInsensitive ? t.toCaseFolded() : std::move(t));
             }
         }
@@ -669,6 +677,13 @@ IndexKeys TableFile::readKeys(const IndexInfo &info, const std::vector<int> &col
             QStringLiteral("Cannot read table %1: %2")
                 .arg(QFileInfo(m_path).fileName(), QString::fromUtf8(sqlite3_errmsg(m_db))));
     return keys;
+}
+
+bool TableFile::foldsLetters(const IndexInfo &info) const
+{
+    const schema::TableDef *table = schema::findTable(QFileInfo(m_path).fileName());
+    const schema::IndexDef *def = table && !info.primary ? table->index(info.name) : nullptr;
+    return info.caseInsensitive && def && def->foldsLetters;
 }
 
 QByteArray TableFile::indexImage(
@@ -725,6 +740,16 @@ int IndexOrder::compare(qsizetype place, int fieldPos, const KeyValue &key) cons
             return x < key.integer ? -1 : (x > key.integer ? 1 : 0);
         }
         return i.compareText(quint32(place), fieldPos, QStringView(key.text));
+    });
+}
+
+bool IndexOrder::textBegins(qsizetype place, int fieldPos, const KeyValue &key) const
+{
+    if (key.isInteger)
+        return false;
+    return read([&](const IndexImage &i) {
+        return i.header().textFields[size_t(fieldPos)]
+            && i.copyText(quint32(place), fieldPos).startsWith(key.text);
     });
 }
 

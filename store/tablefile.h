@@ -54,6 +54,11 @@ class IndexOrder
 public:
     IndexInfo info;
     std::vector<int> columns;
+    // Whether the schema has the index hold its texts with their letters
+    // folded (schema.h). A file made before holds them as they are, with
+    // their case folded only; a key taken from a record so matches one form
+    // or the other.
+    bool foldsLetters = false;
 
     qsizetype size() const
     {
@@ -69,6 +74,9 @@ public:
     }
     // Compares the entry at place with a key value on field fieldPos.
     int compare(qsizetype place, int fieldPos, const KeyValue &key) const;
+    // Whether the text of field fieldPos at place, as the index holds it,
+    // begins with the text of key.
+    bool textBegins(qsizetype place, int fieldPos, const KeyValue &key) const;
     // The value of column at place when it is a field of the index and held
     // as it is stored (an integer, or a text of an index that keeps case);
     // false otherwise.
@@ -245,6 +253,9 @@ private:
     void buildOrder(const IndexOrder &order);
     void replaceDamagedOrder(const IndexOrder &order);
     IndexKeys readKeys(const IndexInfo &info, const std::vector<int> &columns);
+    // Whether the schema has that index of this table fold the letters of
+    // its texts.
+    bool foldsLetters(const IndexInfo &info) const;
     // The indexes of the index files, and those in use whose files are gone.
     std::vector<IndexInfo> presentOrKeptIndexes() const;
     // Whether the index files say something other than when they were read.

@@ -105,6 +105,7 @@ bool makeLinkDatabase(const QString &srcDir, const QString &dbDir)
         {kIdle, "Idle Trading", "5 Square", "Lyon", "France", "+33 4 11"},
         {kAlphaCitrus, "Alpha Citrus", "6 Grove", "Valencia", "Spain", "+34 96 000"},
         {kNordic, "Nordic Essential Oils Trade Co", "7 Fjord", "Bergen", "Norway", "+47 55"},
+        {kOlmuhle, "\u00d6lm\u00fchle Aromen", "8 Ufer", "Bremen", "Germany", "+49 421"},
     };
     const QList<SourceLink> links {
         {"1", kMid},
@@ -114,6 +115,7 @@ bool makeLinkDatabase(const QString &srcDir, const QString &dbDir)
         {"4", kZeta},
         {"5", kZeta},
         {"5", kAlphaCitrus},
+        {"5", kOlmuhle},
         {"6", kZeta},
         {"6", kAlphaAromatics},
     };

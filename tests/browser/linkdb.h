@@ -1,8 +1,8 @@
 // The database of the detail pane and supplier browser tests: materials with
 // three, two, one and no suppliers, synonyms in an order that is neither
 // alphabetical nor the order of the file, suppliers whose names differ only
-// in case, and links to a supplier and a material that do not exist, written
-// into the table file as another program would.
+// in case, one whose name begins with an accented letter, and links to a supplier and a material
+// that do not exist, written into the table file as another program would.
 #pragma once
 
 #include <QList>
@@ -30,6 +30,7 @@ inline constexpr int kAlphaBlends = 40; // "ALPHA Blends"
 inline constexpr int kIdle = 50; // "Idle Trading"
 inline constexpr int kAlphaCitrus = 60; // "Alpha Citrus"
 inline constexpr int kNordic = 70; // "Nordic Essential Oils Trade Co", 30 characters
+inline constexpr int kOlmuhle = 80; // "Ölmühle Aromen", filed under O
 inline constexpr int kMissingSupplier = 99;
 inline constexpr int kMissingMaterial = 999;
 

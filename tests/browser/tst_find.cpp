@@ -1,8 +1,8 @@
 // The Find window of the started program: materials found by number, name,
-// synonym and accented name as the user types, the order of the groups and
-// the cap on the list, and Enter or a double click making the material found
-// current, from a narrowed list, from the Suppliers tab and on a database
-// large enough to scroll.
+// synonym, accented name and name typed with blanks for its hyphens as the
+// user types, the order of the groups and the cap on the list, and Enter or a
+// double click making the material found current, from a narrowed list, from
+// the Suppliers tab and on a database large enough to scroll.
 #include "browser/Search.h"
 #include "browser/findindex.h"
 #include "browser/findwindow.h"
@@ -33,6 +33,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -91,11 +92,13 @@ QStringList described(const browser::FindIndex &index, const QString &text, int 
     return out;
 }
 
-// Texts of every kind: letters, runs of one to three bytes and longer ones,
-// blanks and hyphens, numbers typed with and without their hyphens.
+// Texts of every kind: letters, runs of one to three bytes and longer ones
+// of one word, two and more, blanks and hyphens, numbers typed with and
+// without their hyphens.
 const char *const queries[] = {"a", "e", "q", "-", " ", "ol", "yl ", "m", "me", "met", "meth",
-    "methy", "methyl", "methyl b", "ethyl", "acetate", "ine", "xx", "ö", "1", "12", "100", "2001",
-    "3107", "121-33", "12133", "5-", "(e)-2", "c-1", "fema 3", "oil", "zzz"};
+    "methy", "methyl", "methyl b", "methyl-b", "2-meth", "acetyl-3", "ethyl", "acetate", "ine",
+    "xx", "ö", "1", "12", "100", "2001", "3107", "121-33", "12133", "5-", "(e)-2", "c-1", "fema 3",
+    "oil", "zzz"};
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -250,6 +253,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("prefix typed")
             << "Gamma-undecalactone" << QStringList {"gamma-Undecalactone|104-67-6|3091||Name"};
+        QTest::newRow("blanks for hyphens")
+            << "gamma undecalactone" << QStringList {"gamma-Undecalactone|104-67-6|3091||Name"};
         QTest::newRow("prefix left out") << "undecalactone"
                                          << QStringList {"delta-Undecalactone|710-04-3|3294||Name",
                                                 "gamma-Undecalactone|104-67-6|3091||Name"};
@@ -330,8 +335,8 @@ private slots:
             texts[size_t(links[size_t(r) - 1])]
                 += browser::foldForFind(synonyms.valueAt(r, synName).toString()) + '\n';
 
-        for (const char *query : {"a", "e", "q", "-", "ol", "yl ", "m", "me", "met", "meth",
-                 "methy", "methyl", "methyl b", "ethyl", "acetate", "ine", "xx", "ö"}) {
+        for (const char *query : {"a", "e", "q", "2-m", "ol", "yl ", "m", "me", "met", "meth",
+                 "methy", "methyl", "methyl-b", "ethyl", "acetate", "ine", "xx", "ö"}) {
             const QByteArray folded = browser::foldForFind(QString::fromUtf8(query));
             qint32 expected = 0;
             for (qint32 i = 1; i <= n; ++i)
@@ -380,7 +385,7 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<bool>("foundAtStart");
         for (const char *d : {"truncated to half", "truncated by 8", "header changed", "stale",
-                 "an index file", "another database's"})
+                 "an index file", "another database's", "an earlier format"})
             QTest::newRow(d) << QString::fromLatin1(d) << true;
         // A damaged body is found block by block as it is read.
         QTest::newRow("every block of the body changed") << "body" << false;
@@ -413,7 +418,17 @@ private slots:
                 bytes.chop(8);
             else if (damage == "header changed")
                 bytes[60] = char(bytes[60] ^ 1);
-            else if (damage == "an index file")
+            else if (damage == "an earlier format") {
+                // As a release that kept the hyphens of the folded texts
+                // wrote it: format 2, with a header checksum of its own.
+                const quint32 earlier = 2;
+                std::memcpy(bytes.data() + 24, &earlier, 4);
+                quint32 headerBytes = 0;
+                std::memcpy(&headerBytes, bytes.constData() + 32, 4);
+                const quint64 sum = store::blockChecksum(
+                    reinterpret_cast<const uchar *>(bytes.constData()), headerBytes - 8);
+                std::memcpy(bytes.data() + headerBytes - 8, &sum, 8);
+            } else if (damage == "an index file")
                 bytes = readBytes(QDir(db).filePath("material.xg1"));
             else if (damage == "another database's")
                 bytes = readBytes(QDir(m_db).filePath(store::findDataFileName()));
@@ -741,8 +756,9 @@ private slots:
         QTest::newRow("accents and case") << "  ÉthYl Cédrène " << QByteArray("ethyl cedrene");
         QTest::newRow("letters spelt out")
             << "Œillet Straße Ørsted" << QByteArray("oeillet strasse orsted");
-        QTest::newRow("Unicode hyphens")
-            << "\u03b3\u2010Decalactone" << QByteArray("\xce\xb3-decalactone");
+        QTest::newRow("hyphens, punctuation and blanks alike")
+            << "\u03b3\u2010Decalactone (C-10),  natural"
+            << QByteArray("\xce\xb3 decalactone c 10 natural");
         QTest::newRow("line break inside") << "Rose\noxide" << QByteArray("rose oxide");
     }
     void folding()

@@ -11,6 +11,7 @@
 #include "store/table.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,6 +144,54 @@ private slots:
         QCOMPARE(form().SearchField->text(), QString());
         QCOMPARE(form().MaterialGrid->row(), 1);
         QCOMPARE(currentId(), 1);
+    }
+
+    // Accented names sort beside their plain spellings, and typed with or
+    // without their accents, in either case, they are found. A database whose
+    // sort keys keep the accents, as an earlier maker wrote them, opens in
+    // its own order, and a name typed with its accents is found there too.
+    void accentedNames()
+    {
+        QTemporaryDir tmp;
+        const QString db = tmp.filePath("db");
+        QVERIFY(test::makeDatabase(tmp.filePath("src"), db,
+            {{.key = "1", .name = "p-Cymene"}, {.key = "2", .name = "C\u00e9drol crystals"},
+                {.key = "3", .name = "p-Cresol"}, {.key = "4", .name = "Cr\u00e8me de cassis base"},
+                {.key = "5", .name = "Cedrol"}}));
+        const auto names = [this] {
+            QStringList out;
+            for (qint32 id = 1; id <= form().MaterialCount; ++id)
+                out << fieldOf(id, "name");
+            return out;
+        };
+        const auto found = [this](const char *text) {
+            form().SearchField->clear();
+            form().SearchField->insert(QString::fromUtf8(text));
+            return currentName();
+        };
+        const QString creme = QStringLiteral("Cr\u00e8me de cassis base");
+        const QString cedrol = QStringLiteral("C\u00e9drol crystals");
+
+        m_app.reset();
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        QCOMPARE(names(), (QStringList {"Cedrol", cedrol, creme, "p-Cresol", "p-Cymene"}));
+        for (const char *text : {"creme", "cr\u00e8me", "CR\u00c8ME"})
+            QCOMPARE(found(text), creme);
+        QCOMPARE(found("C\u00e9drol c"), cedrol);
+
+        m_app.reset();
+        QVERIFY(test::execSql(QDir(db).filePath("MATERIAL.DB"),
+            "UPDATE material SET id = id + 10;"
+            "UPDATE material SET id = CASE name WHEN 'Cedrol' THEN 1 WHEN 'p-Cresol' THEN 2"
+            " WHEN 'Cr\u00e8me de cassis base' THEN 3 WHEN 'p-Cymene' THEN 4 ELSE 5 END,"
+            " sf = CASE name WHEN 'Cr\u00e8me de cassis base' THEN 'CR\u00c8ME DE CASSIS BASE'"
+            " WHEN 'C\u00e9drol crystals' THEN 'C\u00c9DROL CRYSTALS' ELSE sf END"));
+        m_app = std::make_unique<test::RunningApp>();
+        QVERIFY(m_app->start(db));
+        QCOMPARE(names(), (QStringList {"Cedrol", "p-Cresol", creme, "p-Cymene", cedrol}));
+        QCOMPARE(found("cr\u00e8me"), creme);
+        QCOMPARE(found("C\u00c9DROL"), cedrol);
     }
 
     void searchInNarrowedList()

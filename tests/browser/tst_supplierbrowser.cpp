@@ -121,12 +121,14 @@ private slots:
         f->SuppliersDetailTabNotebook->setCurrentIndex(0);
     }
 
-    void supplierListInNameOrderCaseIgnored()
+    void supplierListInNameOrderCaseAndAccentsIgnored()
     {
-        // Names that differ only in case sort together.
+        // Names that differ only in case sort together, and one with an
+        // accented letter sorts under the plain letter.
         QCOMPARE(supplierNames(),
-            QStringList({"alpha Aromatics", "ALPHA Blends", "Alpha Citrus", "Idle Trading",
-                "Mid Chem", "Nordic Essential Oils Trade Co", "Zeta Oils"}));
+            QStringList(
+                {"alpha Aromatics", "ALPHA Blends", "Alpha Citrus", "Idle Trading", "Mid Chem",
+                    "Nordic Essential Oils Trade Co", "\u00d6lm\u00fchle Aromen", "Zeta Oils"}));
         QCOMPARE(f->DBGrid1->columnTitle(0), QStringLiteral("Supplier name"));
 
         // The Details page shows the current supplier; a click moves both.
@@ -152,6 +154,12 @@ private slots:
         QCOMPARE(supplier(), QStringLiteral("Idle Trading"));
         typeSupplier("ALPHA c");
         QCOMPARE(supplier(), QStringLiteral("Alpha Citrus"));
+        // A name with an accented letter, typed with or without it.
+        for (const char *text : {"olm", "\u00d6lm", "\u00d6LM\u00dc"}) {
+            f->EditSupplierName->clear();
+            f->EditSupplierName->insert(QString::fromUtf8(text));
+            QCOMPARE(supplier(), QStringLiteral("\u00d6lm\u00fchle Aromen"));
+        }
 
         // Emptying the field shows the first supplier.
         f->EditSupplierName->selectAll();
@@ -407,6 +415,12 @@ private slots:
         // The list keeps its name order.
         QCOMPARE(f->TableSupplierName->indexName(), QStringLiteral("supname"));
         QCOMPARE(supplierNames().first(), QStringLiteral("alpha Aromatics"));
+        // Also one whose name the list holds with its letters folded.
+        clickTab(f->MainTabNotebook, 0);
+        gotoMaterial("Eugenol");
+        clickRow(f->SupplierGrid, 2);
+        clickTab(f->MainTabNotebook, 1);
+        QCOMPARE(supplier(), QStringLiteral("\u00d6lm\u00fchle Aromen"));
 
         // A material without suppliers leaves the list where it was...
         gotoSupplier("Nordic Essential Oils Trade Co");
@@ -490,11 +504,11 @@ private slots:
         QCOMPARE(supplier(), QStringLiteral("ALPHA Blends"));
         QTest::mouseClick(f->LastButton, Qt::LeftButton);
         QCOMPARE(supplier(), QStringLiteral("Zeta Oils"));
-        QCOMPARE(f->DBGrid1->currentRow(), 6);
+        QCOMPARE(f->DBGrid1->currentRow(), 7);
         QTest::mouseClick(f->NextButton, Qt::LeftButton);
         QCOMPARE(supplier(), QStringLiteral("Zeta Oils"));
         QTest::mouseClick(f->PriorButton, Qt::LeftButton);
-        QCOMPARE(supplier(), QStringLiteral("Nordic Essential Oils Trade Co"));
+        QCOMPARE(supplier(), QStringLiteral("\u00d6lm\u00fchle Aromen"));
         // The material list stays where it was.
         QCOMPARE(f->SearchClass->CurrentId, current);
     }

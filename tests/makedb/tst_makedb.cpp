@@ -180,7 +180,8 @@ void TestMakeDb::equalSortKeysOrderedByNameThenKey()
 void TestMakeDb::fieldsRoundTripExactly()
 {
     const QString quotes = QStringLiteral("So-called \"vanilla\", \"\" doubled");
-    const QString unicode = QStringLiteral("\u00d6libanum \u2013 \u03b1 \u00b0C \U0001F338");
+    const QString unicode
+        = QStringLiteral("Weihrauch \u00d6libanum \u2013 \u03b1 \u00b0C \U0001F338");
     Sources in;
     // A byte order mark, CRLF record ends, columns in any order and case,
     // quoted commas, quotes and line breaks (LF and CRLF), kept spaces.

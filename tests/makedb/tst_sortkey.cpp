@@ -44,8 +44,9 @@ void TestSortKey::sortKeys_data()
         // A prefix needs more name after it; nothing left means no stripping.
         {"alpha-", "ALPHA-"}, {"(E)-2-", "(E)-2-"}, {"2-3", "2-3"},
         {"p- (mixture)", "P- (MIXTURE)"}, {"cis-alpha-", "ALPHA-"},
-        // Full Unicode upper case.
-        {"\u00d6libanum resinoid", "\u00d6LIBANUM RESINOID"}, {"Stra\u00dfe oil", "STRASSE OIL"}};
+        // Full Unicode upper case, the letters in their plain forms.
+        {"\u00d6libanum resinoid", "OLIBANUM RESINOID"}, {"Stra\u00dfe oil", "STRASSE OIL"},
+        {"\u0152illet absolute", "OEILLET ABSOLUTE"}};
     for (const auto &[name, key] : cases)
         QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(key);
 }

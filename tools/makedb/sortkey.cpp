@@ -1,5 +1,7 @@
 #include "sortkey.h"
 
+#include "store/textfold.h"
+
 #include <QRegularExpression>
 
 namespace zil::makedb {
@@ -92,9 +94,9 @@ QString sortKey(const QString &name, int maxLength)
             break;
         start = next;
     }
-    QString key = trimmed.mid(start).toUpper();
+    QString key = store::foldLetters(QStringView(trimmed).mid(start)).toUpper();
     if (key.isEmpty())
-        key = trimmed.toUpper();
+        key = store::foldLetters(trimmed).toUpper();
     return leftChars(key, maxLength).trimmed();
 }
 

@@ -6,10 +6,12 @@
 
 namespace zil::makedb {
 
-// Upper case (full Unicode case mapping), with locants and stereo, isomer and
-// Greek-letter prefixes taken off the front ("cis-3-Hexenol" files under
-// HEXENOL), cut to maxLength characters. A prefix goes only when more name
-// follows it; a name that would lose everything keeps its upper-cased form.
+// Upper case (full Unicode case mapping) with the letters in their plain
+// forms (store::foldLetters: "Crème" files under CREME, beside "Creme"), with
+// locants and stereo, isomer and Greek-letter prefixes taken off the front
+// ("cis-3-Hexenol" files under HEXENOL), cut to maxLength characters. A
+// prefix goes only when more name follows it; a name that would lose
+// everything keeps its whole folded, upper-cased form.
 QString sortKey(const QString &name, int maxLength = 74);
 
 // The first maxLength characters (code points, never half a surrogate pair).

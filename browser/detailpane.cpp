@@ -24,7 +24,7 @@ void DetailPane::UpdateMaterialDetails()
 void DetailPane::DrawSupplierName(
     QPainter &canvas, const QRect &rect, const framework::CellField &field)
 {
-    m_suppliers.drawName(canvas, rect, field);
+    m_suppliers.drawCell(canvas, rect, field);
 }
 
 void DetailPane::ToggleSupplierDetails()
@@ -35,6 +35,15 @@ void DetailPane::ToggleSupplierDetails()
 bool DetailPane::SupplierDetailsShown() const
 {
     return m_suppliers.subPaneShown();
+}
+
+void DetailPane::ShowPrices(bool shown)
+{
+    QList<framework::DataGrid::Column> after;
+    if (shown)
+        after = {{QStringLiteral("price"), 12, QStringLiteral("Price")},
+            {QStringLiteral("comment"), 30, QStringLiteral("Comment")}};
+    m_suppliers.setColumns({}, after);
 }
 
 } // namespace zil::browser

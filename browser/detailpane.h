@@ -31,6 +31,9 @@ public:
     void DrawSupplierName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
     void ToggleSupplierDetails();
     bool SupplierDetailsShown() const;
+    // With prices shown the supplier list has each link's price and comment
+    // after the names; without, the names alone.
+    void ShowPrices(bool shown);
 
 private:
     LinkList m_suppliers;

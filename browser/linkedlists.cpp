@@ -115,15 +115,8 @@ QString nameById(const framework::CellField &field, const QString &idField, stor
     if (field.fieldName() != idField || !lookup.active() || !field.asId(id)
         || !lookup.findKey({id}))
         return QString();
-    return lookup.fieldByName(QStringLiteral("name")).asString();
-}
-
-void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellField &field,
-    const QString &idField, store::Table &lookup)
-{
-    if (field.fieldName() != idField)
-        return;
-    framework::drawCellText(canvas, rect, nameById(field, idField, lookup));
+    const QString shown = field.shows().isEmpty() ? QStringLiteral("name") : field.shows();
+    return lookup.fieldByName(shown).asString();
 }
 
 QString countText(qint32 count, const QString &noun, const QString &pluralSuffix)
@@ -146,17 +139,16 @@ LinkList::LinkList(const Controls &controls, const QString &idField, const QStri
     const QString &noun, const QString &joiner)
     : m_c(controls)
     , m_idField(idField)
+    , m_caption(caption)
     , m_noun(noun)
     , m_joiner(joiner)
 {
     framework::DataGrid &grid = *m_c.grid;
     grid.setDataSource(m_c.links);
-    grid.setColumns({{idField, 200, caption}});
+    setColumns({}, {});
     // The names it shows, for copying and sizing; the window's event map
     // ties the drawing of the names and the double click to their reactions.
-    grid.setOnCellText([this](const framework::CellField &field) {
-        return nameById(field, m_idField, *m_c.lookup);
-    });
+    grid.setOnCellText([this](const framework::CellField &field) { return cellText(field); });
     // Tied to the grid it titles: the window's cursors close after its
     // controls are gone, and their notices then find no reaction.
     QObject::connect(m_c.links, &store::DataSource::dataChange, m_c.grid, [this] { showTitle(); });
@@ -171,9 +163,25 @@ void LinkList::showTitle()
     m_c.linkRows->fieldByName(m_idField).setDisplayLabel(title);
 }
 
-void LinkList::drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field)
+void LinkList::setColumns(const QList<framework::DataGrid::Column> &before,
+    const QList<framework::DataGrid::Column> &after)
 {
-    drawNameById(canvas, rect, field, m_idField, *m_c.lookup);
+    QList<framework::DataGrid::Column> columns = before;
+    columns << framework::DataGrid::Column {m_idField, after.isEmpty() ? 200 : 28, m_caption};
+    columns << after;
+    m_c.grid->setColumns(columns);
+}
+
+QString LinkList::cellText(const framework::CellField &field) const
+{
+    if (field.fieldName() != m_idField)
+        return field.asString();
+    return nameById(field, m_idField, *m_c.lookup);
+}
+
+void LinkList::drawCell(QPainter &canvas, const QRect &rect, const framework::CellField &field)
+{
+    framework::drawCellText(canvas, rect, cellText(field));
 }
 
 void LinkList::toggleSubPane()

@@ -4,6 +4,9 @@
 // their state.
 #pragma once
 
+#include "framework/datagrid.h"
+
+#include <QList>
 #include <QString>
 
 class QLabel;
@@ -13,10 +16,6 @@ class QPushButton;
 class QRect;
 class QWidget;
 
-namespace zil::framework {
-class CellField;
-class DataGrid;
-} // namespace zil::framework
 namespace zil::store {
 class DataSource;
 class Table;
@@ -55,16 +54,11 @@ private:
     Controls m_c;
 };
 
-// The name of the record whose id is the cell's value, looked up on a cursor
-// of its own; empty when there is no such record or the cell is of another
-// field than idField.
+// The name of the record whose id is the cell's value, or the field the
+// cell's column shows (framework::DataGrid::Column::shows), looked up on a
+// cursor of its own; empty when there is no such record or the cell is of
+// another field than idField.
 QString nameById(const framework::CellField &field, const QString &idField, store::Table &lookup);
-
-// Draws the name of the record whose id is the cell's value, looked up on a
-// cursor of its own so that drawing moves no list; an empty cell when there
-// is no such record. Cells of other fields than idField are left alone.
-void drawNameById(QPainter &canvas, const QRect &rect, const framework::CellField &field,
-    const QString &idField, store::Table &lookup);
 
 // "No suppliers", "1 supplier", "3 suppliers".
 QString countText(qint32 count, const QString &noun, const QString &pluralSuffix);
@@ -82,9 +76,9 @@ void showHideShowState(const HideShowButton &button, bool shown);
 
 // The links of one record in a grid: one column, titled with the count of
 // the links and the record's name ("3 suppliers for: <material>"), whose
-// cells show the name of the record each link names; under the grid a
-// sub-pane with the details of the link picked, which a double click on the
-// grid or the Hide/Show button hides and shows.
+// cells show the name of the record each link names, and on demand columns
+// beside it; under the grid a sub-pane with the details of the link picked,
+// which a double click on the grid or the Hide/Show button hides and shows.
 class LinkList
 {
 public:
@@ -111,8 +105,18 @@ public:
     // Titles the grid as the links and the record now stand; nothing changes
     // while either cursor is closed, or when the title is the one it has.
     void showTitle();
-    // Draws the name of the record whose id is the cell's value.
-    void drawName(QPainter &canvas, const QRect &rect, const framework::CellField &field);
+    // The columns of the grid: the names alone, as made, or with columns
+    // before them (one that shows a field of the record each link names,
+    // its CAS number say) and after them (fields of the link itself, its
+    // price say). Alone the names take the whole grid; with columns after
+    // them, 28 characters.
+    void setColumns(const QList<framework::DataGrid::Column> &before,
+        const QList<framework::DataGrid::Column> &after);
+    // What a cell shows: in the column of the ids the name of the record
+    // each names, or the field that column shows; in another its own text.
+    QString cellText(const framework::CellField &field) const;
+    // Draws the cell's text.
+    void drawCell(QPainter &canvas, const QRect &rect, const framework::CellField &field);
     // Hides a shown sub-pane or shows a hidden one, and the button says which.
     void toggleSubPane();
     bool subPaneShown() const;
@@ -120,6 +124,7 @@ public:
 private:
     Controls m_c;
     QString m_idField;
+    QString m_caption;
     QString m_noun;
     QString m_joiner;
 };

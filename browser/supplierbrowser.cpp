@@ -47,7 +47,7 @@ void SupplierBrowser::SourceSupplierNameDataChange()
 void SupplierBrowser::DrawMaterialName(
     QPainter &canvas, const QRect &rect, const framework::CellField &field)
 {
-    m_materials.drawName(canvas, rect, field);
+    m_materials.drawCell(canvas, rect, field);
 }
 
 void SupplierBrowser::UpdateLinkedSynonyms()
@@ -58,6 +58,14 @@ void SupplierBrowser::UpdateLinkedSynonyms()
 void SupplierBrowser::ToggleMaterialDetails()
 {
     m_materials.toggleSubPane();
+}
+
+void SupplierBrowser::ShowCasNumbers(bool shown)
+{
+    QList<framework::DataGrid::Column> before;
+    if (shown)
+        before = {{QStringLiteral("materialid"), 12, QStringLiteral("CAS"), QStringLiteral("cas")}};
+    m_materials.setColumns(before, {});
 }
 
 bool SupplierBrowser::MaterialDetailsShown() const

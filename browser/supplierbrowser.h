@@ -45,6 +45,9 @@ public:
     void UpdateLinkedSynonyms();
     void ToggleMaterialDetails();
     bool MaterialDetailsShown() const;
+    // With them shown the supplier's materials have their CAS numbers before
+    // their names; without, the names alone.
+    void ShowCasNumbers(bool shown);
     // Moves the supplier list: "first", "prior", "next" or "last".
     void NavigateSuppliers(const QString &word);
     // Looks the supplier up by id and leaves the list on it, in name order;

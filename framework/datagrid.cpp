@@ -64,7 +64,11 @@ public:
         const store::Field *f = m_grid->field(index.column());
         if (!f)
             return QVariant();
-        return m_grid->table()->valueAt(index.row() + 1, f->column()).toString();
+        // What the cell shows, a name drawn for an id included: that is what
+        // a copy of the cell takes.
+        const CellField cell(
+            *m_grid->table(), *f, index.row() + 1, m_grid->m_columns[index.column()].shows);
+        return m_grid->m_cellText ? m_grid->m_cellText(cell) : cell.asString();
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
@@ -251,7 +255,7 @@ QString DataGrid::columnTitle(int column) const
     if (column < 0 || column >= m_columns.size())
         return QString();
     const Column &c = m_columns[column];
-    if (const store::Field *f = field(column); f && f->hasDisplayLabel())
+    if (const store::Field *f = field(column); f && f->hasDisplayLabel() && c.shows.isEmpty())
         return f->displayLabel();
     return c.title.isEmpty() ? c.fieldName : c.title;
 }
@@ -281,7 +285,7 @@ void DataGrid::paintCell(QPainter &painter, const QRect &rect, int row, int colu
     if (!f) {
         painter.fillRect(rect, painter.brush());
     } else {
-        const CellField cell(*table(), *f, row + 1);
+        const CellField cell(*table(), *f, row + 1, m_columns[column].shows);
         if (m_drawDataCell)
             m_drawDataCell(painter, rect, cell);
         else
@@ -409,7 +413,7 @@ int DataGrid::widestText() const
     int widest = 0;
     const int n = t->recordCount();
     for (int recNo = 1; recNo <= n; ++recNo) {
-        const CellField cell(*t, *f, recNo);
+        const CellField cell(*t, *f, recNo, m_columns.last().shows);
         const QString text = m_cellText ? m_cellText(cell) : cell.asString();
         widest = std::max(widest, metrics.horizontalAdvance(text));
     }

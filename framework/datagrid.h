@@ -25,14 +25,19 @@ namespace zil::framework {
 class CellField
 {
 public:
-    CellField(const store::Table &table, const store::Field &field, int recNo)
+    CellField(const store::Table &table, const store::Field &field, int recNo,
+        const QString &shows = QString())
         : m_table(table)
         , m_field(field)
         , m_recNo(recNo)
+        , m_shows(shows)
     { }
 
     const QString &fieldName() const;
     const store::Field &field() const { return m_field; }
+    // For a column of ids, the field of the record named that the column
+    // shows (DataGrid::Column::shows); empty for the column's own field.
+    const QString &shows() const { return m_shows; }
     // 1-based place of the row among the records in view.
     int recNo() const { return m_recNo; }
     QVariant value() const;
@@ -47,6 +52,7 @@ private:
     const store::Table &m_table;
     const store::Field &m_field;
     int m_recNo;
+    QString m_shows;
 };
 
 // Fills rect with the painter's brush and writes text in its pen, 2 pixels
@@ -67,6 +73,11 @@ public:
         // The title while the field has no display label of its own; the
         // field's name when empty.
         QString title;
+        // For a second column over a field of ids, the field of the record
+        // each id names that it shows ("cas" beside the names): the reaction
+        // that draws the cells reads it from the cell. Such a column keeps
+        // its own title; the field's display label titles the first.
+        QString shows;
     };
     // Draws a data cell. The painter's brush and pen hold the cell's colours
     // (the highlight colours on the current row), its font is the grid's;

@@ -13,6 +13,7 @@ const QString kFolder = QStringLiteral("Files/OutputFolder");
 const QString kPosition = QStringLiteral("MainWindow/Position");
 const QString kSize = QStringLiteral("MainWindow/Size");
 const QString kMaximized = QStringLiteral("MainWindow/Maximized");
+const QString kPricesNotes = QStringLiteral("View/PricesNotes");
 
 QString paneKey(const QString &pane)
 {
@@ -71,7 +72,29 @@ void UserSettings::setWindowPlace(const WindowPlace &place)
 
 std::optional<bool> UserSettings::paneShown(const QString &pane) const
 {
-    const QVariant shown = m_settings.value(paneKey(pane));
+    return flag(paneKey(pane));
+}
+
+void UserSettings::setPaneShown(const QString &pane, bool shown)
+{
+    m_settings.setValue(paneKey(pane), shown);
+    m_settings.sync();
+}
+
+std::optional<bool> UserSettings::pricesNotesShown() const
+{
+    return flag(kPricesNotes);
+}
+
+void UserSettings::setPricesNotesShown(bool shown)
+{
+    m_settings.setValue(kPricesNotes, shown);
+    m_settings.sync();
+}
+
+std::optional<bool> UserSettings::flag(const QString &key) const
+{
+    const QVariant shown = m_settings.value(key);
     if (!shown.isValid())
         return std::nullopt;
     const QString text = shown.toString();
@@ -80,12 +103,6 @@ std::optional<bool> UserSettings::paneShown(const QString &pane) const
     if (text == QLatin1String("false"))
         return false;
     return std::nullopt;
-}
-
-void UserSettings::setPaneShown(const QString &pane, bool shown)
-{
-    m_settings.setValue(paneKey(pane), shown);
-    m_settings.sync();
 }
 
 bool reachable(const QRect &frame, const QList<QRect> &screens)

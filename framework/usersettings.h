@@ -1,6 +1,6 @@
 // What the program keeps for each user between runs: the main window's size
-// and place, the folder a file was last written to, and which detail
-// sub-panes are shown. They live in the user's configuration directory
+// and place, the folder a file was last written to, which detail sub-panes
+// are shown, and whether prices and notes are. They live in the user's configuration directory
 // (ZIL/zil.conf there); the settings file beside the program, which names
 // the database, is never written.
 #pragma once
@@ -44,10 +44,18 @@ public:
     std::optional<bool> paneShown(const QString &pane) const;
     void setPaneShown(const QString &pane, bool shown);
 
+    // Whether prices and notes were shown when the program was last closed;
+    // nothing when not known.
+    std::optional<bool> pricesNotesShown() const;
+    void setPricesNotesShown(bool shown);
+
     // The file the settings are kept in.
     QString fileName() const { return m_settings.fileName(); }
 
 private:
+    // A kept "true" or "false"; nothing for anything else.
+    std::optional<bool> flag(const QString &key) const;
+
     QSettings m_settings;
 };
 

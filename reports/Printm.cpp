@@ -104,8 +104,13 @@ void TPrintMaterial::createBands()
             band, s.text, TableMaterial2, QString::fromLatin1(s.field), 0, 10.05, 179.92, 4.50);
         parent = band;
     }
+    ChildBandNotes = makeBand(*Report, BandKind::Child, "ChildBandNotes", 14.82);
+    QRLabelNotes = makeHeading(ChildBandNotes, "QRLabelNotes", QStringLiteral("NOTES"), 0, 5.03);
+    QRDBTextNotes = makeStretchText(ChildBandNotes, "QRDBTextNotes", TableMaterial2,
+        QStringLiteral("notes"), 0, 10.05, 179.92, 4.50);
     ChildBand4 = makeBand(*Report, BandKind::Child, "ChildBand4", 10.05);
     ChildBand3->setChildBand(ChildBand4);
+    ChildBandNotes->setChildBand(ChildBand4);
     QRLabel6 = makeHeading(ChildBand4, "QRLabel6", QStringLiteral("SUPPLIERS"), 1.06, 5.03);
 
     QRSubDetail3 = makeBand(*Report, BandKind::SubDetail, "QRSubDetail3", 5.03);
@@ -113,10 +118,29 @@ void TPrintMaterial::createBands()
     QRDBText3
         = makeFieldText(QRSubDetail3, "QRDBText3", TableSupplier, QStringLiteral("name"), 1.06, 0);
 
+    // Over the same links, printed instead of the names alone: the name,
+    // the price and the comment side by side. Without a cursor it prints
+    // nothing.
+    QRSubDetailPrices = makeBand(*Report, BandKind::SubDetail, "QRSubDetailPrices", 5.03);
+    QRDBTextPricedName = makeStretchText(QRSubDetailPrices, "QRDBTextPricedName", TableSupplier,
+        QStringLiteral("name"), 1.06, 0, 80, 4.50);
+    QRDBTextPrice = makeFieldText(
+        QRSubDetailPrices, "QRDBTextPrice", TableMatSupp, QStringLiteral("price"), 84, 0);
+    QRDBTextComment = makeStretchText(QRSubDetailPrices, "QRDBTextComment", TableMatSupp,
+        QStringLiteral("comment"), 112, 0, 67.92, 4.50);
+
     PageFooterBand1 = makePageFooter(*Report, "QRLabel9", "QRSysData1",
         [this](QObject *sender, QString &value) { QRSysData1Print(sender, value); });
     QRLabel9 = PageFooterBand1->findChild<ReportLabel *>(QStringLiteral("QRLabel9"));
     QRSysData1 = PageFooterBand1->findChild<ReportSysData *>(QStringLiteral("QRSysData1"));
+}
+
+void TPrintMaterial::setPricesNotes(bool shown)
+{
+    m_pricesNotes = shown;
+    ChildBand3->setChildBand(shown ? ChildBandNotes : ChildBand4);
+    QRSubDetail3->setDataSet(shown ? nullptr : TableMatSupp);
+    QRSubDetailPrices->setDataSet(shown ? TableMatSupp : nullptr);
 }
 
 QList<zil::store::Table *> TPrintMaterial::cursorOrder() const

@@ -1,8 +1,8 @@
 // The material sheet: the main window's current material with its name and
 // CAS number as the page heading, its FEMA and CE numbers, its synonyms, its
-// four texts and the names of its suppliers, on A4. The holder is never shown;
-// it owns the sheet's layout and its own cursors, which are open only while a
-// report runs.
+// four texts and the names of its suppliers, on A4; with prices and notes
+// shown, its notes after the texts and each supplier's price and comment. The holder is never
+// shown; it owns the sheet's layout and its own cursors, which are open only while a report runs.
 #pragma once
 
 #include "reports/sheet.h"
@@ -19,6 +19,11 @@ public:
     void QRSysData1Print(QObject *Sender, QString &Value);
 
     QList<zil::store::Table *> cursorOrder() const override;
+
+    // Whether the sheet, and the CSV export that reads through its cursors,
+    // has the material's notes and each supplier's price and comment.
+    void setPricesNotes(bool shown);
+    bool pricesNotes() const { return m_pricesNotes; }
 
     zil::store::Table *TableMaterial = nullptr;
     zil::store::DataSource *SourceMaterial = nullptr;
@@ -55,11 +60,21 @@ public:
     zil::framework::ReportBand *ChildBand3 = nullptr;
     zil::framework::ReportLabel *QRLabel5 = nullptr;
     zil::framework::ReportDBText *QRDBText8 = nullptr;
+    // The notes, between the literature and the suppliers while shown.
+    zil::framework::ReportBand *ChildBandNotes = nullptr;
+    zil::framework::ReportLabel *QRLabelNotes = nullptr;
+    zil::framework::ReportDBText *QRDBTextNotes = nullptr;
     zil::framework::ReportBand *ChildBand4 = nullptr;
     zil::framework::ReportLabel *QRLabel6 = nullptr;
 
     zil::framework::ReportBand *QRSubDetail3 = nullptr;
     zil::framework::ReportDBText *QRDBText3 = nullptr;
+    // The suppliers with their prices and comments, in place of the names
+    // alone while prices are shown.
+    zil::framework::ReportBand *QRSubDetailPrices = nullptr;
+    zil::framework::ReportDBText *QRDBTextPricedName = nullptr;
+    zil::framework::ReportDBText *QRDBTextPrice = nullptr;
+    zil::framework::ReportDBText *QRDBTextComment = nullptr;
 
     zil::framework::ReportBand *PageFooterBand1 = nullptr;
     zil::framework::ReportLabel *QRLabel9 = nullptr;
@@ -71,4 +86,6 @@ protected:
 private:
     void createCursors();
     void createBands();
+
+    bool m_pricesNotes = false;
 };

@@ -51,8 +51,16 @@ TPrintMaterial &SelectionExport::sheets()
         m_sheets = new TPrintMaterial(m_window, nullptr, nullptr);
         m_sheets->setParent(this);
         m_sheets->setObjectName(QStringLiteral("ExportSheets"));
+        m_sheets->setPricesNotes(m_pricesNotes);
     }
     return *m_sheets;
+}
+
+void SelectionExport::setPricesNotes(bool shown)
+{
+    m_pricesNotes = shown;
+    if (m_sheets)
+        m_sheets->setPricesNotes(shown);
 }
 
 void SelectionExport::MenuExportCsvClick()

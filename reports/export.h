@@ -38,6 +38,9 @@ public:
     // through until it has finished.
     bool running() const { return m_running; }
     void setLastFolder(const QString &folder);
+    // Whether both exports write the notes and the suppliers' prices, as the
+    // material sheet then shows them.
+    void setPricesNotes(bool shown);
 
     // "Export selection as &CSV..." and "Export selection as P&DF...".
     void MenuExportCsvClick();
@@ -71,6 +74,7 @@ private:
     // Made at the first export: a material sheet of the export's own, whose
     // cursors both exports read, separate from the main window's.
     TPrintMaterial *m_sheets = nullptr;
+    bool m_pricesNotes = false;
 };
 
 } // namespace zil::reports

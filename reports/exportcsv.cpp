@@ -34,8 +34,8 @@ QByteArray text(store::Table *table, const char *field)
 }
 
 // The fields of the sheet's material, its texts decoded as the detail pane
-// decodes them.
-QList<QByteArray> record(const TPrintMaterial &sheet)
+// decodes them; with prices, each supplier's price and the notes.
+QList<QByteArray> record(const TPrintMaterial &sheet, bool prices)
 {
     store::Table *material = sheet.TableMaterial;
     QList<QByteArray> fields {text(material, "name"), text(material, "cas"), text(material, "fema"),
@@ -47,23 +47,31 @@ QList<QByteArray> record(const TPrintMaterial &sheet)
     QByteArray suppliers;
     store::Table *link = sheet.TableMatSupp;
     for (link->first(); !link->isEmpty() && !link->eof(); link->next()) {
-        if (!sheet.TableSupplier->isEmpty())
-            suppliers += (suppliers.isEmpty() ? "" : "; ") + text(sheet.TableSupplier, "name");
+        if (sheet.TableSupplier->isEmpty())
+            continue;
+        suppliers += (suppliers.isEmpty() ? "" : "; ") + text(sheet.TableSupplier, "name");
+        if (const QByteArray price = text(link, "price").trimmed(); prices && !price.isEmpty())
+            suppliers += " (" + price + ')';
     }
     fields << synonyms << suppliers;
     for (const char *memo : {"occur", "flavor", "applic", "liter"})
         fields << text(material, memo);
+    if (prices)
+        fields << text(material, "notes");
     return fields;
 }
 
 } // namespace
 
-QStringList csvHeader()
+QStringList csvHeader(bool withNotes)
 {
-    return {QStringLiteral("Name"), QStringLiteral("CAS"), QStringLiteral("FEMA"),
+    QStringList titles {QStringLiteral("Name"), QStringLiteral("CAS"), QStringLiteral("FEMA"),
         QStringLiteral("CE"), QStringLiteral("Synonyms"), QStringLiteral("Suppliers"),
         QStringLiteral("Occurrence"), QStringLiteral("Flavour"), QStringLiteral("Application"),
         QStringLiteral("Literature")};
+    if (withNotes)
+        titles << QStringLiteral("Notes");
+    return titles;
 }
 
 ExportOutcome writeMaterialsCsv(TPrintMaterial &sheet, const QList<qint32> &ids,
@@ -74,9 +82,11 @@ ExportOutcome writeMaterialsCsv(TPrintMaterial &sheet, const QList<qint32> &ids,
         *error = file.errorString();
         return ExportOutcome::Failed;
     }
+    // The columns are those of the file's first line to its last.
+    const bool prices = sheet.pricesNotes();
     QByteArray out("\xEF\xBB\xBF");
     QList<QByteArray> titles;
-    for (const QString &title : csvHeader())
+    for (const QString &title : csvHeader(prices))
         titles << title.toUtf8();
     appendRecord(out, titles);
 
@@ -90,7 +100,7 @@ ExportOutcome writeMaterialsCsv(TPrintMaterial &sheet, const QList<qint32> &ids,
     bool cancelled = false;
     sheet.forEachRecord(ids, [&](qsizetype index) {
         if (!sheet.TableMaterial->isEmpty())
-            appendRecord(out, record(sheet));
+            appendRecord(out, record(sheet, prices));
         if (out.size() >= (1 << 20) && !flush())
             return false;
         cancelled = progress && !progress(index + 1);

@@ -15,10 +15,13 @@
 #include "framework/windowplace.h"
 #include "platform/font.h"
 #include "platform/help.h"
+#include "reports/Printm.h"
+#include "reports/export.h"
 #include "shell/About.h"
 #include "shell/LogoDlg.h"
 #include "shell/Sizerwin.h"
 #include "shell/historywiring.h"
+#include "shell/pricesnotes.h"
 #include "shell/tabstate.h"
 #include "shell/updatefollower.h"
 #include "store/database.h"
@@ -311,6 +314,22 @@ void TMainForm::createControllers()
         },
         zil::shell::TabState::Tabs {*m_materialList, *m_detailPane, *m_supplierBrowser}, Context);
     new CaptionKeysFirst(MainMenu, {SearchLabel, LabelSearchSupplier});
+    m_pricesNotes = std::make_unique<zil::shell::PricesNotes>(zil::shell::PricesNotes::Controls {
+        .item = MenuPricesNotes,
+        .detailPane = m_detailPane.get(),
+        .supplierBrowser = m_supplierBrowser.get(),
+        .materialPages = DetailTabNotebook,
+        .material = SourceMaterial,
+        .linkedMaterialPages = TabDetailsMaterial,
+        .linkedMaterial = SourceMaterial2,
+        .showOnSheet =
+            [this](bool shown) {
+                if (PrintMaterial)
+                    PrintMaterial->setPricesNotes(shown);
+                ExportSelection->setPricesNotes(shown);
+            },
+        .pageInViewChanged = [this] { UpdateTabState(); },
+    });
     m_copy = std::make_unique<zil::browser::CopyController>(zil::browser::CopyController::Controls {
         this, MenuCopy, MaterialGrid, TableMaterial, DBGrid1, TableSupplierName});
     m_history = std::make_unique<zil::shell::HistoryWiring>(
@@ -378,6 +397,8 @@ void TMainForm::createMenus()
     MenuBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     MenuForward = item(ControlMenu, "MenuForward", QStringLiteral("&Forward"));
     MenuForward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    ControlMenu->addSeparator();
+    MenuPricesNotes = item(ControlMenu, "MenuPricesNotes", QStringLiteral("&Prices and notes"));
 
     ReportMenu = menu("ReportMenu", QStringLiteral("&Report"));
     MenuPrintMaterial = item(ReportMenu, "MenuPrintMaterial", QStringLiteral("Print &material"));

@@ -57,6 +57,7 @@ class TransientNotice;
 } // namespace zil::framework
 namespace zil::shell {
 class HistoryWiring;
+class PricesNotes;
 class TabState;
 class UpdateFollower;
 } // namespace zil::shell
@@ -186,8 +187,13 @@ public:
     QAction *MenuForward = nullptr;
     const zil::shell::HistoryWiring &history() const { return *m_history; }
 
+    // The View menu's "&Prices and notes" and what it shows.
+    QAction *MenuPricesNotes = nullptr;
+    zil::shell::PricesNotes &pricesNotes() const { return *m_pricesNotes; }
+
     // What is kept for the user between runs, in shell/userstate.cpp: the
-    // Hide/Show states, given back when the window is made; its size and
+    // Hide/Show states and whether prices and notes are shown, given back
+    // when the window is made; its size and
     // place, given back when it is first shown (false when none is kept or
     // it lies off every screen); all of them kept when it closes.
     void RestorePaneStates();
@@ -363,5 +369,6 @@ private:
     std::unique_ptr<zil::browser::CopyController> m_copy;
     std::unique_ptr<zil::shell::HistoryWiring> m_history;
     std::unique_ptr<zil::shell::UpdateFollower> m_updates;
+    std::unique_ptr<zil::shell::PricesNotes> m_pricesNotes;
     bool m_placed = false;
 };

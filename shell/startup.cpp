@@ -4,6 +4,7 @@
 #include "LogoDlg.h"
 #include "Sizerwin.h"
 #include "Zil0.h"
+#include "pricesnotes.h"
 #include "updatefollower.h"
 
 #include "browser/Progres.h"
@@ -100,6 +101,7 @@ bool TMainForm::StartUp()
         AboutBox = new TAboutBox(this);
         GaugeWindow = new TGaugeWindow(this);
         PrintMaterial = new TPrintMaterial(this, MainPrintDialog, TableMaterial);
+        PrintMaterial->setPricesNotes(m_pricesNotes->shown());
         PrintSupplier = new TPrintSupplier(this, MainPrintDialog, TableSupplierName);
         SearchWindow = new TSearchWindow(this);
         SizerWindow = new TSizerWindow(this);

@@ -1,5 +1,6 @@
 // What the main window keeps for the user between runs: its size and place,
-// and the Hide/Show state of the two detail sub-panes. They are taken when
+// the Hide/Show state of the two detail sub-panes, and whether prices and
+// notes are shown. They are taken when
 // the window closes and given back when it is made and first shown.
 #include "Zil0.h"
 
@@ -7,6 +8,7 @@
 #include "browser/linkedlists.h"
 #include "browser/supplierbrowser.h"
 #include "framework/usersettings.h"
+#include "shell/pricesnotes.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
@@ -18,6 +20,8 @@ using zil::framework::UserSettings;
 void TMainForm::RestorePaneStates()
 {
     const UserSettings settings;
+    if (settings.pricesNotesShown().value_or(false))
+        m_pricesNotes->setShown(true);
     const auto supplierDetails = settings.paneShown(TabDetailsSuppliers->objectName());
     if (supplierDetails && *supplierDetails != m_detailPane->SupplierDetailsShown())
         m_detailPane->ToggleSupplierDetails();
@@ -93,4 +97,5 @@ void TMainForm::RememberUserState()
     settings.setPaneShown(TabDetailsSuppliers->objectName(), m_detailPane->SupplierDetailsShown());
     settings.setPaneShown(
         TabDetailsMaterial->objectName(), m_supplierBrowser->MaterialDetailsShown());
+    settings.setPricesNotesShown(m_pricesNotes->shown());
 }

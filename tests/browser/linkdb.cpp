@@ -132,7 +132,18 @@ bool makeLinkDatabase(const QString &srcDir, const QString &dbDir)
                    .arg(kMid))
         && execSql(tableFile(dbDir, "SYNON.DB"),
             "INSERT INTO synon (name, materialid, pos, sf) VALUES ('Anise oil stearoptene', 1, 0, "
-            "'ANISE OIL STEAROPTENE')");
+            "'ANISE OIL STEAROPTENE')")
+        // The prices and comments of Anethole's links and its notes, which
+        // the sources do not carry.
+        && execSql(tableFile(dbDir, "MATSUPP.DB"),
+            QStringLiteral("UPDATE matsupp SET price = 'GBP 10.63/kg', comment = 'natural per US "
+                           "rules' WHERE materialid = 1 AND supplierid = %1;"
+                           "UPDATE matsupp SET price = 'EUR 12.40/kg' WHERE materialid = 1 AND "
+                           "supplierid = %2")
+                .arg(kZeta)
+                .arg(kMid))
+        && execSql(tableFile(dbDir, "MATERIAL.DB"),
+            QStringLiteral("UPDATE material SET notes = '%1' WHERE id = 1").arg(kAnetholeNotes));
 }
 
 QString tableFile(const QString &dbDir, const QString &fileName)

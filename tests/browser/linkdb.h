@@ -1,8 +1,10 @@
 // The database of the detail pane and supplier browser tests: materials with
 // three, two, one and no suppliers, synonyms in an order that is neither
 // alphabetical nor the order of the file, suppliers whose names differ only
-// in case, one whose name begins with an accented letter, and links to a supplier and a material
-// that do not exist, written into the table file as another program would.
+// in case, one whose name begins with an accented letter, links with prices
+// and comments and a material with notes, and links to a supplier and a
+// material that do not exist, written into the table files as another
+// program would.
 #pragma once
 
 #include <QList>
@@ -33,6 +35,9 @@ inline constexpr int kNordic = 70; // "Nordic Essential Oils Trade Co", 30 chara
 inline constexpr int kOlmuhle = 80; // "Ölmühle Aromen", filed under O
 inline constexpr int kMissingSupplier = 99;
 inline constexpr int kMissingMaterial = 999;
+// Anethole's notes; its link to Zeta Oils has the price "GBP 10.63/kg" and
+// the comment "natural per US rules", the one to Mid Chem "EUR 12.40/kg".
+inline constexpr char kAnetholeNotes[] = "Turns brown in soap and with iron salts.";
 
 // Makes the database in dbDir, its sources in srcDir.
 bool makeLinkDatabase(const QString &srcDir, const QString &dbDir);

@@ -213,7 +213,8 @@ private slots:
     }
 
     // Ctrl+C on the supplier list copies the address, as its menu does; on
-    // the list of the supplier's materials, the text of the current cell.
+    // the list of the supplier's materials, the text of the current cell as
+    // it shows it.
     void ctrlCOnTheSupplierTabLists()
     {
         form().MainTabNotebook->setCurrentIndex(1);
@@ -227,7 +228,9 @@ private slots:
         framework::DataGrid *materials = form().MaterialGrid2;
         QCOMPARE(materials->model()->rowCount(), 2);
         materials->setCurrentIndex(materials->model()->index(1, 0));
+        // The name the cell shows, not the id it holds.
         const QString shown = materials->currentIndex().data().toString();
+        QCOMPARE(shown, form().DBMaterialName->text());
         QVERIFY(!shown.isEmpty());
         materials->setFocus();
         QVERIFY(materials->hasFocus());

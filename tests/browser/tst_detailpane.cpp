@@ -2,6 +2,7 @@
 // synonyms, the supplier list with its counted title and the names drawn in
 // it, the supplier sub-pane with the Hide/Show button, and the detail pages.
 #include "common/appfixture.h"
+#include "common/imagediff.h"
 #include "linkdb.h"
 
 #include "browser/searchclass.h"
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -345,6 +347,99 @@ private slots:
         QVERIFY(test::execSql(
             links, QStringLiteral("DELETE FROM matsupp WHERE materialid = %1").arg(citral)));
         f->TableSupLink->refresh();
+        f->DetailTabNotebook->setCurrentIndex(0);
+    }
+
+    // "Prices and notes" on: the supplier list has each link's price and
+    // comment after the name, the supplier's material list the CAS numbers,
+    // and both detail panes a page of the material's notes. Off again, the
+    // window is drawn as before, pixel for pixel.
+    void pricesAndNotesShownOnDemand()
+    {
+        gotoMaterial("Anethole");
+        auto views = [this] {
+            // The two lists that change, each on its tab; the focus on a
+            // list, so that no caret blinks into the pictures.
+            // Each reached by clicks on the tabs, as the user reaches them.
+            QList<QImage> out;
+            clickTab(f->DetailTabNotebook, 1);
+            f->SupplierGrid->setFocus();
+            out << f->grab().toImage();
+            clickTab(f->MainTabNotebook, 1);
+            clickTab(f->SuppliersDetailTabNotebook, 1);
+            f->MaterialGrid2->setFocus();
+            out << f->grab().toImage();
+            clickTab(f->MainTabNotebook, 0);
+            return out;
+        };
+        const QList<QImage> before = views();
+        QVERIFY(f->MenuPricesNotes->isCheckable() && !f->MenuPricesNotes->isChecked());
+        QCOMPARE(f->MenuPricesNotes->text(), QStringLiteral("&Prices and notes"));
+        QCOMPARE(f->MenuPricesNotes->parent(), f->ControlMenu);
+
+        f->MenuPricesNotes->trigger();
+        QAbstractItemModel *suppliers = f->SupplierGrid->model();
+        QCOMPARE(suppliers->columnCount(), 3);
+        QCOMPARE(f->SupplierGrid->columnTitle(0), QStringLiteral("3 suppliers for: Anethole"));
+        QCOMPARE(f->SupplierGrid->columnTitle(1), QStringLiteral("Price"));
+        QCOMPARE(f->SupplierGrid->columnTitle(2), QStringLiteral("Comment"));
+        // The cells give what they show, the names for the ids; the comments
+        // are drawn in the last column.
+        QStringList rows;
+        for (int r = 0; r < suppliers->rowCount(); ++r)
+            rows << QStringLiteral("%1|%2|%3")
+                        .arg(suppliers->index(r, 0).data().toString(),
+                            suppliers->index(r, 1).data().toString(),
+                            suppliers->index(r, 2).data().toString());
+        QCOMPARE(rows,
+            QStringList({"Zeta Oils|GBP 10.63/kg|natural per US rules", "alpha Aromatics||",
+                "Mid Chem|EUR 12.40/kg|"}));
+        QCOMPARE(supplierRows(), QStringList({"natural per US rules", "", ""}));
+
+        QCOMPARE(f->DetailTabNotebook->count(), 3);
+        QCOMPARE(f->DetailTabNotebook->tabText(2), QStringLiteral("Notes"));
+        auto *notes = f->findChild<QPlainTextEdit *>(QStringLiteral("DBNotes"));
+        QVERIFY(notes && notes->isReadOnly());
+        QCOMPARE(notes->toPlainText(), QString::fromLatin1(test::kAnetholeNotes));
+        gotoMaterial("Benzaldehyde");
+        QCOMPARE(notes->toPlainText(), QString());
+        gotoMaterial("Anethole");
+        clickTab(f->DetailTabNotebook, 2);
+        QVERIFY(notes->isVisible());
+        QVERIFY(!f->HideShowButton->isEnabled());
+
+        // The Suppliers tab, on Zeta Oils: it offers Anethole, Damascone,
+        // Eugenol and Vanillin.
+        f->MainTabNotebook->setCurrentIndex(1);
+        f->SuppliersDetailTabNotebook->setCurrentIndex(1);
+        QAbstractItemModel *materials = f->MaterialGrid2->model();
+        QCOMPARE(materials->columnCount(), 2);
+        QCOMPARE(f->MaterialGrid2->columnTitle(0), QStringLiteral("CAS"));
+        QCOMPARE(f->MaterialGrid2->columnTitle(1), QStringLiteral("4 materials from: Zeta Oils"));
+        QCOMPARE(materials->index(0, 0).data().toString(), test::withCheckDigit("104-46"));
+        QCOMPARE(materials->index(3, 1).data().toString(), QStringLiteral("Vanillin"));
+        QCOMPARE(f->TabDetailsMaterial->count(), 2);
+        auto *linkedNotes = f->findChild<QPlainTextEdit *>(QStringLiteral("MemoNotes"));
+        QVERIFY(linkedNotes);
+        f->TableSupLink2->first();
+        QCOMPARE(linkedNotes->toPlainText(), QString::fromLatin1(test::kAnetholeNotes));
+        f->TableSupLink2->next();
+        QCOMPARE(linkedNotes->toPlainText(), QString());
+        f->TableSupLink2->first();
+        f->MainTabNotebook->setCurrentIndex(0);
+
+        // Off with the Notes page in view: the Details page comes back.
+        f->MenuPricesNotes->trigger();
+        QVERIFY(!f->MenuPricesNotes->isChecked());
+        QCOMPARE(f->DetailTabNotebook->count(), 2);
+        QCOMPARE(f->DetailTabNotebook->currentIndex(), 0);
+        QCOMPARE(f->TabDetailsMaterial->count(), 1);
+        QVERIFY(!f->findChild<QPlainTextEdit *>(QStringLiteral("DBNotes")));
+        QCOMPARE(suppliers->columnCount(), 1);
+        gotoMaterial("Anethole");
+        const QList<QImage> after = views();
+        for (qsizetype i = 0; i < before.size(); ++i)
+            QCOMPARE(test::largestDifference(before[i], after[i]), 0);
         f->DetailTabNotebook->setCurrentIndex(0);
     }
 

@@ -13,22 +13,6 @@ source "$(dirname "$0")/lib.sh"
 start_on_demo --plain
 measure_list
 
-# The current row of the data grid in the right-hand pane: "top bottom".
-grid_band() { colour_band $((detail_left + 20)) $((detail_left + 320)) $((page_top + 24)) $((page_top + 190)); }
-has_grid_band() { [ -n "$(grid_band)" ]; }
-grid_band_at() { [ "$(grid_band)" = "$1" ]; }
-# pick_grid_row N: a click on row N of that grid; waits until it is current.
-pick_grid_row() {
-    local band top bottom height want
-    poll "$ui_limit" has_grid_band || fail "no current row in the grid of the detail pane"
-    band=$(grid_band)
-    top=${band%% *} bottom=${band##* }
-    height=$((bottom - top + 2))
-    want="$((top + ($1 - 1) * height)) $((bottom + ($1 - 1) * height))"
-    click 400 $((top + ($1 - 1) * height + height / 2))
-    park
-    poll "$ui_limit" grid_band_at "$want" || fail "a click on row $1 of the grid does not make it current"
-}
 # The tab being entered is clicked where the mouse finds it. The Materials
 # tab begins at the left edge of the tab bar.
 enter_suppliers_tab() {

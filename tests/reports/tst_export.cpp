@@ -8,9 +8,9 @@
 
 #include "browser/Search.h"
 #include "browser/searchclass.h"
+#include "framework/usersettings.h"
 #include "platform/messagebox.h"
 #include "platform/printing.h"
-#include "framework/usersettings.h"
 #include "reports/export.h"
 #include "shell/Zil0.h"
 #include "store/field.h"
@@ -86,9 +86,43 @@ QList<zil::test::SourceLink> links()
         {QStringLiteral("2"), 7}};
 }
 
+// Prices, comments and notes, which the sources of the tests' databases do
+// not carry, written into the tables afterwards; the ids are those of the
+// materials' keys, which come in name order.
+struct Price
+{
+    const char *material;
+    int supplier;
+    const char *price;
+    const char *comment;
+};
+const Price prices[] = {{"1", 3, "EUR 9.10/kg", "min. order 25 kg"}, {"1", 12, "", "on request"},
+    {"2", 7, "EUR 41.20/kg", "cold pressed, \"FCF\""}};
+const std::pair<const char *, const char *> notes[]
+    = {{"1", "Turns brown in soap\nand with iron salts."}, {"2", "Phototoxic unless FCF."}};
+
+bool writePricesAndNotes(const QString &db)
+{
+    auto quoted = [](const char *text) {
+        return QLatin1Char('\'') + QString::fromUtf8(text).replace("'", "''") + QLatin1Char('\'');
+    };
+    QString links, materialNotes;
+    for (const Price &p : prices)
+        links += QStringLiteral("UPDATE matsupp SET price = %1, comment = %2 WHERE materialid = "
+                                "%3 AND supplierid = %4;")
+                     .arg(quoted(p.price), quoted(p.comment), p.material)
+                     .arg(p.supplier);
+    for (const auto &[material, text] : notes)
+        materialNotes += QStringLiteral("UPDATE material SET notes = %1 WHERE id = %2;")
+                             .arg(quoted(text), material);
+    return zil::test::execSql(QDir(db).filePath(QStringLiteral("MATSUPP.DB")), links)
+        && zil::test::execSql(QDir(db).filePath(QStringLiteral("MATERIAL.DB")), materialNotes);
+}
+
 // The line a material should have in the file, from the sources alone:
-// synonyms in their given order, suppliers by ascending supplier id.
-QStringList expectedLine(const SourceMaterial &m)
+// synonyms in their given order, suppliers by ascending supplier id; with
+// prices, each supplier's price after its name and the notes last.
+QStringList expectedLine(const SourceMaterial &m, bool withPrices = false)
 {
     QList<zil::test::SourceSupplier> linked;
     for (const zil::test::SourceLink &l : links())
@@ -99,11 +133,22 @@ QStringList expectedLine(const SourceMaterial &m)
     std::sort(
         linked.begin(), linked.end(), [](const auto &a, const auto &b) { return a.id < b.id; });
     QStringList names;
-    for (const auto &s : linked)
+    for (const auto &s : linked) {
         names << s.name;
-    return {m.name, m.cas.isEmpty() ? QString() : zil::test::withCheckDigit(m.cas), m.fema, m.ce,
-        m.synonyms.join(QStringLiteral("; ")), names.join(QStringLiteral("; ")), m.occur, m.flavor,
-        m.applic, m.liter};
+        for (const Price &p : prices)
+            if (withPrices && m.key == QLatin1String(p.material) && s.id == p.supplier && *p.price)
+                names.last() += QStringLiteral(" (%1)").arg(QString::fromUtf8(p.price));
+    }
+    QStringList line {m.name, m.cas.isEmpty() ? QString() : zil::test::withCheckDigit(m.cas),
+        m.fema, m.ce, m.synonyms.join(QStringLiteral("; ")), names.join(QStringLiteral("; ")),
+        m.occur, m.flavor, m.applic, m.liter};
+    if (withPrices) {
+        line << QString();
+        for (const auto &[material, text] : notes)
+            if (m.key == QLatin1String(material))
+                line.last() = QString::fromUtf8(text);
+    }
+    return line;
 }
 
 // The file's records read back with libcsv; empty when it has no byte order
@@ -149,6 +194,7 @@ private slots:
     void cleanup();
 
     void csvHoldsTheListInEachOrderAndSelection();
+    void pricesAndNotesInTheCsvAndOnTheSheet();
     void pdfHoldsOneSheetPerListedMaterial();
     void cancelLeavesNoFileAndKeepsAnOldOne();
     void unwritableFileIsReportedAndLeavesNothing();
@@ -193,6 +239,7 @@ void TestExport::initTestCase()
     m_db = m_dir.filePath(QStringLiteral("db"));
     QVERIFY(zil::test::makeDatabase(
         m_dir.filePath(QStringLiteral("src")), m_db, materials(), suppliers(), links()));
+    QVERIFY(writePricesAndNotes(m_db));
 }
 
 void TestExport::init()
@@ -286,6 +333,41 @@ void TestExport::csvHoldsTheListInEachOrderAndSelection()
     runCriteria(QStringLiteral("oil"));
     QCOMPARE(shownNames().size(), 2);
     compareCsvWithList(m_dir.filePath(QStringLiteral("selected.csv")));
+}
+
+// With prices and notes shown, the CSV file has the notes in a last column
+// and each supplier's price after its name; the material sheet the notes
+// after the literature and each supplier with its price and comment. Turned
+// off again, the file is as before.
+void TestExport::pricesAndNotesInTheCsvAndOnTheSheet()
+{
+    QAction *toggle = item("MenuPricesNotes");
+    QVERIFY(toggle && toggle->isCheckable() && !toggle->isChecked());
+    toggle->trigger();
+    const QString path = m_dir.filePath(QStringLiteral("priced.csv"));
+    exportTo("MenuExportCsv", path);
+    QList<QStringList> records = readCsv(path);
+    QCOMPARE(records.value(0), header + QStringList {QStringLiteral("Notes")});
+    QCOMPARE(records.size(), materials().size() + 1);
+    for (qsizetype i = 1; i < records.size(); ++i)
+        QCOMPARE(records[i], expectedLine(source(records[i].value(0)), true));
+
+    form()->SearchClass->GotoMaterial(2);
+    form()->SearchClass->ShowCurrent();
+    const QString pdf = m_dir.filePath(QStringLiteral("priced.pdf"));
+    exportTo("MenuSavePdf", pdf);
+    const QStringList page = zil::test::pdfLines(pdf).value(0);
+    const qsizetype literature = page.indexOf(QStringLiteral("LITERATURE"));
+    QVERIFY2(literature > 0, qPrintable(page.join('|')));
+    QCOMPARE(page.mid(literature + 1, 4),
+        (QStringList {"NOTES", "Phototoxic unless FCF.", "SUPPLIERS",
+            QStringLiteral("Z\u00e9phyr Ar\u00f4mes EUR 41.20/kg cold pressed, \"FCF\"")}));
+
+    toggle->trigger();
+    exportTo("MenuExportCsv", path);
+    records = readCsv(path);
+    QCOMPARE(records.value(0), header);
+    QCOMPARE(records.value(1), expectedLine(source(records.value(1).value(0))));
 }
 
 void TestExport::pdfHoldsOneSheetPerListedMaterial()

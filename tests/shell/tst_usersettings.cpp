@@ -1,12 +1,13 @@
 // What the program remembers for its user between runs: the main window's
-// size and place, the folder of the last PDF file and the Hide/Show state of
-// both sub-panes, given back to the next main window; a place off every
-// screen is not; the settings file beside the program is never written.
+// size and place, the folder of the last PDF file, the Hide/Show state of
+// both sub-panes and whether prices and notes are shown, given back to the next main window; a
+// place off every screen is not; the settings file beside the program is never written.
 #include "common/appfixture.h"
 #include "common/testdb.h"
 
-#include "platform/printing.h"
 #include "framework/usersettings.h"
+#include "platform/printing.h"
+#include "reports/Printm.h"
 #include "shell/Zil0.h"
 
 #include <QAction>
@@ -121,6 +122,9 @@ private slots:
             QTest::mouseClick(f->HideShowButton, Qt::LeftButton);
             QVERIFY(f->TabDetailsSuppliers->isHidden());
             QVERIFY(!f->TabDetailsMaterial->isHidden());
+            // Prices and notes, off at first, turned on.
+            QVERIFY(!f->MenuPricesNotes->isChecked());
+            f->MenuPricesNotes->trigger();
             savePdf(f, out.filePath(QStringLiteral("sheet.pdf")));
             QVERIFY(QFile::exists(out.filePath(QStringLiteral("sheet.pdf"))));
             f->close();
@@ -134,6 +138,9 @@ private slots:
         TMainForm *f = app.form();
         QVERIFY(f->TabDetailsSuppliers->isHidden());
         QVERIFY(!f->TabDetailsMaterial->isHidden());
+        QVERIFY(f->MenuPricesNotes->isChecked());
+        QCOMPARE(f->DetailTabNotebook->count(), 3);
+        QVERIFY(f->PrintMaterial->pricesNotes());
         QCOMPARE(f->HideShowButton->text(), QStringLiteral("Show details"));
         QVERIFY(!f->HideShowButton->isEnabled());
         app.show();

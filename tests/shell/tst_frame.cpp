@@ -149,8 +149,9 @@ void TestFrame::startState()
     };
     QCOMPARE(items("File1"), QStringList({"ExitMenu=E&xit"}));
     QCOMPARE(items("ControlMenu"),
-        QStringList({"Materials1=&Materials", "Suppliers1=&Suppliers", "=-",
-            "MenuBack=&Back (disabled)", "MenuForward=&Forward (disabled)"}));
+        QStringList(
+            {"Materials1=&Materials", "Suppliers1=&Suppliers", "=-", "MenuBack=&Back (disabled)",
+                "MenuForward=&Forward (disabled)", "=-", "MenuPricesNotes=&Prices and notes"}));
     QCOMPARE(items("ReportMenu"),
         QStringList({"MenuPrintMaterial=Print &material",
             "MenuPrintSupplier=Print &supplier "

@@ -187,9 +187,9 @@ public:
     QAction *MenuForward = nullptr;
     const zil::shell::HistoryWiring &history() const { return *m_history; }
 
-    // The View menu's "&Prices and notes" and what it shows.
+    // The View menu's "&Prices and notes"; shell/pricesnotes.h shows what it
+    // shows.
     QAction *MenuPricesNotes = nullptr;
-    zil::shell::PricesNotes &pricesNotes() const { return *m_pricesNotes; }
 
     // What is kept for the user between runs, in shell/userstate.cpp: the
     // Hide/Show states and whether prices and notes are shown, given back

@@ -44,16 +44,6 @@ void PricesNotes::setShown(bool shown)
     }
 }
 
-QPlainTextEdit *PricesNotes::materialNotes() const
-{
-    return m_materialPage ? m_materialPage->findChild<QPlainTextEdit *>() : nullptr;
-}
-
-QPlainTextEdit *PricesNotes::linkedMaterialNotes() const
-{
-    return m_linkedMaterialPage ? m_linkedMaterialPage->findChild<QPlainTextEdit *>() : nullptr;
-}
-
 QWidget *PricesNotes::addNotesPage(QTabWidget *pages, store::DataSource *source, const char *name)
 {
     auto *page = new QWidget;

@@ -12,7 +12,6 @@
 #include <functional>
 
 class QAction;
-class QPlainTextEdit;
 class QTabWidget;
 class QWidget;
 
@@ -57,10 +56,6 @@ public:
 
     void setShown(bool shown);
     bool shown() const { return m_shown; }
-
-    // The memos of the two "Notes" pages; null while they are not shown.
-    QPlainTextEdit *materialNotes() const;
-    QPlainTextEdit *linkedMaterialNotes() const;
 
 private:
     // A page "Notes" at the end of pages with a memo bound to the notes of

@@ -348,16 +348,8 @@ qsizetype Table::locate(qint64 rowid) const
     std::vector<QVariant> values;
     for (int column : o.columns)
         values.push_back(row[size_t(column)]);
-    for (const bool folded : {false, true}) {
-        if (folded && !o.foldsLetters)
-            break;
-        const std::vector<KeyValue> keys = keysOf(o, values, folded);
-        for (qsizetype p = lowerBound(keys); p < m_hi; ++p) {
-            bool equal = true;
-            for (size_t f = 0; f < keys.size() && equal; ++f)
-                equal = o.compare(p, int(f), keys[f]) == 0;
-            if (!equal)
-                break;
+    for (const std::vector<KeyValue> &keys : keyForms(o, values)) {
+        for (qsizetype p = lowerBound(keys); p < m_hi && equalAt(o, keys, p); ++p) {
             if (o.rowid(p) == rowid)
                 return p;
         }
@@ -365,17 +357,27 @@ qsizetype Table::locate(qint64 rowid) const
     return -1;
 }
 
-std::vector<KeyValue> Table::keysOf(
-    const IndexOrder &o, const std::vector<QVariant> &values, bool folded) const
+std::vector<std::vector<KeyValue>> Table::keyForms(
+    const IndexOrder &o, const std::vector<QVariant> &values) const
 {
-    std::vector<KeyValue> keys;
+    std::vector<std::vector<KeyValue>> forms(o.foldsLetters ? 2 : 1);
     for (size_t f = 0; f < values.size(); ++f) {
-        KeyValue key = m_file->keyValue(o, int(f), values[f]);
-        if (folded && !key.isInteger)
-            key = m_file->keyValue(o, int(f), foldLetters(values[f].toString()));
-        keys.push_back(std::move(key));
+        forms[0].push_back(m_file->keyValue(o, int(f), values[f]));
+        if (o.foldsLetters)
+            forms[1].push_back(forms[0].back().isInteger
+                    ? forms[0].back()
+                    : m_file->keyValue(o, int(f), foldLetters(values[f].toString())));
     }
-    return keys;
+    return forms;
+}
+
+bool Table::equalAt(const IndexOrder &o, const std::vector<KeyValue> &keys, qsizetype p) const
+{
+    for (size_t f = 0; f < keys.size(); ++f) {
+        if (o.compare(p, int(f), keys[f]) != 0)
+            return false;
+    }
+    return true;
 }
 
 void Table::setPosition(qsizetype pos)
@@ -678,15 +680,8 @@ bool Table::findKey(const QVariantList &values)
             QStringLiteral("Wrong number of key values for %1").arg(m_tableName));
     const std::vector<QVariant> given(values.begin(), values.end());
     qsizetype p = -1;
-    for (const bool folded : {false, true}) {
-        if (folded && !o.foldsLetters)
-            break;
-        const std::vector<KeyValue> keys = keysOf(o, given, folded);
-        const qsizetype at = lowerBound(keys);
-        bool equal = at < m_hi;
-        for (size_t f = 0; f < keys.size() && equal; ++f)
-            equal = o.compare(at, int(f), keys[f]) == 0;
-        if (equal) {
+    for (const std::vector<KeyValue> &keys : keyForms(o, given)) {
+        if (const qsizetype at = lowerBound(keys); at < m_hi && equalAt(o, keys, at)) {
             p = at;
             break;
         }

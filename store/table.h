@@ -154,11 +154,14 @@ private:
     // The place of the record with rowid in the active order; -1 when it
     // is not among the records in view.
     qsizetype locate(qint64 rowid) const;
-    // The key of o for values of its leading fields; with folded, their
-    // texts with the letters folded, as an index that folds letters holds
-    // them when it was made now (tablefile.h).
-    std::vector<KeyValue> keysOf(
-        const IndexOrder &o, const std::vector<QVariant> &values, bool folded) const;
+    // The keys of o for values of its leading fields, in each form its
+    // entries may hold them: as they are, and on an index that folds letters
+    // also with their texts' letters folded, as an index made now holds them
+    // (tablefile.h).
+    std::vector<std::vector<KeyValue>> keyForms(
+        const IndexOrder &o, const std::vector<QVariant> &values) const;
+    // Whether the entry at place p of o equals keys on every field keys has.
+    bool equalAt(const IndexOrder &o, const std::vector<KeyValue> &keys, qsizetype p) const;
     qsizetype lowerBound(const std::vector<KeyValue> &keys) const;
     qsizetype upperBound(const KeyValue &key) const;
     void notifySources(void (DataSource::*notice)());

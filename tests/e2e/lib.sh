@@ -311,6 +311,21 @@ click() { x xdotool mousemove --window "$main" "$1" "$2" click "${3:-1}"; }
 # hover highlight changes the pixels that are read.
 park() { x xdotool mousemove --window "$main" 586 446; }
 
+# click_menu_title LETTER: the menu whose title has that key letter opened by
+# a click a few pixels inside the title's left edge, found where the key
+# opens it. Status 1 when the click opens no menu; else px py pw ph hold the
+# popup's place and size on the screen.
+click_menu_title() {
+    focus "$main"
+    keys "alt+$1"
+    wait_until "$ui_limit" "the menu of Alt+$1 opened by its key" menu_open
+    read -r _ px py pw ph <<<"$(menu_popups | head -n 1)"
+    close_menu
+    click $((px - wx + 8)) $((menu_bottom / 2))
+    poll "$ui_limit" menu_open || return 1
+    read -r _ px py pw ph <<<"$(menu_popups | head -n 1)"
+}
+
 # --- ZIL -------------------------------------------------------------------
 
 # start_zil: starts the installed program, waits for its main window and
@@ -645,6 +660,17 @@ find_tab() {
 grid_band() { colour_band $((detail_left + 20)) $((detail_left + 320)) $((page_top + 24)) $((page_top + 190)); }
 has_grid_band() { [ -n "$(grid_band)" ]; }
 grid_band_at() { [ "$(grid_band)" = "$1" ]; }
+# pick_supplier_of MATERIAL N: MATERIAL typed into the search field of the
+# Materials tab, the detail page "Suppliers" opened by a click on its tab and
+# row N of the material's supplier list clicked (pick_grid_row).
+pick_supplier_of() {
+    focus "$main"
+    search_field_click
+    type_text "${1,,}"
+    find_tab $((detail_left + 30)) $((detail_left + 200)) "$detail_tab_y" >/dev/null \
+        || fail "no click opens the detail page \"Suppliers\""
+    pick_grid_row "$2"
+}
 # pick_grid_row N: a click on row N of that grid; waits until it is current.
 # Sets grid_row_y to the middle of that row.
 pick_grid_row() {

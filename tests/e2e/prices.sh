@@ -17,14 +17,7 @@ measure_list
 
 # The View menu opened by a click on its title, found where its key opens
 # it, and its last item, "&Prices and notes", clicked.
-focus "$main"
-keys alt+v
-wait_until "$ui_limit" "View menu opened by its key" menu_open
-read -r _ px _ _ _ <<<"$(menu_popups | head -n 1)"
-close_menu
-click $((px - wx + 8)) $((menu_bottom / 2))
-wait_until "$ui_limit" "View menu opened by a click" menu_open
-read -r _ px py pw ph <<<"$(menu_popups | head -n 1)"
+click_menu_title v || fail "a click on \"&View\" opens no menu"
 shot view-menu.png
 x xdotool mousemove $((px + pw / 2)) $((py + ph - 12)) click 1
 wait_until "$ui_limit" "View menu closed by the click on its item" menu_closed
@@ -39,18 +32,11 @@ supplier_id=$(sqlite3 -readonly -batch "$links" "select min(supplierid) from mat
 [ -n "$supplier_id" ] || fail "no supplier of $material has a price and a comment"
 supplier_row=$(sqlite3 -readonly -batch "$links" "select count(*) from matsupp
     where materialid = $material_id and supplierid <= $supplier_id")
-price=$(sqlite3 -readonly -batch "$links" "select price from matsupp
-    where materialid = $material_id and supplierid = $supplier_id")
-comment=$(sqlite3 -readonly -batch "$links" "select comment from matsupp
-    where materialid = $material_id and supplierid = $supplier_id")
+IFS=$'\t' read -r price comment < <(sqlite3 -readonly -batch -separator $'\t' "$links" \
+    "select price, comment from matsupp where materialid = $material_id and supplierid = $supplier_id")
 supplier=$(sql "$db" supplier.db "select name from supplier where id = $supplier_id")
 
-focus "$main"
-search_field_click
-type_text "${material,,}"
-find_tab $((detail_left + 30)) $((detail_left + 200)) "$detail_tab_y" >/dev/null \
-    || fail "no click opens the detail page \"Suppliers\""
-pick_grid_row "$supplier_row"
+pick_supplier_of "$material" "$supplier_row"
 log "picked '$supplier', row $supplier_row of the suppliers of $material"
 
 # Clicked from left to right along the row, each cell copied: the texts met,

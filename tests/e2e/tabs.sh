@@ -45,12 +45,7 @@ supplier_row=$(sqlite3 -readonly -batch "$links" \
     "select count(*) from matsupp where materialid = $material_id and supplierid <= $supplier_id")
 [ "$supplier_row" -gt 1 ] || fail "'$supplier' is not a later supplier of $material"
 
-focus "$main"
-search_field_click
-type_text "${material,,}"
-find_tab $((detail_left + 30)) $((detail_left + 200)) "$detail_tab_y" >/dev/null \
-    || fail "no click opens the detail page \"Suppliers\""
-pick_grid_row "$supplier_row"
+pick_supplier_of "$material" "$supplier_row"
 log "picked '$supplier', row $supplier_row of the suppliers of $material"
 enter_suppliers_tab
 shot suppliers-tab-after-pick.png

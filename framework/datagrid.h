@@ -77,7 +77,7 @@ public:
         // each id names that it shows ("cas" beside the names): the reaction
         // that draws the cells reads it from the cell. Such a column keeps
         // its own title; the field's display label titles the first.
-        QString shows;
+        QString shows {};
     };
     // Draws a data cell. The painter's brush and pen hold the cell's colours
     // (the highlight colours on the current row), its font is the grid's;
